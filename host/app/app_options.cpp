@@ -1,0 +1,111 @@
+#include "app_options.h"
+
+#include <filesystem>
+#include <iostream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace privhost {
+
+const char* const kUsage =
+    "usage: privhost [--db URL] [--app-dir DIR] [--apps FILE] [--company QYID]\n"
+    "                [--version-type CODE] [--agency] [COMMAND ...]\n"
+    "commands:\n"
+    "  init [--admin-password PW] [--demo]   create the tables, built-in posts and \"admin\"\n"
+    "  call [--dump-apps] EXPORT PARAMS [EXPORT PARAMS ...]\n"
+    "                                         call the module's exports in one process\n"
+    "  passwd CODE [--password PW]            give an operator a new password\n"
+    "  (none)                                 start the desktop host\n"
+    "URL: sqlite:PATH or postgresql://user@host:port/db\n";
+
+bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error)
+{
+    int i = 1;
+    auto value = [&](const std::string& name, std::string& target) {
+        if (i + 1 >= argc) {
+            error = name + " needs a value";
+            return false;
+        }
+        target = argv[++i];
+        return true;
+    };
+    for (; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--db") {
+            if (!value(arg, options.databaseUrl))
+                return false;
+        } else if (arg == "--app-dir") {
+            if (!value(arg, options.appDir))
+                return false;
+        } else if (arg == "--apps") {
+            if (!value(arg, options.appsFile))
+                return false;
+        } else if (arg == "--company") {
+            if (!value(arg, options.companyId))
+                return false;
+        } else if (arg == "--version-type") {
+            if (!value(arg, options.versionType))
+                return false;
+        } else if (arg == "--agency") {
+            options.agency = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.command = "help";
+            return true;
+        } else if (arg.rfind("--", 0) == 0) {
+            error = "unknown option " + arg;
+            return false;
+        } else {
+            break;
+        }
+    }
+    if (i < argc)
+        options.command = argv[i++];
+    for (; i < argc; ++i)
+        options.args.emplace_back(argv[i]);
+    return true;
+}
+
+std::string ExecutableDir()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
+}
+
+std::string DefaultAppDir() { return ExecutableDir() + "/apphome"; }
+
+std::string ResourceDir() { return ExecutableDir() + "/resources"; }
+
+fennix::Settings ResolveSettings(const AppOptions& options)
+{
+    fennix::Settings settings;
+    settings.appDir = options.appDir.empty() ? DefaultAppDir() : options.appDir;
+    settings.databaseUrl =
+        options.databaseUrl.empty() ? "sqlite:" + settings.appDir + "/data/privilege.db" : options.databaseUrl;
+    settings.appsFile = options.appsFile.empty() ? settings.appDir + "/apps.json" : options.appsFile;
+    settings.companyId = options.companyId;
+    settings.versionType = options.versionType;
+    settings.agency = options.agency;
+    return settings;
+}
+
+std::string ReadPassword(const std::string& prompt)
+{
+    std::cerr << prompt << std::flush;
+    termios saved{};
+    const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &silent);
+    }
+    std::string password;
+    std::getline(std::cin, password);
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        std::cerr << '\n';
+    }
+    return password;
+}
+
+} // namespace privhost

@@ -1,0 +1,100 @@
+// `privhost call`: drives the module exactly as a host does: dlopen, then
+// each Boolean export with a writable buffer in the host's code page.
+#include "commands.h"
+#include "module_loader.h"
+
+#include "boundary/codepage.h"
+
+#include <privilege/privilege.h>
+
+#include <fennix/fennix.h>
+
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+namespace privhost {
+namespace {
+
+// One call per line: backslash, CR, LF and tab are shown escaped.
+std::string OneLine(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+void DumpApplications()
+{
+    for (const std::string& product : fennix::WithdrawnProducts())
+        std::cout << "withdrawn-product " << product << '\n';
+    for (const priv::SubAppDescriptor* descriptor : fennix::AllDescriptors())
+        for (const priv::FunctionRecord& function : descriptor->functions)
+            std::cout << "function " << descriptor->code << ' ' << function.code << ' '
+                      << (function.enabled ? 1 : 0) << ' ' << (function.visible ? 1 : 0) << '\n';
+}
+
+} // namespace
+
+int RunCall(const AppOptions& options)
+{
+    bool dumpApps = false;
+    std::vector<std::pair<std::string, std::string>> calls;
+    for (std::size_t i = 0; i < options.args.size(); ++i) {
+        const std::string& arg = options.args[i];
+        if (arg == "--dump-apps") {
+            dumpApps = true;
+            continue;
+        }
+        if (i + 1 >= options.args.size()) {
+            std::cerr << "privhost: " << arg << " needs a parameter string\n";
+            return kExitSetup;
+        }
+        calls.emplace_back(arg, options.args[++i]);
+    }
+    if (calls.empty()) {
+        std::cerr << "privhost: call needs EXPORT PARAMS\n" << kUsage;
+        return kExitSetup;
+    }
+    for (const auto& call : calls)
+        if (!IsBooleanExport(call.first)) {
+            std::cerr << "privhost: unknown export " << call.first << '\n';
+            return kExitSetup;
+        }
+
+    if (!OpenHost(options, true))
+        return kExitSetup;
+    ModuleLoader module;
+    std::string error;
+    if (!module.Load(error)) {
+        std::cerr << "privhost: " << error << '\n';
+        return kExitSetup;
+    }
+
+    int status = kExitOk;
+    for (const auto& [name, params] : calls) {
+        // The host's buffer: its code page, room for the module's documented bound.
+        const std::string hostText = priv::Utf8ToHost(params);
+        std::vector<char> buffer(std::max<std::size_t>(PRIV_PARAM_BUFFER_SIZE, hostText.size() + 1), '\0');
+        std::memcpy(buffer.data(), hostText.c_str(), hostText.size() + 1);
+        char* argv[1] = {buffer.data()};
+        const bool answer = module.CallBoolean(name, argv);
+        std::cout << name << ' ' << (answer ? 1 : 0) << ' ' << OneLine(priv::HostToUtf8(buffer.data())) << '\n';
+        if (!answer)
+            status = kExitFalse;
+    }
+    if (dumpApps)
+        DumpApplications();
+    std::cout.flush();
+    return status;
+}
+
+} // namespace privhost

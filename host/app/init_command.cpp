@@ -1,0 +1,106 @@
+// `privhost init`: creates the privilege tables, the built-in posts and the
+// first super administrator; `--demo` adds a realistic data set.
+#include "commands.h"
+#include "demo_data.h"
+#include "host_database.h"
+
+#include "signin/crypt.h"
+
+#include <fennix/fennix.h>
+
+#include <filesystem>
+#include <iostream>
+
+namespace privhost {
+namespace {
+
+bool DatabaseHasTables()
+{
+    priv::QueryResult query;
+    std::string message;
+    return fennix::Services().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", query, message,
+                                              true);
+}
+
+std::string AskNewPassword()
+{
+    const std::string first = ReadPassword("超级管理员 admin 的新密码: ");
+    const std::string second = ReadPassword("再次输入新密码: ");
+    if (first != second) {
+        std::cerr << "privhost: the two passwords differ\n";
+        return {};
+    }
+    return first;
+}
+
+// The sample applications file goes into the host's folder on first use.
+void InstallSampleFiles(const std::string& appDir)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(appDir, ec);
+    const fs::path apps = fs::path(appDir) / "apps.json";
+    if (!fs::exists(apps))
+        fs::copy_file(fs::path(ResourceDir()) / "apps.json", apps, ec);
+}
+
+} // namespace
+
+int RunInit(const AppOptions& options)
+{
+    std::string adminPassword;
+    bool havePassword = false;
+    bool demo = false;
+    for (std::size_t i = 0; i < options.args.size(); ++i) {
+        if (options.args[i] == "--demo") {
+            demo = true;
+        } else if (options.args[i] == "--admin-password" && i + 1 < options.args.size()) {
+            adminPassword = options.args[++i];
+            havePassword = true;
+        } else {
+            std::cerr << "privhost: init: unknown argument " << options.args[i] << '\n' << kUsage;
+            return kExitSetup;
+        }
+    }
+
+    const fennix::Settings settings = ResolveSettings(options);
+    InstallSampleFiles(settings.appDir);
+    if (!OpenHost(options, false))
+        return kExitSetup;
+    if (DatabaseHasTables()) {
+        std::cout << "数据库已初始化，未作任何更改: " << settings.databaseUrl << '\n';
+        return kExitOk;
+    }
+    if (!havePassword) {
+        adminPassword = AskNewPassword();
+        if (adminPassword.empty()) {
+            std::cerr << "privhost: init needs a password for admin\n";
+            return kExitSetup;
+        }
+    }
+
+    const std::string schema = ResourceDir() + (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql"
+                                                                                      : "/db/schema-sqlite.sql");
+    std::string error;
+    if (!fennix::ApplySqlScript(schema, error)) {
+        std::cerr << "privhost: cannot create the tables: " << error << '\n';
+        return kExitSetup;
+    }
+    const bool adminCreated =
+        Execute("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) VALUES('admin', "
+                "'超级管理员', " +
+                Quoted(priv::EncryptPassword(adminPassword)) + ", '0', '', '系统内置超级管理员', 'Y', '')") &&
+        Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')");
+    if (!adminCreated)
+        return kExitSetup;
+    std::cout << "已创建数据库: " << settings.databaseUrl << "\n已创建超级管理员 admin\n";
+
+    if (demo) {
+        if (!CreateDemoData(settings))
+            return kExitSetup;
+        PrintDemoOperators(std::cout);
+    }
+    return kExitOk;
+}
+
+} // namespace privhost

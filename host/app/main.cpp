@@ -1,0 +1,78 @@
+// privhost: the substitute host application. With a command it is the host's
+// command line (creating the database, driving the module's exports); without
+// one it is the desktop host.
+#include "commands.h"
+
+#include "boundary/host.h"
+
+#include <fennix/fennix.h>
+#include <quillet/quillet.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+namespace privhost {
+
+bool OpenHost(const AppOptions& options, bool mustExist)
+{
+    const fennix::Settings settings = ResolveSettings(options);
+    const std::string sqlitePrefix = "sqlite:";
+    if (settings.databaseUrl.rfind(sqlitePrefix, 0) == 0) {
+        const std::filesystem::path file = settings.databaseUrl.substr(sqlitePrefix.size());
+        if (mustExist && !std::filesystem::exists(file)) {
+            std::cerr << "privhost: database not found: " << file.string() << " (run privhost init first)\n";
+            return false;
+        }
+        std::error_code ec;
+        std::filesystem::create_directories(file.parent_path(), ec);
+    }
+    quillet::SetLogFolder(settings.appDir + "/Log");
+    std::string error;
+    if (!fennix::Open(settings, error)) {
+        std::cerr << "privhost: cannot open the database " << settings.databaseUrl << ": " << error << '\n';
+        return false;
+    }
+    // The host application itself uses the module's stores (passwd), so it
+    // binds its own copy of them to the framework too.
+    priv::BindHost(&fennix::Services());
+    return true;
+}
+
+} // namespace privhost
+
+int main(int argc, char** argv)
+{
+    privhost::AppOptions options;
+    std::string error;
+    if (!privhost::ParseOptions(argc, argv, options, error)) {
+        std::cerr << "privhost: " << error << '\n' << privhost::kUsage;
+        return privhost::kExitSetup;
+    }
+    if (options.command == "help") {
+        std::cout << privhost::kUsage;
+        return privhost::kExitOk;
+    }
+    // Without a display the command line still runs inside the host's Qt
+    // application, on the offscreen platform.
+    if (!options.command.empty() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+
+    int status = privhost::kExitSetup;
+    if (options.command.empty())
+        status = privhost::RunDesktop(options);
+    else if (options.command == "init")
+        status = privhost::RunInit(options);
+    else if (options.command == "call")
+        status = privhost::RunCall(options);
+    else if (options.command == "passwd")
+        status = privhost::RunPasswd(options);
+    else
+        std::cerr << "privhost: unknown command " << options.command << '\n' << privhost::kUsage;
+    fennix::Close();
+    return status;
+}

@@ -1,0 +1,54 @@
+// `privhost passwd`: the way back in when the super administrator's password
+// is lost on a workstation: a new password, enciphered and stored by the
+// module's own operator store.
+#include "commands.h"
+
+#include "signin/crypt.h"
+#include "store/operator_store.h"
+
+#include <iostream>
+
+namespace privhost {
+
+int RunPasswd(const AppOptions& options)
+{
+    if (options.args.empty()) {
+        std::cerr << "privhost: passwd needs an operator code\n" << kUsage;
+        return kExitSetup;
+    }
+    const std::string code = options.args[0];
+    std::string password;
+    bool havePassword = false;
+    for (std::size_t i = 1; i < options.args.size(); ++i) {
+        if (options.args[i] == "--password" && i + 1 < options.args.size()) {
+            password = options.args[++i];
+            havePassword = true;
+        } else {
+            std::cerr << "privhost: passwd: unknown argument " << options.args[i] << '\n';
+            return kExitSetup;
+        }
+    }
+    if (!OpenHost(options, true))
+        return kExitSetup;
+
+    priv::TOperator store;
+    if (!store.OperatorExists(code)) {
+        std::cerr << "privhost: no operator with code " << code << '\n';
+        return kExitFalse;
+    }
+    if (!havePassword) {
+        password = ReadPassword("操作员 " + code + " 的新密码: ");
+        if (ReadPassword("再次输入新密码: ") != password) {
+            std::cerr << "privhost: the two passwords differ\n";
+            return kExitFalse;
+        }
+    }
+    if (!store.ModifyPassword(code, priv::EncryptPassword(password))) {
+        std::cerr << "privhost: the password could not be stored\n";
+        return kExitFalse;
+    }
+    std::cout << "已为操作员 " << code << " 设置新密码\n";
+    return kExitOk;
+}
+
+} // namespace privhost

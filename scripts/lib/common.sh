@@ -1,0 +1,32 @@
+# Shared by the project's scripts: package installation and the build.
+# Sourced, not run.
+
+PRIV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Debian packages the build, the tests and the desktop host need.
+PRIV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
+  libqt6sql6-sqlite libqt6sql6-psql libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei)
+PRIV_TEST_PACKAGES=(postgresql xvfb xauth)
+
+priv_install_missing() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  fi
+}
+
+# priv_build BUILD_DIR [extra cmake args...]
+priv_build() {
+  local dir=$1
+  shift
+  cmake -S "$PRIV_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$dir" -j"$(nproc)"
+}

@@ -1,0 +1,210 @@
+// The module's one window onto the world: every service it borrows from the
+// host framework library and the host log library. Plain C++ only, so that the
+// boundary and store layers can run against any host that implements it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace priv {
+
+// An opaque window or control of the host's widget toolkit. The module's Qt
+// windows turn it into a QWidget*; the plain C++ layers only pass it along.
+using HostHandle = void*;
+
+// A colour as the host's skin gives it: 0x00BBGGRR, as on the original desktop.
+using HostColor = std::uint32_t;
+
+// One opened result set, read fully into memory so that the row count and
+// the end-of-data flag are exact on every driver. Column names are matched
+// without regard to letter case (PostgreSQL hands them back in lower case).
+class QueryResult {
+public:
+    struct Cell {
+        bool isNull = true;
+        std::string text; // date-times as "yyyy-mm-dd hh:nn:ss"
+    };
+
+    void Reset(std::vector<std::string> columns);
+    void AddRow(std::vector<Cell> row);
+
+    bool Eof() const { return current_ >= rows_.size(); }
+    void Next() { if (current_ < rows_.size()) ++current_; }
+    void First() { current_ = 0; }
+    int RecordCount() const { return static_cast<int>(rows_.size()); }
+    const std::vector<std::string>& Columns() const { return columns_; }
+
+    bool HasField(std::string_view name) const { return ColumnIndex(name) >= 0; }
+    bool IsNull(std::string_view name) const;
+    // A null or missing field reads as empty text, 0 or the zero date-time.
+    std::string AsString(std::string_view name) const;
+    std::int64_t AsInteger(std::string_view name) const;
+    // Day count from 1899-12-30, the fraction being the time of day.
+    double AsDateTime(std::string_view name) const;
+
+private:
+    int ColumnIndex(std::string_view name) const;
+    const Cell* CurrentCell(std::string_view name) const;
+
+    std::vector<std::string> columns_;
+    std::vector<std::vector<Cell>> rows_;
+    std::size_t current_ = 0;
+};
+
+// The kinds of entries in the host's named-value records.
+enum class EntryKind : int { Text = 0, Number = 4, OwnedObject = 7, BorrowedObject = 8 };
+
+// Frees an object that a record owns; kept beside the object because the
+// record cannot know the object's type.
+using ObjectRelease = void (*)(void*);
+
+struct RecordEntry {
+    std::string name;
+    EntryKind kind = EntryKind::Text;
+    std::string text;
+    double number = 0.0;
+    void* object = nullptr;
+    ObjectRelease release = nullptr;
+};
+
+// A host record (user information, company information): an ordered
+// collection of named entries. The host owns it and frees owned objects when
+// the record itself goes; replacing values is the module's own business.
+class HostRecord {
+public:
+    virtual ~HostRecord() = default;
+    // The entry whose name equals `name` without regard to ASCII case.
+    virtual RecordEntry* Find(std::string_view name) = 0;
+    virtual RecordEntry& Append(std::string name) = 0;
+};
+
+// One function of a sub-application as the host describes it.
+struct FunctionRecord {
+    std::string code;
+    std::string name;
+    std::string posts;    // post codes allowed to use it, e.g. "SYSTEM,BUSINESS"
+    std::string versions; // comma-separated version-type codes; empty: every version
+    bool enabled = true;  // the flag the filters test and clear
+    bool visible = true;
+};
+
+// The host's descriptor of a sub-application (or of its main frame).
+struct SubAppDescriptor {
+    std::string code;
+    std::string product;
+    std::string name;
+    bool enabled = true;
+    std::vector<FunctionRecord> functions;
+};
+
+using TextList = std::vector<std::string>;
+
+// The services of the host framework library (Fennix) and the host log
+// library (Quillet), named as the host names them. All texts are UTF-8.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // --- Database, always on the connection MainAppCon -----------------------
+    virtual bool ExecADOQueryMsg(const std::string& connection, const std::string& sql,
+                                 QueryResult& query, std::string& message, bool open) = 0;
+    virtual bool DBBeginTrans(const std::string& connection, std::string& message) = 0;
+    virtual bool DBCommitTrans(const std::string& connection, std::string& message) = 0;
+    virtual bool DBRollbackTrans(const std::string& connection, std::string& message) = 0;
+
+    // --- Message boxes and the message catalogue ------------------------------
+    virtual void InfoMsgBox(const std::string& text) = 0;
+    virtual void ErrorMsgBox(const std::string& text) = 0;
+    virtual bool ConfirmMsgBoxA(const std::string& text) = 0;
+    // Arguments are joined by the character of code 1. Returns the button
+    // pressed, 1 for yes/OK.
+    virtual int InforMsg(int number, const std::string& arguments) = 0;
+    virtual std::string GetMsg(int number, const std::string& arguments) = 0;
+
+    // --- Log (Quillet) ---------------------------------------------------------
+    virtual void Info(const std::string& flag, const std::string& line) = 0;
+    virtual void Error(const std::string& flag, const std::string& line) = 0;
+
+    // --- Records ---------------------------------------------------------------
+    virtual HostRecord& GetUserInfoVO() = 0;
+    virtual HostRecord& GetCompanyInfoVO() = 0;
+
+    // --- Sub-applications ------------------------------------------------------
+    virtual SubAppDescriptor* GetMainFrameInfo() = 0;
+    virtual SubAppDescriptor* GetpSubAppInfo(const std::string& subAppCode) = 0;
+    virtual std::string GetSubAppCode(const std::string& productCode) = 0;
+    virtual void GetALLSubAppCodeList(TextList& codes) = 0;
+    virtual void GetEnabledSubAppCodeList(TextList& codes) = 0;
+    virtual void SetSubAppPerms(const std::string& productCode, bool withdrawn, int reserved) = 0;
+    virtual bool CheckFunctionCanUse(const std::string& functionCode) = 0;
+    virtual bool CheckAgencyExist() = 0;
+    virtual std::string gsAppVerTypeCode() = 0;
+
+    // --- Settings --------------------------------------------------------------
+    virtual std::string ReadIniValueStr(const std::string& file, const std::string& section,
+                                        const std::string& key, const std::string& defaultValue) = 0;
+    // The platform's INI writer: creates file, section and key as needed.
+    virtual bool WriteIniValueStr(const std::string& file, const std::string& section,
+                                  const std::string& key, const std::string& value) = 0;
+    virtual std::string GetUserConfigParam(const std::string& section, const std::string& key,
+                                           const std::string& defaultValue) = 0;
+    virtual std::string GetSysConfigParam(const std::string& section, const std::string& key,
+                                          const std::string& defaultValue) = 0;
+
+    // --- Windows, paths and appearance ----------------------------------------
+    virtual std::string GetAppPath() = 0; // ends with a path separator
+    virtual HostHandle GetAppHandle() = 0;
+    virtual HostHandle GetMainFrameHandle() = 0;
+    virtual std::string GetCurFuncCode() = 0;
+    virtual std::string GetCurSubAppCode() = 0;
+    virtual std::string GetCurSubAppPath() = 0;
+    virtual SubAppDescriptor* GetCurSubAppInfo() = 0;
+    virtual void* GetCurSubAppVo() = 0;
+    virtual HostHandle GetCurParentForm() = 0;
+    virtual HostHandle GetgsMainFrameParentForm() = 0;
+    // `buffer` points at the buffer pointer, exactly as the host passes argv.
+    virtual bool ExecuteFunc(HostHandle owner, const std::string& functionCode, char** buffer) = 0;
+    virtual void SetSkinSchemeCtrls(HostHandle window) = 0;
+    virtual HostColor gclModuleBackColor() = 0;
+    virtual HostColor gclModuleToolBarColor() = 0;
+    virtual HostColor gclTopBarColor() = 0;
+    virtual HostColor gclFrameBackColor() = 0;
+    virtual HostColor gclSysFontColor() = 0;
+    virtual int giSysFontSize() = 0;
+    virtual int giSysFontCharSet() = 0;
+
+    // --- Main-frame channel (window messages and copy-data) -------------------
+    // The window registered under a class name ("Tfrm_MainFrame"), or none.
+    virtual HostHandle FindWindowByClass(const std::string& className) = 0;
+    // Synchronous: returns once the target handled the message.
+    virtual void SendWindowMessage(HostHandle target, unsigned message, std::intptr_t wParam,
+                                   std::intptr_t lParam) = 0;
+    // Copy-data: `bytes` are sent as they are (host code page, NUL included).
+    virtual void SendCopyData(HostHandle target, HostHandle sender, std::uintptr_t kind,
+                              const std::vector<char>& bytes) = 0;
+
+    // --- Text ------------------------------------------------------------------
+    virtual std::string ReplaceStr(const std::string& text, const std::string& oldText,
+                                   const std::string& newText) = 0;
+    virtual std::string GetCol(const std::string& text, int index, int separator) = 0;
+    virtual bool CapsLockStatus() = 0;
+
+    // --- The toolkit's event loop and clock ------------------------------------
+    // Lets pending window messages run (long reads keep the host responsive).
+    virtual void ProcessMessages() = 0;
+    // Local time now, as a day count from 1899-12-30; tests set it.
+    virtual double Now() = 0;
+};
+
+// The name of the host's connection every statement runs on.
+inline constexpr const char* kMainConnection = "MainAppCon";
+
+// The host the module is bound to. Set once by the binding at load (or by a
+// test fixture); every layer reaches the host through it.
+Host& CurrentHost();
+void BindHost(Host* host);
+
+} // namespace priv

@@ -1,0 +1,100 @@
+// The export table: the seven functions a host calls. Each converts the host's
+// buffer at this edge only, and none lets an exception reach the host.
+#include "boundary/export_calls.h"
+#include "boundary/param_buffer.h"
+#include "boundary/param_string.h"
+#include "module/module_windows.h"
+
+#include <privilege/privilege.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+PrivBool Answer(bool value) { return value ? 1 : 0; }
+
+} // namespace
+
+extern "C" {
+
+PRIV_EXPORT PrivBool PRIV_CALL LoadLoginForm(int32_t /*argc*/, char** argv)
+{
+    try {
+        std::optional<std::string> params = priv::ReadParamBuffer(argv);
+        if (!params)
+            return 0;
+        std::string result = *params;
+        if (!priv::CallLoadLoginForm(result))
+            return 0;
+        return Answer(priv::WriteParamBuffer(argv, result));
+    } catch (...) {
+        return 0;
+    }
+}
+
+PRIV_EXPORT PrivBool PRIV_CALL InitGlobalUserInfo(int32_t /*argc*/, char** argv)
+{
+    try {
+        const std::optional<std::string> params = priv::ReadParamBuffer(argv);
+        return Answer(params && priv::CallInitGlobalUserInfo(*params));
+    } catch (...) {
+        return 0;
+    }
+}
+
+PRIV_EXPORT PrivBool PRIV_CALL FilterUserAuthrz(int32_t /*argc*/, char** argv)
+{
+    try {
+        const std::optional<std::string> params = priv::ReadParamBuffer(argv);
+        if (!params)
+            return 0;
+        std::string message;
+        if (priv::CallFilterUserAuthrz(*params, message))
+            return 1;
+        const std::optional<std::string> withMessage =
+            priv::WithResultMessage(*params, message, priv::WritableBufferSize(argv[0]));
+        if (withMessage)
+            priv::WriteParamBuffer(argv, *withMessage);
+        return 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+PRIV_EXPORT void PRIV_CALL ShowLogoutForm(void* applicationWindow, int32_t, int32_t)
+{
+    try {
+        priv::module::ShowLogoutForm(applicationWindow);
+    } catch (...) {
+    }
+}
+
+PRIV_EXPORT void PRIV_CALL ShowOperatorMgrProc(void* applicationWindow, void* container, char** argv)
+{
+    try {
+        priv::module::ShowOperatorManagement(applicationWindow, container,
+                                             priv::ReadParamBuffer(argv).value_or(std::string()));
+    } catch (...) {
+    }
+}
+
+PRIV_EXPORT void PRIV_CALL ShowOperatorModifyPwdProc(void* applicationWindow, void* container, char** argv)
+{
+    try {
+        priv::module::ShowPasswordChange(applicationWindow, container,
+                                         priv::ReadParamBuffer(argv).value_or(std::string()));
+    } catch (...) {
+    }
+}
+
+PRIV_EXPORT void PRIV_CALL ShowPrivilegeAssignInnerProc(void* applicationWindow, void* container, char** argv)
+{
+    try {
+        priv::module::ShowPrivilegeAssignment(applicationWindow, container,
+                                              priv::ReadParamBuffer(argv).value_or(std::string()));
+    } catch (...) {
+    }
+}
+
+} // extern "C"
