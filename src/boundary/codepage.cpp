@@ -12,10 +12,24 @@ std::string& CodePageName()
     return name;
 }
 
+std::size_t Utf8SequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if ((lead & 0xE0) == 0xC0)
+        return 2;
+    if ((lead & 0xF0) == 0xE0)
+        return 3;
+    if ((lead & 0xF8) == 0xF0)
+        return 4;
+    return 1;
+}
+
 // Converts with iconv; an unconvertible or broken sequence becomes "?" and the
 // conversion goes on after it.
 std::string Convert(std::string_view input, const char* to, const char* from)
 {
+    const bool fromUtf8 = std::string_view(from) == "UTF-8";
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::string(input);
@@ -30,28 +44,19 @@ std::string Convert(std::string_view input, const char* to, const char* from)
         const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
         out.append(buffer, sizeof buffer - outLeft);
         if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // EILSEQ or EINVAL: skip one input byte (or the truncated tail).
+            // EILSEQ or EINVAL: one character that has no equivalent (or a
+            // broken tail) becomes a single "?".
+            std::size_t skip = fromUtf8 ? Utf8SequenceLength(static_cast<unsigned char>(*in)) : 1;
+            if (skip > inLeft)
+                skip = inLeft;
             out.push_back('?');
-            ++in;
-            --inLeft;
+            in += skip;
+            inLeft -= skip;
         }
     }
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     iconv_close(cd);
     return out;
-}
-
-std::size_t Utf8SequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
 }
 
 } // namespace

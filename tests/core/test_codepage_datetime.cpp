@@ -1,0 +1,41 @@
+// The code-page edge and the host's day counts.
+#include "boundary/codepage.h"
+#include "boundary/datetime.h"
+
+#include <gtest/gtest.h>
+
+namespace priv {
+namespace {
+
+TEST(CodePage, CutsAreMeasuredInHostBytesAndNeverSplitACharacter)
+{
+    const std::string chinese = "权限管理"; // 4 characters, 8 GBK bytes, 12 UTF-8 bytes
+    EXPECT_EQ(CutToHostBytes(chinese, 8), chinese);
+    EXPECT_EQ(CutToHostBytes(chinese, 7), "权限管");
+    EXPECT_EQ(CutToHostBytes("a" + chinese, 2), "a");
+    EXPECT_EQ(CutToHostBytes(std::string(300, 'x'), 255), std::string(255, 'x'));
+    EXPECT_EQ(CutUtf8Bytes(chinese, 4), "权");
+}
+
+TEST(CodePage, RoundTripsChineseAndMarksWhatTheCodePageLacks)
+{
+    EXPECT_EQ(HostToUtf8(Utf8ToHost("操作员 O'Brien")), "操作员 O'Brien");
+    EXPECT_EQ(Utf8ToHost("\xF0\x9F\x98\x80"), "?"); // an emoji has no GBK form
+}
+
+TEST(DateTime, DayCountsMatchTheHostCalendar)
+{
+    EXPECT_DOUBLE_EQ(EncodeDateTime({1899, 12, 30, 0, 0, 0}), 0.0);
+    EXPECT_DOUBLE_EQ(EncodeDateTime({1900, 1, 1, 12, 0, 0}), 2.5);
+    const double moment = EncodeDateTime({2024, 3, 5, 14, 7, 59});
+    EXPECT_EQ(FormatDateTimeMinutes(moment), "2024-03-05 14:07");
+    EXPECT_EQ(FormatDateTimeSeconds(moment), "2024-03-05 14:07:59");
+    EXPECT_EQ(FormatDateCompact(0.0), "18991230");
+    EXPECT_DOUBLE_EQ(*ParseDateTime("2024-03-05 14:07:59"), moment);
+    EXPECT_DOUBLE_EQ(*ParseDateTime("2024-03-05T14:07:59.250"), moment);
+    EXPECT_EQ(FormatDateTimeMinutes(*ParseDateTime("2024-03-05 14:07")), "2024-03-05 14:07");
+    EXPECT_FALSE(ParseDateTime("yesterday").has_value());
+}
+
+} // namespace
+} // namespace priv
