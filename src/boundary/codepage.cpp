@@ -25,9 +25,9 @@ std::size_t Utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
-// Converts with iconv; an unconvertible or broken sequence becomes "?" and the
-// conversion goes on after it.
-std::string Convert(std::string_view input, const char* to, const char* from)
+// Converts with iconv; an unconvertible or broken sequence becomes the
+// replacement and the conversion goes on after it.
+std::string Convert(std::string_view input, const char* to, const char* from, std::string_view replacement)
 {
     const bool fromUtf8 = std::string_view(from) == "UTF-8";
     iconv_t cd = iconv_open(to, from);
@@ -49,7 +49,7 @@ std::string Convert(std::string_view input, const char* to, const char* from)
             std::size_t skip = fromUtf8 ? Utf8SequenceLength(static_cast<unsigned char>(*in)) : 1;
             if (skip > inLeft)
                 skip = inLeft;
-            out.push_back('?');
+            out.append(replacement);
             in += skip;
             inLeft -= skip;
         }
@@ -61,11 +61,23 @@ std::string Convert(std::string_view input, const char* to, const char* from)
 
 } // namespace
 
-void SetHostCodePage(std::string name) { CodePageName() = std::move(name); }
-const std::string& HostCodePage() { return CodePageName(); }
+void SetHostCodePage(std::string name)
+{
+    CodePageName() = std::move(name);
+}
+const std::string& HostCodePage()
+{
+    return CodePageName();
+}
 
-std::string Utf8ToHost(std::string_view utf8) { return Convert(utf8, CodePageName().c_str(), "UTF-8"); }
-std::string HostToUtf8(std::string_view hostBytes) { return Convert(hostBytes, "UTF-8", CodePageName().c_str()); }
+std::string Utf8ToHost(std::string_view utf8)
+{
+    return Convert(utf8, CodePageName().c_str(), "UTF-8", "?");
+}
+std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
+{
+    return Convert(hostBytes, "UTF-8", CodePageName().c_str(), replacement);
+}
 
 std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
 {

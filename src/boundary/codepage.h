@@ -15,7 +15,8 @@ const std::string& HostCodePage();
 
 // Conversions never throw: a character that has no equivalent becomes "?".
 std::string Utf8ToHost(std::string_view utf8);
-std::string HostToUtf8(std::string_view hostBytes);
+// A byte that starts no character of the code page becomes `replacement`.
+std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement = "?");
 
 // Cuts UTF-8 text so that its host code-page form holds at most `maxBytes`
 // bytes, never splitting a character.

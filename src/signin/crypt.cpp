@@ -1,0 +1,314 @@
+#include "signin/crypt.h"
+
+#include "boundary/codepage.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <random>
+
+namespace priv {
+namespace {
+
+static_assert(EncipheredLength(MaxPasswordHostBytes) <= MaxEncipheredPasswordChars &&
+                  EncipheredLength(MaxPasswordHostBytes + 1) > MaxEncipheredPasswordChars,
+              "MaxPasswordHostBytes must be the longest password whose enciphered text fits the column");
+static_assert(EncipheredLength(TCrypt::PlainBlockBytes - 2) == TCrypt::EncipheredBlockChars,
+              "a full plain block must give a full enciphered block");
+
+constexpr int DigitBase = 30; // base of the digit groups (decimal digits are 13..22)
+constexpr int TextBase = 90;  // base of the enciphered characters
+constexpr std::size_t MaxPasswordHostBytesOut = 255;
+constexpr const char* ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
+
+bool IsSpaceOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string_view TrimView(std::string_view text)
+{
+    while (!text.empty() && IsSpaceOrControl(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsSpaceOrControl(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Value of a text that IsNumberText accepts; a lone sign counts as 0.
+int NumberTextValue(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int value = 0;
+    for (char c : text) {
+        if (value > (std::numeric_limits<int>::max() - 9) / 10)
+            return 0; // never reached by the short groups of the text layer
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+// The prefix generator is initialised once per thread from the system's
+// entropy source; reinitialising it from the clock on every call would give
+// the same prefix to passwords enciphered within one clock tick.
+std::mt19937& PrefixGenerator()
+{
+    thread_local std::mt19937 generator = [] {
+        std::mt19937::result_type initial;
+        try {
+            initial = std::random_device{}();
+        } catch (...) {
+            // No entropy source: the clock still gives different prefixes over time.
+            initial = static_cast<std::mt19937::result_type>(
+                std::chrono::steady_clock::now().time_since_epoch().count());
+        }
+        return std::mt19937(initial);
+    }();
+    return generator;
+}
+
+// Two digits 11..88, neither of them 9.
+int DrawPrefix()
+{
+    std::uniform_int_distribution<int> digit(0, 8);
+    int prefix = 0;
+    do {
+        const int tens = digit(PrefixGenerator());
+        const int units = digit(PrefixGenerator());
+        prefix = 10 * tens + units;
+    } while (prefix <= 10);
+    return prefix;
+}
+
+// Host code-page bytes to UTF-8, with every byte that does not belong to a
+// character of the code page replaced by U+FFFD rather than the "?" a user
+// could type.
+std::string HostBytesToUtf8Marked(std::string_view bytes)
+{
+    return HostToUtf8(bytes, ReplacementCharacter);
+}
+
+// The key advances with the enciphered byte, modulo 65536 (computed in 32
+// bits so that nothing overflows a signed int on the way).
+std::uint16_t NextKey(std::uint8_t enciphered, std::uint16_t key, std::uint16_t multiplier,
+                      std::uint16_t increment)
+{
+    const std::uint32_t sum = std::uint32_t{enciphered} + key;
+    return static_cast<std::uint16_t>(sum * multiplier + increment);
+}
+
+} // namespace
+
+TCrypt::TCrypt() : FAlphabet(BuildCipherAlphabet()) {}
+
+std::string TCrypt::EncryptText(std::string_view plain) const
+{
+    const int prefix = DrawPrefix();
+    std::string text;
+    text.reserve(plain.size() + 2);
+    text.push_back(static_cast<char>('0' + prefix / 10));
+    text.push_back(static_cast<char>('0' + prefix % 10));
+    text += XorEncrypt(plain, static_cast<std::uint16_t>(FKeyBase + prefix), FMultiplier, FIncrement);
+
+    std::string enciphered;
+    enciphered.reserve(EncipheredLength(plain.size()));
+    const std::string_view all(text);
+    for (std::size_t pos = 0; pos < all.size(); pos += PlainBlockBytes)
+        enciphered += TextEncodeBlock(FAlphabet, all.substr(pos, PlainBlockBytes));
+    return enciphered;
+}
+
+std::string TCrypt::DecryptText(std::string_view enciphered) const
+{
+    std::string bytes;
+    for (std::size_t pos = 0; pos < enciphered.size(); pos += EncipheredBlockChars)
+        bytes += TextDecodeBlock(FAlphabet, enciphered.substr(pos, EncipheredBlockChars));
+    if (bytes.size() < 3)
+        return {};
+
+    const std::string_view prefixText = std::string_view(bytes).substr(0, 2);
+    const int prefix = IsNumberText(prefixText) ? NumberTextValue(prefixText) : 0;
+    if (prefix < 10 || prefix > 99)
+        return {};
+    return XorDecrypt(std::string_view(bytes).substr(2), static_cast<std::uint16_t>(FKeyBase + prefix),
+                      FMultiplier, FIncrement);
+}
+
+std::string BuildCipherAlphabet()
+{
+    std::string alphabet;
+    for (char c = ' '; c <= '~'; ++c)
+        if (c != ' ' && c != '"' && c != '\'')
+            alphabet.push_back(c);
+    return alphabet;
+}
+
+std::string XorEncrypt(std::string_view bytes, std::uint16_t key, std::uint16_t multiplier,
+                       std::uint16_t increment)
+{
+    std::string out(bytes.size(), '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto enciphered = static_cast<std::uint8_t>(static_cast<std::uint8_t>(bytes[i]) ^ (key >> 8));
+        out[i] = static_cast<char>(enciphered);
+        key = NextKey(enciphered, key, multiplier, increment);
+    }
+    return out;
+}
+
+std::string XorDecrypt(std::string_view bytes, std::uint16_t key, std::uint16_t multiplier,
+                       std::uint16_t increment)
+{
+    std::string out(bytes.size(), '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto enciphered = static_cast<std::uint8_t>(bytes[i]);
+        out[i] = static_cast<char>(enciphered ^ (key >> 8));
+        key = NextKey(enciphered, key, multiplier, increment);
+    }
+    return out;
+}
+
+std::string TextDigits(std::string_view bytes)
+{
+    std::string digits;
+    digits.reserve(3 * bytes.size());
+    for (char c : bytes) {
+        const unsigned value = static_cast<unsigned char>(c);
+        digits.push_back(static_cast<char>('0' + value / 100));
+        digits.push_back(static_cast<char>('0' + value / 10 % 10));
+        digits.push_back(static_cast<char>('0' + value % 10));
+    }
+    return digits;
+}
+
+std::vector<std::string> TextDigitGroups(std::string_view digits)
+{
+    constexpr std::size_t Size = TCrypt::DigitGroupSize;
+    std::vector<std::string> groups;
+    groups.reserve(digits.size() / Size + 1);
+    // [lo, hi) is what is left; the front and the back take turns.
+    std::size_t lo = 0;
+    std::size_t hi = digits.size();
+    bool frontTurn = true;
+    while (lo < hi) {
+        if (hi - lo <= Size) {
+            groups.emplace_back(digits.substr(lo, hi - lo));
+            break;
+        }
+        if (frontTurn) {
+            groups.emplace_back(digits.substr(lo, Size));
+            lo += Size;
+        } else {
+            groups.emplace_back(digits.substr(hi - Size, Size));
+            hi -= Size;
+        }
+        frontTurn = !frontTurn;
+    }
+    return groups;
+}
+
+std::string TextEncodeBlock(std::string_view alphabet, std::string_view bytes)
+{
+    std::string text;
+    text.reserve(EncipheredLength(bytes.size()));
+    for (const std::string& group : TextDigitGroups(TextDigits(bytes)))
+        if (const auto characters = ConvertBase(alphabet, group, DigitBase, TextBase))
+            text += *characters;
+    return text;
+}
+
+std::string TextDecodeBlock(std::string_view alphabet, std::string_view text)
+{
+    // Groups were written front, back, front, back...: odd ones rebuild the
+    // front of the digit string in order, even ones the back from its end.
+    std::string digits;
+    std::vector<std::string> backGroups;
+    std::size_t index = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos += TCrypt::CharGroupSize, ++index) {
+        auto group = ConvertBase(alphabet, text.substr(pos, TCrypt::CharGroupSize), TextBase, DigitBase);
+        if (!group)
+            continue; // a damaged group vanishes, its turn is still used
+        if (index % 2 == 0)
+            digits += *group;
+        else
+            backGroups.push_back(std::move(*group));
+    }
+    for (auto it = backGroups.rbegin(); it != backGroups.rend(); ++it)
+        digits += *it;
+
+    std::string bytes;
+    bytes.reserve(digits.size() / 3 + 1);
+    const std::string_view all(digits);
+    // Three digits per byte; a last group of two still counts, a single
+    // trailing digit is dropped.
+    for (std::size_t pos = 0; pos + 2 <= all.size(); pos += 3) {
+        const std::string_view group = all.substr(pos, 3);
+        const int value = IsNumberText(group) ? NumberTextValue(group) : 0;
+        // A signed group such as "-12" keeps its low byte.
+        bytes.push_back(static_cast<char>(static_cast<std::uint8_t>(((value % 256) + 256) % 256)));
+    }
+    return bytes;
+}
+
+std::optional<std::string> ConvertBase(std::string_view alphabet, std::string_view digits, int fromBase,
+                                       int toBase)
+{
+    if (fromBase < 2 || toBase < 2 || static_cast<std::size_t>(fromBase) > alphabet.size() ||
+        static_cast<std::size_t>(toBase) > alphabet.size())
+        return std::nullopt;
+
+    const std::string_view fromDigits = alphabet.substr(0, static_cast<std::size_t>(fromBase));
+    const auto from = static_cast<std::uint64_t>(fromBase);
+    constexpr std::uint64_t Max = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (char c : TrimView(digits)) {
+        const std::size_t digit = fromDigits.find(c);
+        if (digit == std::string_view::npos)
+            return std::nullopt;
+        if (value > (Max - digit) / from)
+            return std::nullopt;
+        value = value * from + digit;
+    }
+
+    const auto to = static_cast<std::uint64_t>(toBase);
+    std::string out;
+    do {
+        out.push_back(alphabet[static_cast<std::size_t>(value % to)]);
+        value /= to;
+    } while (value != 0);
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+bool IsNumberText(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9')
+            continue;
+        if ((c == '+' || c == '-') && i == 0)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+std::string EncryptPassword(const std::string& utf8Plain)
+{
+    const std::string hostBytes = Utf8ToHost(CutToHostBytes(utf8Plain, MaxPasswordHostBytes));
+    const TCrypt crypt;
+    return crypt.EncryptText(hostBytes);
+}
+
+std::string DecryptPassword(const std::string& enciphered)
+{
+    const TCrypt crypt;
+    const std::string hostBytes =
+        crypt.DecryptText(std::string_view(enciphered).substr(0, MaxEncipheredPasswordChars));
+    return CutToHostBytes(HostBytesToUtf8Marked(hostBytes), MaxPasswordHostBytesOut);
+}
+
+} // namespace priv
