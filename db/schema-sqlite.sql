@@ -1,0 +1,92 @@
+-- Privilege tables of the host database, SQLite.
+-- Statements end with ';' at the end of a line; no ';' inside strings.
+-- Date-times are kept as text ("yyyy-mm-dd hh:nn"), the form the module writes.
+-- No foreign keys and no cascades: the module keeps the relations itself, in
+-- the order of its statements, and its deletes must never be refused.
+
+CREATE TABLE QX_CZY (
+    CZY_DM      TEXT NOT NULL PRIMARY KEY,
+    CZY_MC      TEXT,
+    PWD         TEXT,
+    CZY_LB      TEXT,
+    SSBM        TEXT,
+    DESCRIPTION TEXT,
+    DHHM        TEXT,
+    EMAIL       TEXT,
+    ZZ          TEXT,
+    YXBZ        TEXT,
+    SFXZSJ      TEXT,
+    XZSJ        TEXT,
+    ZHDLSJ      TEXT,
+    BM_DM       TEXT
+);
+CREATE INDEX QX_CZY_BM_DM ON QX_CZY (BM_DM);
+CREATE INDEX QX_CZY_YXBZ_CZY_DM ON QX_CZY (YXBZ, CZY_DM);
+
+-- One post per operator.
+CREATE TABLE QX_CZYRROLE (
+    CZY_DM TEXT NOT NULL PRIMARY KEY,
+    JS_DM  TEXT
+);
+CREATE INDEX QX_CZYRROLE_JS_DM ON QX_CZYRROLE (JS_DM);
+
+CREATE TABLE QX_ROLES (
+    JS_DM TEXT NOT NULL PRIMARY KEY,
+    JS_MC TEXT
+);
+CREATE INDEX QX_ROLES_JS_MC ON QX_ROLES (JS_MC);
+
+-- The permission tree. AUTOINCREMENT never hands out a code again, even after
+-- the greatest node was deleted: the permission store reads a new node's code
+-- back as the greatest code of its DYDM.
+CREATE TABLE QX_PRMSMAP (
+    PRMS_DM   INTEGER PRIMARY KEY AUTOINCREMENT,
+    DYDM      TEXT,
+    DYMC      TEXT,
+    PARENT_DM INTEGER,
+    PRMS_TYPE TEXT,
+    KZDM      INTEGER
+);
+CREATE INDEX QX_PRMSMAP_PARENT_TYPE ON QX_PRMSMAP (PARENT_DM, PRMS_TYPE);
+CREATE INDEX QX_PRMSMAP_DYDM_PRMS_DM ON QX_PRMSMAP (DYDM, PRMS_DM);
+
+CREATE TABLE QX_ROLEPRMS (
+    JS_DM   TEXT,
+    PRMS_DM INTEGER
+);
+CREATE INDEX QX_ROLEPRMS_JS_DM_PRMS_DM ON QX_ROLEPRMS (JS_DM, PRMS_DM);
+CREATE INDEX QX_ROLEPRMS_PRMS_DM ON QX_ROLEPRMS (PRMS_DM);
+
+CREATE TABLE QX_CZYQY (
+    CZY_DM TEXT,
+    QYID   INTEGER
+);
+CREATE INDEX QX_CZYQY_CZY_DM ON QX_CZYQY (CZY_DM);
+
+CREATE TABLE QX_CZYZXT (
+    CZY_DM TEXT,
+    QYID   INTEGER,
+    CPBM   TEXT
+);
+CREATE INDEX QX_CZYZXT_CZY_DM ON QX_CZYZXT (CZY_DM);
+
+CREATE TABLE XT_BMXX (
+    QYID  INTEGER,
+    BM_DM TEXT NOT NULL PRIMARY KEY,
+    BM_MC TEXT
+);
+CREATE INDEX XT_BMXX_BM_MC ON XT_BMXX (BM_MC);
+
+CREATE TABLE XT_QYXX (
+    QYID  INTEGER NOT NULL PRIMARY KEY,
+    QYSBH TEXT,
+    QYMC  TEXT,
+    LBDM  INTEGER
+);
+CREATE INDEX XT_QYXX_LBDM ON XT_QYXX (LBDM);
+
+-- The built-in posts; the module expects their rows.
+INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('0', '超级管理员');
+INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('SYSTEM', '系统管理员');
+INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('BUSINESS', '业务员');
+INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('AUDITOR', '审核员');

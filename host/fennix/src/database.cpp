@@ -1,0 +1,465 @@
+#include "database.h"
+
+#include "state.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QTime>
+#include <QUrl>
+#include <QVariant>
+
+#include <map>
+
+namespace fennix::detail {
+namespace {
+
+std::string Utf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+struct DatabaseAddress {
+    QString driver; // QSQLITE or QPSQL
+    QString databaseName;
+    QString host;
+    int port = -1;
+    QString user;
+    QString password;
+    QStringList options; // libpq connection options, "key=value"
+};
+
+QString Decode(const QString& text)
+{
+    return QUrl::fromPercentEncoding(text.toUtf8());
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix)
+{
+    return QString::fromStdString(text).startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
+}
+
+bool ParseDatabaseUrl(const std::string& url, const std::string& appDir, DatabaseAddress& address,
+                      std::string& error)
+{
+    if (StartsWithNoCase(url, "sqlite:")) {
+        QString path = QString::fromUtf8(url.substr(7));
+        if (path.isEmpty()) {
+            error = "数据库地址缺少 SQLite 文件路径：" + url;
+            return false;
+        }
+        if (path != QLatin1String(":memory:") && QDir::isRelativePath(path) && !appDir.empty())
+            path = QDir(QString::fromStdString(appDir)).filePath(path);
+        address.driver = QStringLiteral("QSQLITE");
+        address.databaseName = path;
+        return true;
+    }
+
+    std::string rest;
+    if (StartsWithNoCase(url, "postgresql://"))
+        rest = url.substr(13);
+    else if (StartsWithNoCase(url, "postgres://"))
+        rest = url.substr(11);
+    else {
+        error = "不支持的数据库地址（应为 sqlite:路径 或 postgresql://用户@主机:端口/数据库）：" + url;
+        return false;
+    }
+    address.driver = QStringLiteral("QPSQL");
+
+    QString text = QString::fromUtf8(rest);
+    QString query;
+    if (const qsizetype mark = text.indexOf(QLatin1Char('?')); mark >= 0) {
+        query = text.mid(mark + 1);
+        text.truncate(mark);
+    }
+    QString authority = text;
+    if (const qsizetype slash = text.indexOf(QLatin1Char('/')); slash >= 0) {
+        authority = text.left(slash);
+        address.databaseName = Decode(text.mid(slash + 1));
+    }
+    if (const qsizetype at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
+        const QString userInfo = authority.left(at);
+        authority = authority.mid(at + 1);
+        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
+        address.user = Decode(colon >= 0 ? userInfo.left(colon) : userInfo);
+        if (colon >= 0)
+            address.password = Decode(userInfo.mid(colon + 1));
+    }
+    QString portText;
+    if (authority.startsWith(QLatin1Char('['))) { // [IPv6]:port
+        const qsizetype close = authority.indexOf(QLatin1Char(']'));
+        if (close < 0) {
+            error = "数据库地址的主机名不完整：" + url;
+            return false;
+        }
+        address.host = authority.mid(1, close - 1);
+        if (authority.mid(close + 1).startsWith(QLatin1Char(':')))
+            portText = authority.mid(close + 2);
+    } else if (const qsizetype colon = authority.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+        address.host = Decode(authority.left(colon));
+        portText = authority.mid(colon + 1);
+    } else {
+        address.host = Decode(authority);
+    }
+
+    for (const QString& item : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+        const qsizetype equals = item.indexOf(QLatin1Char('='));
+        const QString key = Decode(equals >= 0 ? item.left(equals) : item);
+        const QString value = equals >= 0 ? Decode(item.mid(equals + 1)) : QString();
+        if (key == QLatin1String("host"))
+            address.host = value; // a folder here means the server's Unix socket
+        else if (key == QLatin1String("port"))
+            portText = value;
+        else if (key == QLatin1String("user"))
+            address.user = value;
+        else if (key == QLatin1String("password"))
+            address.password = value;
+        else if (key == QLatin1String("dbname"))
+            address.databaseName = value;
+        else
+            address.options << key + QLatin1Char('=') + value;
+    }
+    if (!portText.isEmpty()) {
+        bool ok = false;
+        address.port = portText.toInt(&ok);
+        if (!ok || address.port <= 0 || address.port > 65535) {
+            error = "数据库地址的端口无效：" + url;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString ErrorText(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("数据库操作失败。");
+    return text;
+}
+
+std::string CellText(const QVariant& value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::QDateTime:
+        return Utf8(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    case QMetaType::QDate:
+        return Utf8(value.toDate().toString(QStringLiteral("yyyy-MM-dd")));
+    case QMetaType::QTime:
+        return Utf8(value.toTime().toString(QStringLiteral("hh:mm:ss")));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return Utf8(QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest));
+    case QMetaType::Bool:
+        return value.toBool() ? "1" : "0";
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    default:
+        return Utf8(value.toString());
+    }
+}
+
+// What the host knows about a transaction it opened on a connection.
+struct TransactionState {
+    bool open = false;
+    bool statementFailed = false;
+};
+
+std::map<std::string, TransactionState>& Transactions()
+{
+    static auto* transactions = new std::map<std::string, TransactionState>;
+    return *transactions;
+}
+
+bool IsPostgres(const QSqlDatabase& db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
+}
+
+bool RunOn(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std::string& error)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql)) {
+        error = Utf8(ErrorText(query.lastError()));
+        return false;
+    }
+    if (rows) {
+        const QSqlRecord record = query.record();
+        std::vector<std::string> columns;
+        columns.reserve(static_cast<std::size_t>(record.count()));
+        for (int i = 0; i < record.count(); ++i)
+            columns.push_back(Utf8(record.fieldName(i)));
+        rows->Reset(std::move(columns));
+        const int count = record.count();
+        while (query.next()) {
+            std::vector<priv::QueryResult::Cell> row(static_cast<std::size_t>(count));
+            for (int i = 0; i < count; ++i) {
+                const QVariant value = query.value(i);
+                auto& cell = row[static_cast<std::size_t>(i)];
+                cell.isNull = value.isNull();
+                if (!cell.isNull)
+                    cell.text = CellText(value);
+            }
+            rows->AddRow(std::move(row));
+        }
+        if (query.lastError().isValid()) {
+            error = Utf8(ErrorText(query.lastError()));
+            return false;
+        }
+    }
+    // Lets SQLite give up its read lock now rather than when the query dies.
+    query.finish();
+    return true;
+}
+
+bool Database(const std::string& name, QSqlDatabase& db, std::string& error)
+{
+    db = QSqlDatabase::database(QString::fromStdString(name), false);
+    if (!db.isValid() || !db.isOpen()) {
+        error = "数据库连接“" + name + "”未打开。";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool OpenNamedConnection(const std::string& name, const std::string& url, const std::string& appDir,
+                         int busyTimeoutMs, std::string& error)
+{
+    CloseNamedConnection(name);
+    DatabaseAddress address;
+    if (!ParseDatabaseUrl(url, appDir, address, error))
+        return false;
+    if (!QSqlDatabase::isDriverAvailable(address.driver)) {
+        error = "数据库驱动 " + Utf8(address.driver) + " 不可用。";
+        return false;
+    }
+    const QString connection = QString::fromStdString(name);
+    bool opened = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(address.driver, connection);
+        db.setDatabaseName(address.databaseName);
+        if (address.driver == QLatin1String("QSQLITE")) {
+            // A new installation has no data folder yet; SQLite makes the
+            // file but not the folders above it.
+            if (address.databaseName != QLatin1String(":memory:"))
+                QDir().mkpath(QFileInfo(address.databaseName).absolutePath());
+            // Several processes (or connections) share one SQLite file: a
+            // writer that finds the file locked waits instead of failing.
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+        } else {
+            if (!address.host.isEmpty())
+                db.setHostName(address.host);
+            if (address.port > 0)
+                db.setPort(address.port);
+            if (!address.user.isEmpty())
+                db.setUserName(address.user);
+            if (!address.password.isEmpty())
+                db.setPassword(address.password);
+            if (!address.options.isEmpty())
+                db.setConnectOptions(address.options.join(QLatin1Char(';')));
+        }
+        opened = db.open();
+        if (!opened)
+            error = "无法打开数据库 " + url + "：" + Utf8(ErrorText(db.lastError()));
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(connection);
+        return false;
+    }
+    Transactions()[name] = TransactionState{};
+    return true;
+}
+
+void CloseNamedConnection(const std::string& name)
+{
+    const QString connection = QString::fromStdString(name);
+    if (!QSqlDatabase::contains(connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        if (db.isOpen() && Transactions()[name].open)
+            db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    Transactions().erase(name);
+}
+
+bool ConnectionOpen(const std::string& name)
+{
+    const QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(name), false);
+    return db.isValid() && db.isOpen();
+}
+
+bool Execute(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error)
+{
+    QSqlDatabase db;
+    if (!Database(name, db, error))
+        return false;
+    const bool ok = RunOn(db, QString::fromUtf8(sql), rows, error);
+    if (!ok) {
+        auto& transaction = Transactions()[name];
+        if (transaction.open)
+            transaction.statementFailed = true;
+    }
+    return ok;
+}
+
+// Host transactions.
+//
+// PostgreSQL: several workstations share one database. The permission store
+// inserts a node and then reads its new code back as "the greatest PRMS_DM
+// with the same DYDM", both inside one host transaction. Under the default
+// READ COMMITTED a node that another workstation inserts for the same DYDM and
+// commits between our insert and our read-back would be visible, and being
+// younger it would carry the greater code: we would read back its code, not
+// ours. REPEATABLE READ takes one snapshot at the first statement of the
+// transaction (our insert at the latest). Identity values are handed out in
+// increasing order, so any code greater than ours was allocated after that
+// snapshot and its row stays invisible to the read-back. The price is that two
+// workstations updating the very same row at once get a serialization error
+// for the second one, which the stores already report as a failed write.
+//
+// SQLite: "BEGIN IMMEDIATE" takes the write lock at once, so host
+// transactions of several connections or processes run one after the other;
+// a second writer waits up to the busy timeout instead of failing halfway
+// through with a lock it cannot upgrade.
+bool BeginTransaction(const std::string& name, std::string& error)
+{
+    QSqlDatabase db;
+    if (!Database(name, db, error))
+        return false;
+    if (Transactions()[name].open) {
+        // PostgreSQL would only warn and go on inside the open transaction;
+        // refuse on both databases so that the caller learns of its mistake.
+        error = "连接“" + name + "”上已有进行中的事务。";
+        return false;
+    }
+    const bool postgres = IsPostgres(db);
+    const std::string begin = postgres ? "BEGIN" : "BEGIN IMMEDIATE";
+    if (InjectedFailure(begin, error))
+        return false;
+    if (!RunOn(db, QString::fromStdString(begin), nullptr, error))
+        return false;
+    if (postgres &&
+        !RunOn(db, QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"), nullptr, error)) {
+        std::string ignored;
+        RunOn(db, QStringLiteral("ROLLBACK"), nullptr, ignored);
+        return false;
+    }
+    Transactions()[name] = TransactionState{true, false};
+    return true;
+}
+
+bool CommitTransaction(const std::string& name, std::string& error)
+{
+    QSqlDatabase db;
+    if (!Database(name, db, error))
+        return false;
+    auto& transaction = Transactions()[name];
+    if (!transaction.open) {
+        error = "连接“" + name + "”上没有进行中的事务。";
+        return false;
+    }
+    std::string injected;
+    if (InjectedFailure("COMMIT", injected)) {
+        // A commit that fails ends the transaction without its changes.
+        std::string ignored;
+        RunOn(db, QStringLiteral("ROLLBACK"), nullptr, ignored);
+        transaction = TransactionState{};
+        error = injected;
+        return false;
+    }
+    // PostgreSQL answers COMMIT of a transaction in which a statement failed
+    // with a silent rollback; say so instead of reporting a commit.
+    if (transaction.statementFailed && IsPostgres(db)) {
+        std::string ignored;
+        RunOn(db, QStringLiteral("ROLLBACK"), nullptr, ignored);
+        transaction = TransactionState{};
+        error = "事务中有语句执行失败，所有更改已回滚。";
+        return false;
+    }
+    const bool ok = RunOn(db, QStringLiteral("COMMIT"), nullptr, error);
+    transaction = TransactionState{};
+    return ok;
+}
+
+bool RollbackTransaction(const std::string& name, std::string& error)
+{
+    QSqlDatabase db;
+    if (!Database(name, db, error))
+        return false;
+    if (!Transactions()[name].open) {
+        error = "连接“" + name + "”上没有进行中的事务。";
+        return false;
+    }
+    const bool ok = RunOn(db, QStringLiteral("ROLLBACK"), nullptr, error);
+    Transactions()[name] = TransactionState{};
+    return ok;
+}
+
+bool InjectedFailure(const std::string& sql, std::string& message)
+{
+    bool fail = false;
+    for (StatementFailure& rule : State().failures) {
+        if (rule.fragment.empty() || sql.find(rule.fragment) == std::string::npos)
+            continue;
+        ++rule.matches;
+        const bool inRange =
+            rule.matches > rule.skip && (rule.times < 0 || rule.matches <= rule.skip + rule.times);
+        if (inRange && !fail) {
+            fail = true;
+            message = "模拟的数据库故障：语句含有“" + rule.fragment + "”，未执行。";
+        }
+    }
+    return fail;
+}
+
+std::vector<std::string> SplitSqlScript(const std::string& script)
+{
+    std::vector<std::string> statements;
+    std::string current;
+    std::size_t start = 0;
+    auto flush = [&] {
+        const QString text = QString::fromStdString(current).trimmed();
+        if (!text.isEmpty())
+            statements.push_back(Utf8(text));
+        current.clear();
+    };
+    while (start <= script.size()) {
+        std::size_t end = script.find('\n', start);
+        if (end == std::string::npos)
+            end = script.size();
+        QString line = QString::fromUtf8(script.data() + start, static_cast<qsizetype>(end - start));
+        if (line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        const QString trimmed = line.trimmed();
+        start = end + 1;
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))
+            continue;
+        if (trimmed.endsWith(QLatin1Char(';'))) {
+            current += Utf8(trimmed.chopped(1));
+            flush();
+        } else {
+            current += Utf8(trimmed) + '\n';
+        }
+    }
+    flush();
+    return statements;
+}
+
+} // namespace fennix::detail

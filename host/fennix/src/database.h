@@ -1,0 +1,33 @@
+// Named database connections on Qt SQL: MainAppCon and any extra connection a
+// tool or test opens. Statements run as given; no text is rewritten.
+#pragma once
+
+#include "boundary/host.h"
+
+#include <string>
+
+namespace fennix::detail {
+
+// Opens (or reopens) the named connection from a database URL. A relative
+// SQLite path is taken from `appDir` when it is not empty.
+bool OpenNamedConnection(const std::string& name, const std::string& url, const std::string& appDir,
+                         int busyTimeoutMs, std::string& error);
+void CloseNamedConnection(const std::string& name);
+bool ConnectionOpen(const std::string& name);
+
+// Runs one statement; with `rows`, reads the whole result set into it.
+bool Execute(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error);
+
+// One transaction on the named connection (see database.cpp for isolation).
+bool BeginTransaction(const std::string& name, std::string& error);
+bool CommitTransaction(const std::string& name, std::string& error);
+bool RollbackTransaction(const std::string& name, std::string& error);
+
+// The failure rules of FailStatementsContaining: true when `sql` is to fail,
+// with the message that says so.
+bool InjectedFailure(const std::string& sql, std::string& message);
+
+// Splits a .sql script into its statements (';' at a line end ends one).
+std::vector<std::string> SplitSqlScript(const std::string& script);
+
+} // namespace fennix::detail

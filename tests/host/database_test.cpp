@@ -1,0 +1,351 @@
+// The privilege tables and the host's database services on every backend:
+// the schema files, ExecADOQueryMsg, transactions, statement failures on demand.
+#include "support/database_fixture.h"
+
+#include "boundary/codepage.h"
+#include "boundary/datetime.h"
+#include "fennix/fennix.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace {
+
+using priv::kMainConnection;
+using priv::test::Backend;
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+class HostDatabase : public priv::test::DatabaseTest {
+protected:
+    // Runs through the host as the module does.
+    bool Run(const std::string& sql, std::string* message = nullptr)
+    {
+        priv::QueryResult unused;
+        std::string text;
+        const bool ok = Host().ExecADOQueryMsg(kMainConnection, sql, unused, text, false);
+        if (message)
+            *message = text;
+        return ok;
+    }
+    priv::QueryResult Open(const std::string& sql, bool* ok = nullptr, std::string* message = nullptr)
+    {
+        priv::QueryResult rows;
+        std::string text;
+        const bool opened = Host().ExecADOQueryMsg(kMainConnection, sql, rows, text, true);
+        if (ok)
+            *ok = opened;
+        else
+            EXPECT_TRUE(opened) << sql << "\n" << text;
+        if (message)
+            *message = text;
+        return rows;
+    }
+    int Count(const std::string& table) { return std::stoi(Db().Scalar("SELECT COUNT(*) FROM " + table)); }
+};
+
+TEST_P(HostDatabase, SchemaHoldsTheNineTablesAndTheBuiltInPosts)
+{
+    for (const char* table : {"QX_CZY", "QX_CZYRROLE", "QX_ROLES", "QX_ROLEPRMS", "QX_PRMSMAP", "QX_CZYQY",
+                              "QX_CZYZXT", "XT_BMXX", "XT_QYXX"}) {
+        SCOPED_TRACE(table);
+        bool ok = false;
+        std::string message;
+        Open(std::string("SELECT * FROM ") + table, &ok, &message);
+        EXPECT_TRUE(ok) << message;
+    }
+    priv::QueryResult posts = Open("SELECT JS_DM, JS_MC FROM QX_ROLES ORDER BY JS_DM");
+    std::set<std::pair<std::string, std::string>> found;
+    for (; !posts.Eof(); posts.Next())
+        found.emplace(posts.AsString("JS_DM"), posts.AsString("JS_MC"));
+    EXPECT_EQ(
+        found,
+        (std::set<std::pair<std::string, std::string>>{
+            {"0", "超级管理员"}, {"SYSTEM", "系统管理员"}, {"BUSINESS", "业务员"}, {"AUDITOR", "审核员"}}));
+}
+
+TEST_P(HostDatabase, OpenedQueryReadsEveryRowByColumnNameInAnyCase)
+{
+    ASSERT_TRUE(Db().ExecAll({
+        "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ, ZHDLSJ) VALUES('admin','管理员','x','Y','2024-03-05 "
+        "14:07')",
+        "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ) VALUES('zhang','张三','y','N')",
+        "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin','0')",
+        "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(1001,'91110000X','北京某某有限公司',0)",
+    }));
+    priv::QueryResult rows = Open("SELECT t1.*, t3.JS_DM FROM QX_CZY t1 LEFT JOIN QX_CZYRROLE t3 ON "
+                                  "t3.CZY_DM=t1.CZY_DM ORDER BY t1.CZY_DM");
+    ASSERT_EQ(rows.RecordCount(), 2);
+    // PostgreSQL hands the names back in lower case; the look-up does not care.
+    EXPECT_EQ(rows.Columns().front(), GetParam() == Backend::PostgreSQL ? "czy_dm" : "CZY_DM");
+    for (const char* name : {"CZY_DM", "czy_dm", "Czy_Dm"})
+        EXPECT_EQ(rows.AsString(name), "admin") << name;
+    EXPECT_EQ(rows.AsString("CZY_MC"), "管理员");
+    EXPECT_EQ(rows.AsString("JS_DM"), "0");
+    EXPECT_DOUBLE_EQ(rows.AsDateTime("ZHDLSJ"), priv::EncodeDateTime({2024, 3, 5, 14, 7, 0}));
+    EXPECT_TRUE(rows.IsNull("XZSJ"));
+    EXPECT_DOUBLE_EQ(rows.AsDateTime("XZSJ"), 0.0);
+    rows.Next();
+    EXPECT_FALSE(rows.Eof());
+    EXPECT_EQ(rows.AsString("czy_dm"), "zhang");
+    EXPECT_TRUE(rows.IsNull("JS_DM"));
+    EXPECT_TRUE(rows.IsNull("ZHDLSJ"));
+    rows.Next();
+    EXPECT_TRUE(rows.Eof());
+
+    priv::QueryResult company = Open("SELECT QYID,QYSBH,QYMC from XT_QYXX where 1=1 and LBDM=0");
+    ASSERT_EQ(company.RecordCount(), 1);
+    EXPECT_EQ(company.AsInteger("QYID"), 1001);
+    EXPECT_EQ(company.AsString("qyid"), "1001");
+    EXPECT_EQ(company.AsString("QYMC"), "北京某某有限公司");
+    EXPECT_TRUE(Open("SELECT * FROM XT_QYXX WHERE LBDM=10").Eof());
+}
+
+TEST_P(HostDatabase, QuotesBackslashesAndLongTextsAreStoredAsWritten)
+{
+    const std::string name = "O'Neil 的部门";
+    const std::string quoted = Host().ReplaceStr(name, "'", "''");
+    ASSERT_TRUE(Run("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0,'D''1','" + quoted + "')"));
+    priv::QueryResult found = Open("SELECT BM_DM, BM_MC FROM XT_BMXX WHERE BM_MC='" + quoted + "'");
+    ASSERT_EQ(found.RecordCount(), 1);
+    EXPECT_EQ(found.AsString("BM_MC"), name);
+    EXPECT_EQ(found.AsString("BM_DM"), "D'1");
+
+    // Enciphered passwords may hold backslashes; they stay literal.
+    const std::string password = "a\\b\\\\c'%_";
+    ASSERT_TRUE(
+        Run("INSERT INTO QX_CZY(CZY_DM, PWD) VALUES('u1','" + Host().ReplaceStr(password, "'", "''") + "')"));
+    EXPECT_EQ(Db().Scalar("SELECT PWD FROM QX_CZY WHERE CZY_DM='u1'"), password);
+
+    // Longer than the 255 bytes the in-memory records keep: the table keeps it all.
+    std::string longText;
+    for (int i = 0; i < 150; ++i)
+        longText += "税";
+    longText += "end";
+    ASSERT_GT(priv::Utf8ToHost(longText).size(), 255u);
+    ASSERT_TRUE(
+        Run("UPDATE QX_CZY SET ZZ='" + longText + "', DESCRIPTION='" + longText + "' where CZY_DM='u1'"));
+    priv::QueryResult row = Open("SELECT ZZ, DESCRIPTION FROM QX_CZY WHERE CZY_DM='u1'");
+    EXPECT_EQ(row.AsString("ZZ"), longText);
+    EXPECT_EQ(row.AsString("DESCRIPTION"), longText);
+}
+
+TEST_P(HostDatabase, PermissionNodeCodesGrowAndAreNeverReused)
+{
+    const std::string insert =
+        "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('02','',5,'20',0)";
+    std::vector<long long> codes;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(Run(insert));
+        codes.push_back(
+            Open("SELECT MAX(PRMS_DM) AS PRMS_DM FROM QX_PRMSMAP WHERE DYDM='02'").AsInteger("PRMS_DM"));
+    }
+    EXPECT_GT(codes[0], 0);
+    EXPECT_LT(codes[0], codes[1]);
+    EXPECT_LT(codes[1], codes[2]);
+    // The greatest node goes; the next one still gets a greater code.
+    ASSERT_TRUE(Run("DELETE FROM QX_PRMSMAP WHERE PRMS_DM=" + std::to_string(codes[2])));
+    ASSERT_TRUE(Run(insert));
+    EXPECT_GT(Open("SELECT MAX(PRMS_DM) AS PRMS_DM FROM QX_PRMSMAP").AsInteger("PRMS_DM"), codes[2]);
+}
+
+TEST_P(HostDatabase, FailedStatementAnswersFalseWithTheDatabasesReason)
+{
+    bool ok = true;
+    std::string message;
+    priv::QueryResult rows = Open("SELECT * FROM NO_SUCH_TABLE", &ok, &message);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(Lower(message).find("no_such_table"), std::string::npos) << message;
+    EXPECT_TRUE(rows.Eof());
+    EXPECT_EQ(rows.RecordCount(), 0);
+
+    ASSERT_TRUE(Run("INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001','会计')"));
+    message.clear();
+    EXPECT_FALSE(Run("INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001','出纳')", &message));
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(Db().Scalar("SELECT JS_MC FROM QX_ROLES WHERE JS_DM='GW00001'"), "会计");
+
+    // Every statement handed over is in the statement log, failed ones too.
+    const auto log = fennix::ExecutedStatements();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "SELECT * FROM NO_SUCH_TABLE");
+    EXPECT_EQ(log[2], "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001','出纳')");
+
+    fennix::Close();
+    message.clear();
+    EXPECT_FALSE(Run("SELECT 1", &message));
+    EXPECT_NE(message.find("MainAppCon"), std::string::npos) << message;
+}
+
+TEST_P(HostDatabase, TransactionCommitsOrRollsBack)
+{
+    std::string message;
+    const std::string insert = "INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0,'";
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run(insert + "B1','财务部')"));
+    EXPECT_FALSE(Host().DBBeginTrans(kMainConnection, message)); // one at a time
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(Count("XT_BMXX"), 0);
+
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run(insert + "B1','财务部')"));
+    ASSERT_TRUE(Run(insert + "B2','办税服务部')"));
+    ASSERT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(Count("XT_BMXX"), 2);
+
+    message.clear();
+    EXPECT_FALSE(Host().DBCommitTrans(kMainConnection, message));
+    EXPECT_FALSE(message.empty());
+    EXPECT_FALSE(Host().DBRollbackTrans(kMainConnection, message));
+}
+
+TEST_P(HostDatabase, CommitAfterAFailedStatementIsHonest)
+{
+    std::string message;
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0,'B1','财务部')"));
+    EXPECT_FALSE(Run("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0,'B1','重复')"));
+    if (GetParam() == Backend::PostgreSQL) {
+        // The server has rolled the transaction back; the commit says so.
+        EXPECT_FALSE(Host().DBCommitTrans(kMainConnection, message));
+        EXPECT_FALSE(message.empty());
+        EXPECT_EQ(Count("XT_BMXX"), 0);
+    } else {
+        // SQLite undoes the failed statement only.
+        EXPECT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+        EXPECT_EQ(Count("XT_BMXX"), 1);
+    }
+    // Either way the connection is ready for the next transaction.
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+}
+
+TEST_P(HostDatabase, StatementsFailOnDemand)
+{
+    fennix::FailStatementsContaining("QX_ROLES", 1, 2);
+    std::vector<bool> results;
+    std::string message;
+    for (int i = 0; i < 4; ++i) {
+        std::string text;
+        results.push_back(
+            Run("UPDATE QX_ROLES SET JS_MC='审核员" + std::to_string(i) + "' WHERE JS_DM='AUDITOR'", &text));
+        if (!results.back())
+            message = text;
+    }
+    EXPECT_EQ(results, (std::vector<bool>{true, false, false, true}));
+    EXPECT_NE(message.find("QX_ROLES"), std::string::npos) << message;
+    EXPECT_EQ(Db().Scalar("SELECT JS_MC FROM QX_ROLES WHERE JS_DM='AUDITOR'"), "审核员3");
+    // Other statements are untouched; the log keeps every statement.
+    EXPECT_TRUE(Run("DELETE FROM XT_BMXX"));
+    EXPECT_EQ(fennix::ExecutedStatements().size(), 5u);
+
+    // A failing commit ends the transaction without its changes.
+    fennix::FailStatementsContaining("COMMIT", 0, 1);
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0,'B1','财务部')"));
+    EXPECT_FALSE(Host().DBCommitTrans(kMainConnection, message));
+    EXPECT_EQ(Count("XT_BMXX"), 0);
+
+    fennix::FailStatementsContaining("BEGIN");
+    EXPECT_FALSE(Host().DBBeginTrans(kMainConnection, message));
+    EXPECT_NE(message.find("BEGIN"), std::string::npos) << message;
+
+    fennix::ClearStatementFailures();
+    fennix::ClearExecutedStatements();
+    EXPECT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    EXPECT_TRUE(Run("UPDATE QX_ROLES SET JS_MC='审核员' WHERE JS_DM='AUDITOR'"));
+    EXPECT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(fennix::ExecutedStatements(),
+              (std::vector<std::string>{"UPDATE QX_ROLES SET JS_MC='审核员' WHERE JS_DM='AUDITOR'"}));
+
+    // Opening again forgets the failures and the log.
+    fennix::FailStatementsContaining("QX_ROLES");
+    ASSERT_TRUE(Db().Reopen({}));
+    EXPECT_TRUE(fennix::ExecutedStatements().empty());
+    EXPECT_TRUE(Run("UPDATE QX_ROLES SET JS_MC='审核员' WHERE JS_DM='AUDITOR'"));
+}
+
+TEST_P(HostDatabase, ScriptThatFailsLeavesNothingBehind)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("broken.sql");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("-- two statements, the second one broken\nCREATE TABLE T_FIRST (\n    A INTEGER\n);\n"
+               "CREATE TABLE T_SECOND (;\n");
+    file.close();
+    std::string error;
+    EXPECT_FALSE(fennix::ApplySqlScript(path.toStdString(), error));
+    EXPECT_NE(error.find("T_SECOND"), std::string::npos) << error;
+    bool ok = true;
+    Open("SELECT * FROM T_FIRST", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(fennix::ApplySqlScript(folder.filePath("missing.sql").toStdString(), error));
+}
+
+// Several workstations: the permission store inserts a node and reads its
+// code back as the greatest PRMS_DM of its DYDM, in one host transaction.
+class Workstations : public HostDatabase {
+protected:
+    void AdjustSettings(fennix::Settings& settings) override { settings.busyTimeoutMs = 300; }
+    const std::string insert_ =
+        "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('1001','',0,'10',1001)";
+    const std::string readBack_ = "SELECT MAX(PRMS_DM) AS PRMS_DM FROM QX_PRMSMAP WHERE DYDM='1001'";
+};
+
+TEST_P(Workstations, ReadBackFindsOurOwnNode)
+{
+    auto other = Db().OpenSecondConnection("OtherWorkstation");
+    ASSERT_TRUE(other->Ok());
+    std::string message;
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run(insert_));
+
+    if (GetParam() == Backend::PostgreSQL) {
+        EXPECT_EQ(Open("SHOW transaction_isolation").AsString("transaction_isolation"), "repeatable read");
+        // The other workstation adds a node of the same DYDM and commits
+        // between our insert and our read-back.
+        ASSERT_TRUE(other->Begin(&message)) << message;
+        ASSERT_TRUE(other->Exec(insert_));
+        ASSERT_TRUE(other->Commit(&message)) << message;
+    } else {
+        // SQLite: the other workstation waits for our transaction and gives
+        // up after the busy timeout.
+        EXPECT_FALSE(other->Begin(&message));
+        EXPECT_NE(Lower(message).find("locked"), std::string::npos) << message;
+    }
+    const long long ours = Open(readBack_).AsInteger("PRMS_DM");
+    ASSERT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+
+    if (GetParam() == Backend::SQLite) {
+        ASSERT_TRUE(other->Begin(&message)) << message;
+        ASSERT_TRUE(other->Exec(insert_));
+        ASSERT_TRUE(other->Commit(&message)) << message;
+    }
+    priv::QueryResult all = Open("SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='1001' ORDER BY PRMS_DM");
+    ASSERT_EQ(all.RecordCount(), 2);
+    EXPECT_EQ(ours, all.AsInteger("PRMS_DM"));
+    all.Next();
+    // Outside a transaction the read-back would now give the other node.
+    EXPECT_EQ(Open(readBack_).AsInteger("PRMS_DM"), all.AsInteger("PRMS_DM"));
+    EXPECT_GT(all.AsInteger("PRMS_DM"), ours);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HostDatabase, ::testing::ValuesIn(priv::test::AvailableBackends()),
+                         priv::test::BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Workstations, ::testing::ValuesIn(priv::test::AvailableBackends()),
+                         priv::test::BackendName);
+
+} // namespace
