@@ -1,0 +1,253 @@
+#include "ui/custom_form.h"
+
+#include "boundary/param_string.h"
+#include "ui/host_messages.h"
+#include "ui/main_frame.h"
+#include "ui/window_utils.h"
+
+#include "ui_custom_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace priv {
+
+Tfrm_Custom::Tfrm_Custom(QWidget* parent)
+    : QWidget(parent, Qt::Window), formUi(std::make_unique<Ui::Tfrm_Custom>())
+{
+    PrepareModuleWindows();
+    formUi->setupUi(this);
+    setFont(PixelFont(QStringLiteral("宋体"), 12));
+    // Close action "free": a closed page window is destroyed.
+    setAttribute(Qt::WA_DeleteOnClose);
+    imeHook_ = new EditImeHook(this);
+    InitHostContext();
+    funcCode_ = context_.curFuncCode;
+}
+
+Tfrm_Custom::~Tfrm_Custom()
+{
+    // The page's life ends here for the host too; it learns which function
+    // the page belonged to. Nothing may escape a destructor.
+    try {
+        SendMainFrameData(CD_PAGE_CLOSED, funcCode_);
+    } catch (...) {
+    }
+}
+
+void Tfrm_Custom::InitHostContext()
+{
+    context_ = CaptureHostContext(true);
+}
+
+void Tfrm_Custom::EnsureFormCreated()
+{
+    if (formCreated_)
+        return;
+    formCreated_ = true;
+    FormCreate();
+}
+
+void Tfrm_Custom::FormCreate()
+{
+    ApplySkinScheme();
+    HookEditIme();
+}
+
+void Tfrm_Custom::ApplySkinScheme()
+{
+    Host& host = CurrentHost();
+    QFont windowFont = font();
+    if (host.giSysFontSize() > 0)
+        windowFont.setPointSize(host.giSysFontSize());
+    setFont(windowFont);
+    // Qt chooses glyphs by the text itself; the character set is kept for
+    // controls and hosts that ask for it.
+    setProperty("fontCharSet", host.giSysFontCharSet());
+
+    QPalette windowPalette = palette();
+    const QColor fontColor = HostColorToQColor(host.gclSysFontColor());
+    windowPalette.setColor(QPalette::WindowText, fontColor);
+    windowPalette.setColor(QPalette::Text, fontColor);
+    windowPalette.setColor(QPalette::ButtonText, fontColor);
+    windowPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleBackColor()));
+    setPalette(windowPalette);
+    setAutoFillBackground(true);
+
+    QPalette toolbarPalette = formUi->ModuleToolbar->palette();
+    toolbarPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleToolBarColor()));
+    toolbarPalette.setColor(QPalette::Button, HostColorToQColor(host.gclModuleToolBarColor()));
+    formUi->ModuleToolbar->setPalette(toolbarPalette);
+    formUi->ModuleToolbar->setAutoFillBackground(true);
+
+    host.SetSkinSchemeCtrls(static_cast<QWidget*>(this));
+}
+
+void Tfrm_Custom::HookEditIme()
+{
+    imeHook_->Hook(this);
+}
+
+QToolBar* Tfrm_Custom::ModuleToolbar() const
+{
+    return formUi->ModuleToolbar;
+}
+
+QWidget* Tfrm_Custom::ClientArea() const
+{
+    return formUi->pnlClient;
+}
+
+QToolButton* Tfrm_Custom::AddToolButton(const QString& objectName, const QString& text, const QIcon& icon,
+                                        int width)
+{
+    auto* button = new QToolButton(formUi->ModuleToolbar);
+    button->setObjectName(objectName);
+    button->setText(text);
+    button->setIcon(icon);
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    // Tool bar commands do not take the focus from the page's controls.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFixedSize(width, kToolButtonHeight);
+    formUi->ModuleToolbar->addWidget(button);
+    return button;
+}
+
+QToolButton* Tfrm_Custom::AddToolButton(const QString& objectName, QAction* action, int width)
+{
+    QToolButton* button = AddToolButton(objectName, action->text(), action->icon(), width);
+    button->setDefaultAction(action);
+    return button;
+}
+
+void Tfrm_Custom::AddToolSeparator()
+{
+    formUi->ModuleToolbar->addSeparator();
+}
+
+void Tfrm_Custom::SetToolButtonVisible(QToolButton* button, bool visible)
+{
+    for (QAction* action : formUi->ModuleToolbar->actions()) {
+        if (formUi->ModuleToolbar->widgetForAction(action) == button) {
+            action->setVisible(visible);
+            return;
+        }
+    }
+}
+
+void Tfrm_Custom::FormKeyDown(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1)
+        SendMainFrameMsg(WM_MAINFRAME_HELP);
+}
+
+bool Tfrm_Custom::event(QEvent* event)
+{
+    if (event->type() == HostMessageType(WM_MODULE_CLOSE)) {
+        close();
+        return true;
+    }
+    if (event->type() == HostMessageType(WM_MODULE_SKIN)) {
+        RunGuarded([this] {
+            ApplySkinScheme();
+            HookEditIme();
+        });
+        return true;
+    }
+    if (event->type() == QEvent::Polish)
+        RunGuarded([this] { EnsureFormCreated(); });
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate) {
+        // Keeps the host's caption active while the focus is in the module's
+        // page. Only a handle the host hands out is used here.
+        RunGuarded([] {
+            if (HostHandle frame = CurrentHost().GetMainFrameHandle())
+                CurrentHost().SendWindowMessage(frame, WM_NCACTIVATE, 1, 0);
+        });
+    }
+    return handled;
+}
+
+void Tfrm_Custom::keyPressEvent(QKeyEvent* event)
+{
+    // A key that the focused control does not use travels up to the window,
+    // so F1 reaches it wherever the focus is in the page.
+    RunGuarded([this, event] { FormKeyDown(event); });
+    QWidget::keyPressEvent(event);
+}
+
+void Tfrm_Custom::closeEvent(QCloseEvent* event)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    QWidget::closeEvent(event);
+}
+
+namespace {
+
+void FillContainer(QWidget* parent, Tfrm_Custom* window)
+{
+    window->setParent(parent);
+    QLayout* layout = parent->layout();
+    if (!layout) {
+        layout = new QVBoxLayout(parent);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+    }
+    layout->addWidget(window);
+}
+
+void CentreOnMainForm(Tfrm_Custom* window)
+{
+    QRect area;
+    if (auto* mainForm = static_cast<QWidget*>(CurrentHost().GetMainFrameHandle()))
+        area = mainForm->frameGeometry();
+    else if (QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (area.isValid()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(area.center());
+        window->move(frame.topLeft());
+    }
+}
+
+} // namespace
+
+void ShowModuleForm(QWidget* parent, Tfrm_Custom* window, const std::string& paramString, bool lastFlag)
+{
+    if (!window)
+        return;
+    try {
+        if (parent) {
+            FillContainer(parent, window);
+            window->show();
+            const std::string message = GetParamValue(paramString, "ModalFormMsg");
+            if (!message.empty()) {
+                // The third field is the help page of the window: the module
+                // publishes none.
+                const std::string text =
+                    message + "|" + WindowHandleText(window) + "|0|" + (lastFlag ? "1" : "0");
+                SendMainFrameData(CD_PAGE_OPENED, text);
+            }
+        } else {
+            window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+            // The platform window first, so that its frame is known when
+            // the window is centred.
+            window->winId();
+            CentreOnMainForm(window);
+            window->show();
+        }
+    } catch (...) {
+        // The host called an export that must not fail; the window stays as
+        // far as it got.
+    }
+}
+
+} // namespace priv

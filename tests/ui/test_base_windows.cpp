@@ -1,0 +1,519 @@
+// The base page windows and dialogs against the substitute host: embedding,
+// the messages and copy-data texts the host's main window receives, the page
+// buttons, the input methods of edit boxes, keys, skin and closing.
+#include "window_test_support.h"
+
+#include "boundary/codepage.h"
+#include "ui/custom_dlg.h"
+#include "ui/custom_dlg_ex.h"
+#include "ui/custom_form_ex.h"
+#include "ui/edit_ime.h"
+#include "ui/host_messages.h"
+#include "ui/main_frame.h"
+#include "ui/shape_line.h"
+#include "ui/window_utils.h"
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+using priv::test::FindControl;
+using priv::test::MainFrameRecorder;
+using priv::test::RunDeferredDeletes;
+using priv::test::SaveScreenshot;
+
+// A page window as the administration windows build theirs: commands in the
+// tool bar, edit boxes of different input-method modes in the client area.
+class DemoPage : public priv::Tfrm_CustomEx {
+public:
+    DemoPage()
+    {
+        setWindowTitle(QStringLiteral("用户管理"));
+        AddToolButton(QStringLiteral("tbtQuery"), QStringLiteral("查找..."), priv::ModuleIcon("find"));
+        AddToolButton(QStringLiteral("tbtOperAdd"), QStringLiteral("新增"), priv::ModuleIcon("add"));
+        AddToolButton(QStringLiteral("tbtOperDel"), QStringLiteral("删除"), priv::ModuleIcon("delete"));
+        AddToolButton(QStringLiteral("tbtOperEdit"), QStringLiteral("修改"), priv::ModuleIcon("edit"));
+        AddToolSeparator();
+        AddToolButton(QStringLiteral("ToolButton1"), QStringLiteral("岗位设置"), priv::ModuleIcon("post"));
+        QToolButton* exit =
+            AddToolButton(QStringLiteral("tbtExit"), QStringLiteral("关闭(&X)"), priv::ModuleIcon("close"));
+        exit->setEnabled(false);
+        SetToolButtonVisible(exit, false);
+
+        auto* form = new QFormLayout(ClientArea());
+        form->setContentsMargins(24, 20, 24, 20);
+        form->setVerticalSpacing(10);
+        edtCode = AddEdit(form, "edtCode", "用户代码：", priv::ImeMode::DontCare);
+        edtName = AddEdit(form, "edtName", "用户名称：", priv::ImeMode::Open);
+        edtAddress = AddEdit(form, "edtAddress", "住址：", priv::ImeMode::Chinese);
+        edtOwn = AddEdit(form, "edtOwn", "备注：", priv::ImeMode::Open);
+        priv::MarkOwnEnterHandler(edtOwn);
+        cbxDept = new QComboBox;
+        cbxDept->setObjectName(QStringLiteral("cbxDept"));
+        cbxDept->setEditable(true);
+        cbxDept->addItems({QStringLiteral("－请选择－"), QStringLiteral("财务部")});
+        form->addRow(QStringLiteral("所属部门："), cbxDept);
+    }
+
+    void ApplySkinScheme() override
+    {
+        ++skinCount;
+        Tfrm_CustomEx::ApplySkinScheme();
+    }
+
+    QLineEdit* AddEdit(QFormLayout* form, const char* name, const char* label, priv::ImeMode mode)
+    {
+        auto* edit = new QLineEdit;
+        edit->setObjectName(QString::fromLatin1(name));
+        priv::SetImeMode(edit, mode);
+        form->addRow(QString::fromUtf8(label), edit);
+        return edit;
+    }
+
+    QLineEdit* edtCode = nullptr;
+    QLineEdit* edtName = nullptr;
+    QLineEdit* edtAddress = nullptr;
+    QLineEdit* edtOwn = nullptr;
+    QComboBox* cbxDept = nullptr;
+    int skinCount = 0;
+};
+
+class CountingDialog : public priv::Tfrm_CustomDlgEx {
+public:
+    void ApplySkinScheme() override
+    {
+        ++skinCount;
+        Tfrm_CustomDlgEx::ApplySkinScheme();
+    }
+    int skinCount = 0;
+};
+
+// Entering a box: the event Qt sends to the control that gets the focus.
+void Enter(QWidget* control)
+{
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(control, &focusIn);
+}
+
+constexpr Qt::InputMethodHints kLatin = Qt::ImhLatinOnly | Qt::ImhPreferLatin;
+
+class BaseWindowTest : public priv::test::WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        fennix::SetCurrentFunction(kFunction);
+    }
+
+    // A page window opened in a host page; the page frees itself on close.
+    QPointer<DemoPage> OpenDemoPage(const std::string& params, bool lastFlag = true)
+    {
+        auto* page = new DemoPage;
+        OpenPage(page, params, lastFlag);
+        return page;
+    }
+
+    static constexpr const char* kFunction = "01003-01-19-00-00";
+};
+
+TEST_F(BaseWindowTest, EmbeddedPageFillsHostPageAndAnnouncesNothingWithoutModalFormMsg)
+{
+    for (const std::string params : {"", "Other=1;ModalFormMsg="}) {
+        QPointer<DemoPage> page = OpenDemoPage(params);
+        QWidget* hostPage = hostPages_.back().get();
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->parentWidget(), hostPage);
+        EXPECT_FALSE(page->isWindow());
+        EXPECT_TRUE(page->isVisible());
+        hostPage->layout()->activate();
+        EXPECT_EQ(page->geometry(), hostPage->rect());
+        EXPECT_TRUE(MainFrame().CopyDataTexts(priv::CD_PAGE_OPENED).empty()) << params;
+    }
+}
+
+TEST_F(BaseWindowTest, EmbeddedPageAnnouncesItselfWithValueHandleAndLastFlag)
+{
+    struct Case {
+        bool lastFlag;
+        const char* ending;
+    };
+    for (const Case& c : {Case{true, "|0|1"}, Case{false, "|0|0"}}) {
+        MainFrame().Clear();
+        QPointer<DemoPage> page = OpenDemoPage("ModalFormMsg=用户管理页;X=2", c.lastFlag);
+        ASSERT_TRUE(page);
+        const std::string handle = std::to_string(reinterpret_cast<std::uintptr_t>(page.data()));
+        const std::string expected = "用户管理页|" + handle + c.ending;
+        ASSERT_EQ(MainFrame().CopyDataTexts(priv::CD_PAGE_OPENED), std::vector<std::string>{expected});
+
+        // GBK with its terminating zero, from the module's application window.
+        const priv::test::ReceivedByMainFrame& got = MainFrame().Received().back();
+        const std::string gbk = priv::Utf8ToHost(expected);
+        EXPECT_EQ(std::string(got.bytes.begin(), got.bytes.end()), gbk + '\0');
+        EXPECT_TRUE(got.zeroTerminated);
+        EXPECT_EQ(got.sender, appWindow_.get());
+        EXPECT_EQ(got.target, MainFrame().Window());
+    }
+}
+
+TEST_F(BaseWindowTest, FreeStandingPageStaysOnTopCentredOnMainFormAndAnnouncesNothing)
+{
+    QPointer<DemoPage> page = new DemoPage;
+    priv::ShowModuleForm(nullptr, page, "ModalFormMsg=用户管理页", true);
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(page->isWindow());
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_TRUE(page->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    const QPoint offset = page->frameGeometry().center() - MainFrame().Window()->frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2);
+    EXPECT_TRUE(MainFrame().CopyDataTexts(priv::CD_PAGE_OPENED).empty());
+}
+
+TEST_F(BaseWindowTest, PageLooksFinishedWithToolBarAndPageButtons)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    QWidget* hostPage = hostPages_.back().get();
+    ASSERT_TRUE(page);
+    QToolBar* toolbar = FindControl<QToolBar>(page, "ModuleToolbar");
+    QWidget* panel = FindControl<QWidget>(page, "pnlToolResize");
+    ASSERT_TRUE(toolbar && panel);
+    QTest::qWait(0);
+
+    // The page buttons sit at the right end of the tool bar row.
+    EXPECT_EQ(panel->size(), QSize(47, 22));
+    EXPECT_EQ(panel->geometry().right() + 1, toolbar->width());
+    EXPECT_EQ(panel->y(), toolbar->y() + 2);
+    auto* add = FindControl<QToolButton>(page, "tbtOperAdd");
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->size(), QSize(85, 30));
+    EXPECT_EQ(add->iconSize(), QSize(24, 24));
+    EXPECT_FALSE(FindControl<priv::TShapeLine>(page, "Shape1")->isVisibleTo(page));
+    EXPECT_FALSE(FindControl<QToolButton>(page, "tbtExit")->isVisible());
+    EXPECT_TRUE(FindControl<QToolButton>(page, "ToolButton1")->isVisible());
+
+    // The host's skin: tool bar colour, and the page buttons take it too.
+    const QColor toolbarColor = priv::HostColorToQColor(Host().gclModuleToolBarColor());
+    EXPECT_EQ(toolbar->palette().color(QPalette::Window), toolbarColor);
+    EXPECT_EQ(panel->palette().color(QPalette::Window), toolbarColor);
+    EXPECT_EQ(page->palette().color(QPalette::Window), priv::HostColorToQColor(Host().gclModuleBackColor()));
+    EXPECT_TRUE(SaveScreenshot(hostPage, QStringLiteral("page_window")));
+}
+
+TEST_F(BaseWindowTest, PageButtonsResizeTheHostPageAndCloseSendsResetFirst)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    auto* max = FindControl<QToolButton>(page, "spToolPageMax");
+    auto* restore = FindControl<QToolButton>(page, "spToolPageForm");
+    auto* close = FindControl<QToolButton>(page, "spToolPageClose");
+    ASSERT_TRUE(max && restore && close);
+    EXPECT_EQ(page->ToolPageState(), 1);
+    EXPECT_TRUE(max->isVisible());
+    EXPECT_FALSE(restore->isVisible());
+    EXPECT_EQ(max->toolTip(), QStringLiteral("最大化窗口"));
+    EXPECT_EQ(restore->toolTip(), QStringLiteral("恢复窗口"));
+    EXPECT_EQ(close->toolTip(), QStringLiteral("关闭窗口"));
+
+    QTest::mouseClick(max, Qt::LeftButton);
+    EXPECT_EQ(page->ToolPageState(), 2);
+    EXPECT_FALSE(max->isVisible());
+    EXPECT_TRUE(restore->isVisible());
+    QTest::mouseClick(restore, Qt::LeftButton);
+    EXPECT_EQ(page->ToolPageState(), 1);
+    EXPECT_TRUE(max->isVisible());
+    QTest::mouseClick(max, Qt::LeftButton);
+    MainFrame().Clear();
+
+    QTest::mouseClick(close, Qt::LeftButton);
+    RunDeferredDeletes();
+    EXPECT_FALSE(page);
+    EXPECT_EQ(MainFrame().CopyDataLog(),
+              (std::vector<std::string>{"531:reset", std::string("516:") + kFunction}));
+}
+
+TEST_F(BaseWindowTest, ClosingANormalPageSendsOnlyPageClosed)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    QTest::mouseClick(FindControl<QToolButton>(page, "spToolPageClose"), Qt::LeftButton);
+    RunDeferredDeletes();
+    EXPECT_FALSE(page);
+    EXPECT_EQ(MainFrame().CopyDataLog(), std::vector<std::string>{std::string("516:") + kFunction});
+}
+
+TEST_F(BaseWindowTest, SetToolPageStateSwitchesButtonsOnlyForOneAndTwo)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    auto* max = FindControl<QToolButton>(page, "spToolPageMax");
+    page->SetToolPageState(2);
+    page->SetToolPageState(7);
+    EXPECT_EQ(page->ToolPageState(), 7);
+    EXPECT_FALSE(max->isVisible());
+    EXPECT_TRUE(MainFrame().CopyDataLog().empty());
+}
+
+TEST_F(BaseWindowTest, HostCloseMessageClosesAndFreesThePage)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    Host().SendWindowMessage(page.data(), priv::WM_MODULE_CLOSE, 0, 0);
+    RunDeferredDeletes();
+    EXPECT_FALSE(page);
+    EXPECT_EQ(MainFrame().CopyDataTexts(priv::CD_PAGE_CLOSED), std::vector<std::string>{kFunction});
+}
+
+TEST_F(BaseWindowTest, PageReportsTheFunctionCurrentWhenItWasCreated)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    fennix::SetCurrentFunction("01003-01-07-00-00");
+    EXPECT_EQ(page->FuncCode(), kFunction);
+    EXPECT_EQ(page->Context().curFuncCode, kFunction);
+    page->close();
+    RunDeferredDeletes();
+    EXPECT_EQ(MainFrame().CopyDataTexts(priv::CD_PAGE_CLOSED), std::vector<std::string>{kFunction});
+}
+
+TEST_F(BaseWindowTest, HostContextIsCapturedAtCreation)
+{
+    QWidget parentForm;
+    fennix::SetCurrentParentForm(&parentForm);
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    const priv::HostContext& context = page->Context();
+    EXPECT_EQ(context.appHandle, appWindow_.get());
+    EXPECT_EQ(context.mainFrameHandle, MainFrame().Window());
+    EXPECT_EQ(context.appPath, Host().GetAppPath());
+    EXPECT_EQ(context.userInfo, &Host().GetUserInfoVO());
+    EXPECT_EQ(context.companyInfo, &Host().GetCompanyInfoVO());
+    EXPECT_EQ(context.curParentForm, &parentForm);
+    fennix::SetCurrentParentForm(nullptr);
+
+    // Dialogs take no parent forms.
+    priv::Tfrm_CustomDlg dialog;
+    EXPECT_EQ(dialog.Context().curParentForm, nullptr);
+    EXPECT_EQ(dialog.FuncCode(), kFunction);
+}
+
+TEST_F(BaseWindowTest, F1AnywhereInThePageAsksTheHostForHelp)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    QTest::keyClick(page->edtCode, Qt::Key_F1);
+    QTest::keyClick(page->edtCode, Qt::Key_F2);
+    const auto help = MainFrame().MessagesNumbered(priv::WM_MAINFRAME_HELP);
+    ASSERT_EQ(help.size(), 1u);
+    EXPECT_EQ(help[0].wParam, 0);
+    EXPECT_EQ(help[0].lParam, 0);
+    EXPECT_EQ(help[0].target, MainFrame().Window());
+}
+
+TEST_F(BaseWindowTest, ActivatedPageKeepsTheHostCaptionActiveOnlyThroughTheMainFrameHandle)
+{
+    for (auto reach : {MainFrameRecorder::Reach::HandleAndClass, MainFrameRecorder::Reach::ClassOnly}) {
+        MainFrame().SetReach(reach);
+        MainFrame().Clear();
+        QPointer<DemoPage> page = new DemoPage;
+        priv::ShowModuleForm(nullptr, page, "", true);
+        page->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(page));
+        const auto activations = MainFrame().MessagesNumbered(priv::WM_NCACTIVATE);
+        if (reach == MainFrameRecorder::Reach::HandleAndClass) {
+            ASSERT_FALSE(activations.empty());
+            EXPECT_EQ(activations[0].wParam, 1);
+            EXPECT_EQ(activations[0].lParam, 0);
+            EXPECT_EQ(activations[0].target, MainFrame().Window());
+        } else {
+            EXPECT_TRUE(activations.empty());
+        }
+        page->close();
+        RunDeferredDeletes();
+    }
+}
+
+TEST_F(BaseWindowTest, MainWindowIsFoundByClassNameWhenTheHostHandsOutNoHandle)
+{
+    MainFrame().SetReach(MainFrameRecorder::Reach::ClassOnly);
+    QPointer<DemoPage> page = OpenDemoPage("ModalFormMsg=ops");
+    ASSERT_TRUE(page);
+    QTest::mouseClick(FindControl<QToolButton>(page, "spToolPageMax"), Qt::LeftButton);
+    ASSERT_EQ(MainFrame().CopyDataTexts(priv::CD_PAGE_SIZE), std::vector<std::string>{"max"});
+    EXPECT_EQ(MainFrame().Received().back().target, MainFrame().Window());
+    EXPECT_EQ(MainFrame().CopyDataTexts(priv::CD_PAGE_OPENED).size(), 1u);
+}
+
+TEST_F(BaseWindowTest, WithoutAMainWindowNothingIsSentAndNothingFails)
+{
+    MainFrame().SetReach(MainFrameRecorder::Reach::Nowhere);
+    QPointer<DemoPage> page = OpenDemoPage("ModalFormMsg=ops");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(priv::FindMainFrame(), nullptr);
+    QTest::mouseClick(FindControl<QToolButton>(page, "spToolPageMax"), Qt::LeftButton);
+    QTest::keyClick(page->edtCode, Qt::Key_F1);
+    QTest::mouseClick(FindControl<QToolButton>(page, "spToolPageClose"), Qt::LeftButton);
+    RunDeferredDeletes();
+    EXPECT_FALSE(page);
+    EXPECT_TRUE(MainFrame().Received().empty());
+}
+
+TEST_F(BaseWindowTest, EditBoxesTakeTheInputMethodOfTheirMode)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+
+    // No "SysIME" in the user's configuration: the placeholder name.
+    Enter(page->edtName);
+    EXPECT_EQ(page->edtName->property("imeMode").toString(), QStringLiteral("imOpen"));
+    EXPECT_EQ(page->edtName->property("imeName").toString(), QStringLiteral("-请选择-"));
+    EXPECT_EQ(page->edtName->inputMethodHints() & kLatin, Qt::ImhNone);
+    Enter(page->edtAddress);
+    EXPECT_EQ(page->edtAddress->property("imeMode").toString(), QStringLiteral("imOpen"));
+    EXPECT_EQ(page->edtAddress->property("imeName").toString(), QStringLiteral("-请选择-"));
+
+    // Every other mode closes the input method.
+    page->edtCode->setInputMethodHints(Qt::ImhNoAutoUppercase);
+    Enter(page->edtCode);
+    EXPECT_EQ(page->edtCode->property("imeMode").toString(), QStringLiteral("imClose"));
+    EXPECT_EQ(page->edtCode->property("imeName").toString(), QStringLiteral("英语"));
+    EXPECT_EQ(page->edtCode->inputMethodHints(), kLatin | Qt::ImhNoAutoUppercase);
+
+    ASSERT_TRUE(Host().WriteIniValueStr("Config/User.ini", "RunParameter", "SysIME", "搜狗拼音输入法"));
+    Enter(page->edtName);
+    EXPECT_EQ(page->edtName->property("imeName").toString(), QStringLiteral("搜狗拼音输入法"));
+}
+
+TEST_F(BaseWindowTest, EditBoxWithItsOwnEnterHandlerKeepsItAndOthersAreLeftAlone)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    Enter(page->edtOwn);
+    EXPECT_EQ(page->edtOwn->property("imeMode").toString(), QStringLiteral("imOpen"));
+    EXPECT_FALSE(page->edtOwn->property("imeName").isValid());
+
+    // The editor inside a drop-down box is part of that box, not a form edit box.
+    QLineEdit* inner = page->cbxDept->lineEdit();
+    ASSERT_NE(inner, nullptr);
+    Enter(inner);
+    EXPECT_FALSE(inner->property("imeName").isValid());
+}
+
+TEST_F(BaseWindowTest, SkinMessageReappliesTheSkinAndHooksNewEditBoxes)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->skinCount, 1);
+    auto* late = new QLineEdit(page->ClientArea());
+    Enter(late);
+    EXPECT_FALSE(late->property("imeName").isValid());
+
+    Host().SendWindowMessage(page.data(), priv::WM_MODULE_SKIN, 0, 0);
+    EXPECT_EQ(page->skinCount, 2);
+    Enter(late);
+    EXPECT_EQ(late->property("imeName").toString(), QStringLiteral("英语"));
+
+    // Hooking again gives no box a second handler: still one change per entry.
+    page->HookEditIme();
+    late->setProperty("imeName", QString());
+    Enter(late);
+    EXPECT_EQ(late->property("imeName").toString(), QStringLiteral("英语"));
+}
+
+TEST_F(BaseWindowTest, DialogShowsItsTitleBandAndClosesWithCancel)
+{
+    auto opened = std::make_unique<priv::Tfrm_CustomDlg>();
+    QPointer<priv::Tfrm_CustomDlg> dialog = opened.get();
+    dialog->SetDlgTitle(QStringLiteral("岗位设置"), QStringLiteral("增加，删除，修改用户岗位"));
+    auto* form = new QFormLayout(dialog->ClientArea());
+    form->setContentsMargins(30, 24, 30, 12);
+    form->addRow(QStringLiteral("岗位名称："), new QLineEdit);
+    auto* save = new QPushButton(QStringLiteral("确定"));
+    save->setObjectName(QStringLiteral("sBtnSave"));
+    save->setFixedSize(67, 22);
+    dialog->AddDialogButton(save);
+    dialog->show();
+    QTest::qWait(0);
+
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("岗位设置"));
+    auto* title = FindControl<QLabel>(dialog, "lbBusinessName");
+    auto* band = FindControl<QWidget>(dialog, "pnlTop");
+    auto* close = FindControl<QPushButton>(dialog, "sBtnClose");
+    ASSERT_TRUE(title && band && close);
+    EXPECT_EQ(title->text(), QStringLiteral("增加，删除，修改用户岗位"));
+    EXPECT_EQ(dialog->size(), QSize(491, 312));
+    EXPECT_EQ(band->height(), 37);
+    EXPECT_EQ(band->palette().color(QPalette::Window), priv::HostColorToQColor(Host().gclTopBarColor()));
+    EXPECT_EQ(close->size(), QSize(67, 22));
+    EXPECT_EQ(close->text(), QStringLiteral("关闭"));
+    EXPECT_LT(save->x(), close->x());
+    EXPECT_FALSE(FindControl<QLabel>(dialog, "ORVEK")->isVisibleTo(dialog));
+    EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("dialog")));
+
+    QTest::keyClick(dialog, Qt::Key_F1);
+    EXPECT_EQ(MainFrame().MessagesNumbered(priv::WM_MAINFRAME_HELP).size(), 1u);
+    dialog->hide();
+
+    // Modal: "关闭" answers Cancel, and the opener still holds the dialog.
+    QTimer::singleShot(0, close, [close] { QTest::mouseClick(close, Qt::LeftButton); });
+    EXPECT_EQ(dialog->exec(), priv::mrCancel);
+    RunDeferredDeletes();
+    ASSERT_TRUE(dialog);
+    opened.reset();
+    // Dialogs tell the host nothing when they go.
+    EXPECT_TRUE(MainFrame().CopyDataLog().empty());
+}
+
+TEST_F(BaseWindowTest, DialogExShowsTheBrandLineInsteadOfTheTitleBand)
+{
+    CountingDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("用户新增"));
+    dialog.SetClientSize(501, 245);
+    auto* form = new QFormLayout(dialog.ClientArea());
+    form->setContentsMargins(30, 20, 30, 8);
+    form->setVerticalSpacing(8);
+    for (const char* label : {"用户代码：", "姓名：", "联系电话：", "电子邮箱："})
+        form->addRow(QString::fromUtf8(label), new QLineEdit);
+    auto* save = new QPushButton(QStringLiteral("确定"));
+    save->setFixedSize(67, 22);
+    dialog.AddDialogButton(save);
+    dialog.show();
+    QTest::qWait(0);
+    EXPECT_EQ(dialog.skinCount, 1);
+
+    auto* band = FindControl<QWidget>(&dialog, "pnlTop");
+    auto* brand = FindControl<QLabel>(&dialog, "ORVEK");
+    auto* line = FindControl<priv::TShapeLine>(&dialog, "Shape1");
+    ASSERT_TRUE(band && brand && line);
+    EXPECT_FALSE(band->isVisible());
+    EXPECT_FALSE(band->isEnabled());
+    EXPECT_FALSE(FindControl<QWidget>(&dialog, "Bevel1")->isVisible());
+    EXPECT_TRUE(brand->isVisible());
+    EXPECT_TRUE(brand->isEnabled());
+    EXPECT_EQ(brand->text(), QStringLiteral("TOLVANE"));
+    EXPECT_EQ(brand->palette().color(QPalette::WindowText), QColor(127, 157, 185));
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->PenStyle(), Qt::DotLine);
+    EXPECT_EQ(line->PenColor(), QColor(127, 157, 185));
+    EXPECT_EQ(line->BrushColor(), priv::HostColorToQColor(Host().gclModuleBackColor()));
+    // The line runs from the label to the right edge at the label's middle.
+    EXPECT_EQ(line->mapTo(&dialog, QPoint(line->width(), 0)).x(), dialog.width());
+    EXPECT_EQ(line->mapTo(&dialog, line->rect().center()).y(),
+              brand->mapTo(&dialog, brand->rect().center()).y());
+    EXPECT_EQ(dialog.size(), QSize(501, 245));
+    EXPECT_TRUE(SaveScreenshot(&dialog, QStringLiteral("dialog_ex")));
+
+    Host().SendWindowMessage(&dialog, priv::WM_MODULE_SKIN, 0, 0);
+    EXPECT_EQ(dialog.skinCount, 2);
+}
+
+} // namespace
