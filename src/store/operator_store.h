@@ -1,0 +1,41 @@
+// The operator store: one operator's row in QX_CZY, its post in QX_CZYRROLE
+// and, when it is deleted, its rows in the link tables. It never speaks to the
+// user and never enciphers: passwords come and go in their stored form.
+#pragma once
+
+#include "boundary/host.h"
+#include "store/records.h"
+
+#include <string>
+
+namespace priv {
+
+class TOperator {
+public:
+    TOperator() = default;
+    TOperator(const TOperator&) = delete;
+    TOperator& operator=(const TOperator&) = delete;
+
+    // Fills `info` from the operator's row joined with its post; false (and
+    // `info` untouched) when there is no such operator, it has no post, or
+    // the statement fails.
+    bool LoadOperator(const std::string& operatorCode, OperatorInfo& info);
+    bool OperatorExists(const std::string& operatorCode);
+    // Operator and post in one transaction; nothing stays behind on failure.
+    bool AddOperator(const OperatorInfo& info);
+    // Name, password, department, contact data, valid flag and post in one
+    // transaction; the code, category and description never change.
+    bool ModifyOperator(const OperatorInfo& info);
+    bool ModifyPassword(const std::string& operatorCode, const std::string& encipheredPassword);
+    // Link tables first, then the post, then the operator; the answer is
+    // whether the operator's own row went.
+    bool DeleteOperator(const std::string& operatorCode);
+
+    const std::string& LastStatement() const { return FLastStatement; }
+
+private:
+    QueryResult FQuery;
+    std::string FLastStatement;
+};
+
+} // namespace priv

@@ -1,0 +1,501 @@
+#include "store/post_store.h"
+
+#include "boundary/status_display.h"
+#include "boundary/text.h"
+#include "boundary/utilities.h"
+#include "store/schema.h"
+#include "store/store_common.h"
+
+#include <unordered_map>
+
+namespace priv {
+
+using store::Text;
+
+namespace {
+
+std::string SaveFailedText(const std::string& what)
+{
+    return "权限分配失败：保存[" + what + "]信息出错。";
+}
+
+// One sub-application as a built-in post sees it, worked out once per load
+// and shared by every company's node of that sub-application.
+struct BuiltInSubApp {
+    const SubAppDescriptor* descriptor = nullptr;
+    std::shared_ptr<const TAppPermit::Texts> texts;
+    std::vector<std::shared_ptr<const TAppFuncPermit::Texts>> functions;
+};
+
+class BuiltInSubApps {
+public:
+    BuiltInSubApps(std::string builtInPost, bool everyFunction)
+        : post_(std::move(builtInPost)), everyFunction_(everyFunction)
+    {
+    }
+
+    const BuiltInSubApp& Get(const std::string& code, const SubAppDescriptor& descriptor)
+    {
+        BuiltInSubApp& entry = entries_[code];
+        if (entry.descriptor != &descriptor) {
+            entry.descriptor = &descriptor;
+            entry.texts = PermitTexts<3>::Make({code, descriptor.product, descriptor.name});
+            entry.functions.clear();
+            for (const FunctionRecord& function : descriptor.functions)
+                if (BuiltInPostHasFunction(function, post_, everyFunction_))
+                    entry.functions.push_back(PermitTexts<2>::Make({function.code, function.name}));
+        }
+        return entry;
+    }
+
+private:
+    std::string post_;
+    bool everyFunction_;
+    std::unordered_map<std::string, BuiltInSubApp> entries_;
+};
+
+} // namespace
+
+// --- Post table ------------------------------------------------------------------------
+
+bool TRolesMgr::GetPostList(TUserPostList& list)
+{
+    try {
+        if (!store::Run(FLastStatement, FQuery,
+                        "select * from QX_ROLES where JS_DM not in('0' ,'SYSTEM' ,'BUSINESS' ,'AUDITOR')",
+                        true))
+            return false;
+        TUserPostList posts;
+        posts.reserve(static_cast<std::size_t>(FQuery.RecordCount()) + 3);
+        for (const char* code : {schema::kSystemPost, schema::kBusinessPost, schema::kAuditorPost})
+            posts.push_back({code, PostDisplayName(code, ""), true});
+        for (; !FQuery.Eof(); FQuery.Next()) {
+            UserPostInfo post;
+            post.Code = RecordText(FQuery.AsString(schema::kPostCode));
+            post.Name = RecordText(FQuery.AsString(schema::kPostName));
+            if (TrimText(post.Name).empty())
+                post.Name = kEmptyNameText;
+            posts.push_back(std::move(post));
+        }
+        list = std::move(posts);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::PostCodeExists(const std::string& code)
+{
+    try {
+        return store::Exists(FLastStatement, FQuery,
+                             "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(code) + "'");
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::PostNameExists(const std::string& name)
+{
+    try {
+        return store::Exists(FLastStatement, FQuery,
+                             "SELECT JS_MC FROM QX_ROLES WHERE JS_MC='" + Text(name) + "'");
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::PostInUse(const std::string& code)
+{
+    try {
+        return store::Exists(FLastStatement, FQuery,
+                             "SELECT CZY_DM FROM QX_CZYRROLE WHERE JS_DM='" + Text(code) + "'");
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::AddPost(const UserPostInfo& post)
+{
+    try {
+        return store::Run(FLastStatement, FQuery,
+                          "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('" + Text(post.Code) + "','" +
+                              Text(post.Name) + "')",
+                          false);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::ModifyPost(const UserPostInfo& post)
+{
+    try {
+        return store::Run(FLastStatement, FQuery,
+                          "UPDATE QX_ROLES SET JS_MC ='" + Text(post.Name) + "' where JS_DM='" +
+                              Text(post.Code) + "'",
+                          false);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::DeletePost(const std::string& code)
+{
+    try {
+        if (!PostCodeExists(code))
+            return false;
+        return store::Run(FLastStatement, FQuery, "DELETE FROM QX_ROLES WHERE JS_DM='" + Text(code) + "'",
+                          false);
+    } catch (...) {
+        return false;
+    }
+}
+
+// --- Single nodes ----------------------------------------------------------------------
+
+bool TRolesMgr::AddPermission(const std::string& postCode, const std::string& targetCode,
+                              const std::string& targetName, const std::string& extensionCode,
+                              const std::string& parentCode, const std::string& permitType,
+                              std::string& newCode)
+{
+    newCode.clear();
+    try {
+        const std::string extension = extensionCode.empty() ? "0" : extensionCode;
+        const std::string parent = parentCode.empty() ? "0" : parentCode;
+        // Both are written bare into the statement.
+        if (!store::IsDecimalInteger(extension) || !store::IsDecimalInteger(parent))
+            return false;
+        if (!store::Run(FLastStatement, FQuery,
+                        "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('" +
+                            Text(targetCode) + "','" + Text(targetName) + "'," + parent + ",'" +
+                            Text(permitType) + "'," + extension + ")",
+                        false))
+            return false;
+        // A read-back that found nothing would make the node's children
+        // hang under 0, where the companies of every post live.
+        const auto code = store::ParseInt32(FindNewPermissionCode(targetCode));
+        if (!code || *code <= 0)
+            return false;
+        const std::string codeText = std::to_string(*code);
+        if (permitType == schema::kPermitTypeCompany &&
+            !store::Run(FLastStatement, FQuery,
+                        "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('" + Text(postCode) + "'," +
+                            codeText + ")",
+                        false))
+            return false;
+        newCode = codeText;
+        return true;
+    } catch (...) {
+        newCode.clear();
+        return false;
+    }
+}
+
+bool TRolesMgr::RemovePermission(const std::string& postCode, const std::string& permitCode)
+{
+    try {
+        if (!store::IsDecimalInteger(permitCode))
+            return false;
+        if (!store::Run(FLastStatement, FQuery,
+                        "DELETE FROM QX_ROLEPRMS WHERE JS_DM='" + Text(postCode) +
+                            "' AND PRMS_DM=" + permitCode,
+                        false))
+            return false;
+        DeletePermissionChildren(permitCode);
+        return store::Run(FLastStatement, FQuery, "DELETE FROM QX_PRMSMAP WHERE PRMS_DM=" + permitCode,
+                          false);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TRolesMgr::DeletePermissionChildren(const std::string& permitCode)
+{
+    try {
+        std::unordered_set<std::string> visited;
+        DeleteDescendants(permitCode, visited);
+    } catch (...) {
+    }
+    return true;
+}
+
+void TRolesMgr::DeleteDescendants(const std::string& permitCode, std::unordered_set<std::string>& visited)
+{
+    // Parent 0 is where the company nodes of every post hang: a node that was
+    // never stored has no descendants of its own, and asking for the
+    // children of 0 would delete every post's grants.
+    const auto code = store::ParseInt32(permitCode);
+    if (!code || *code <= 0)
+        return;
+    // A damaged tree whose parents loop back must not recurse for ever.
+    if (!visited.insert(permitCode).second)
+        return;
+    TextList children;
+    if (!GetChildPermissionCodes(permitCode, children))
+        return;
+    for (const std::string& child : children)
+        DeleteDescendants(child, visited);
+    store::Run(FLastStatement, FQuery, "DELETE FROM QX_PRMSMAP WHERE PARENT_DM=" + permitCode, false);
+}
+
+bool TRolesMgr::GetChildPermissionCodes(const std::string& permitCode, TextList& codes)
+{
+    try {
+        if (!store::IsDecimalInteger(permitCode))
+            return false;
+        if (!store::Run(FLastStatement, FQuery,
+                        "SELECT PRMS_DM FROM QX_PRMSMAP WHERE PARENT_DM=" + permitCode, true))
+            return false;
+        codes.clear();
+        for (; !FQuery.Eof(); FQuery.Next())
+            codes.push_back(FQuery.AsString(schema::kPermitCode));
+        return !codes.empty();
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string TRolesMgr::FindNewPermissionCode(const std::string& targetCode)
+{
+    std::string code = "0";
+    try {
+        QueryResult query;
+        if (store::Run(FLastStatement, query,
+                       "SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='" + Text(targetCode) +
+                           "' order by PRMS_DM desc",
+                       true))
+            code = query.Eof() ? std::string() : query.AsString(schema::kPermitCode);
+    } catch (...) {
+    }
+    return code;
+}
+
+// --- Loading ---------------------------------------------------------------------------
+
+bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermissions* permissions)
+{
+    if (!permissions)
+        return false;
+    try {
+        permissions->SetPostCode(postCode);
+        permissions->Clear();
+        if (!PostCodeExists(postCode))
+            return false;
+        bool loaded;
+        if (postCode == schema::kSuperAdminPost)
+            loaded = LoadBuiltInPermissions(*permissions, schema::kSystemPost, true);
+        else if (postCode == schema::kSystemPost)
+            loaded = LoadBuiltInPermissions(*permissions, schema::kSystemPost, false);
+        else if (postCode == schema::kBusinessPost)
+            loaded = LoadBuiltInPermissions(*permissions, schema::kBusinessPost, false);
+        else
+            loaded = LoadStoredPermissions(*permissions, postCode);
+        if (!loaded)
+            permissions->Clear();
+        return loaded;
+    } catch (...) {
+        permissions->Clear();
+        return false;
+    }
+}
+
+bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
+                                       bool everyFunction)
+{
+    if (!store::Run(FLastStatement, FQuery, CompanyListStatement(), true))
+        return false;
+    Host& host = CurrentHost();
+    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    ScopedStatus status(large, kLoadingPermissionsText);
+
+    permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
+    for (; !FQuery.Eof(); FQuery.Next()) {
+        TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
+        company->SetTexts(FQuery.AsString(schema::kCompanyId), FQuery.AsString(schema::kCompanyTaxNumber),
+                          FQuery.AsString(schema::kCompanyName));
+        if (large)
+            host.ProcessMessages();
+    }
+
+    BuiltInSubApps subApps(builtInPost, everyFunction);
+    TextList codes;
+    for (int i = 0; i < permissions.Count(); ++i) {
+        TCompPermit* company = permissions.Items(i);
+        GetCompanySubAppCodes(codes);
+        for (const std::string& code : codes) {
+            if (const SubAppDescriptor* descriptor = FindSubAppDescriptor(code)) {
+                const BuiltInSubApp& shared = subApps.Get(code, *descriptor);
+                TAppPermit* app = company->AddSubApp(kPermitUnchanged);
+                app->ShareTexts(shared.texts);
+                app->ReserveChildren(shared.functions.size());
+                for (const auto& function : shared.functions)
+                    app->AddFunction(kPermitUnchanged)->ShareTexts(function);
+            }
+            if (large)
+                host.ProcessMessages();
+        }
+    }
+    return true;
+}
+
+bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode)
+{
+    if (!store::Run(FLastStatement, FQuery,
+                    std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
+                        " FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
+                        "t2.QYID=t3.KZDM AND t1.JS_DM='" +
+                        Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany + "'",
+                    true))
+        return false;
+    Host& host = CurrentHost();
+    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    ScopedStatus status(large, kLoadingPermissionsText);
+
+    permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
+    for (; !FQuery.Eof(); FQuery.Next()) {
+        TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
+        company->SetPermitCode(static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)));
+        company->SetParentCode(0);
+        company->SetTexts(FQuery.AsString(schema::kCompanyId), FQuery.AsString(schema::kCompanyTaxNumber),
+                          FQuery.AsString(schema::kCompanyName));
+        if (large)
+            host.ProcessMessages();
+    }
+
+    PermitTextPool pool;
+    QueryResult subAppRows;
+    QueryResult functionRows;
+    for (int i = 0; i < permissions.Count(); ++i) {
+        TCompPermit* company = permissions.Items(i);
+        // A company whose sub-applications cannot be read would otherwise
+        // look wholly granted: the load fails instead.
+        if (!store::Run(
+                FLastStatement, subAppRows,
+                "SELECT t2.PRMS_DM, t2.PARENT_DM, t2.DYDM FROM QX_PRMSMAP t2 WHERE t2.PRMS_TYPE='20' AND "
+                "t2.PARENT_DM=" +
+                    std::to_string(company->PermitCode()),
+                true))
+            return false;
+        company->SetAllGranted(subAppRows.Eof());
+        for (; !subAppRows.Eof(); subAppRows.Next()) {
+            const std::string code = subAppRows.AsString(schema::kPermitTarget);
+            if (const SubAppDescriptor* descriptor = FindSubAppDescriptor(code)) {
+                TAppPermit* app = company->AddSubApp(kPermitUnchanged);
+                app->SetPermitCode(static_cast<std::int32_t>(subAppRows.AsInteger(schema::kPermitCode)));
+                app->SetParentCode(static_cast<std::int32_t>(subAppRows.AsInteger(schema::kPermitParent)));
+                app->ShareTexts(pool.SubApp(code, descriptor->product, descriptor->name));
+                // Failing here rather than leaving the sub-application
+                // without (or with someone else's) functions.
+                if (!store::Run(FLastStatement, functionRows,
+                                "SELECT t2.PRMS_DM,t2.PARENT_DM,t2.DYDM,t2.DYMC FROM QX_PRMSMAP t2 WHERE "
+                                "t2.PRMS_TYPE='30' AND t2.PARENT_DM=" +
+                                    std::to_string(app->PermitCode()),
+                                true))
+                    return false;
+                app->ReserveChildren(static_cast<std::size_t>(functionRows.RecordCount()));
+                for (; !functionRows.Eof(); functionRows.Next()) {
+                    TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
+                    function->SetPermitCode(
+                        static_cast<std::int32_t>(functionRows.AsInteger(schema::kPermitCode)));
+                    function->SetParentCode(
+                        static_cast<std::int32_t>(functionRows.AsInteger(schema::kPermitParent)));
+                    function->ShareTexts(pool.Function(functionRows.AsString(schema::kPermitTarget),
+                                                       functionRows.AsString(schema::kPermitTargetName)));
+                }
+            }
+            if (large)
+                host.ProcessMessages();
+        }
+    }
+    return true;
+}
+
+// --- Saving ----------------------------------------------------------------------------
+
+bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& message)
+{
+    if (!permissions)
+        return false;
+    AssignedCodes assigned;
+    // A failed attempt leaves the tree as it was: codes given to added nodes
+    // belong to rows that the rollback removed, and a retry inserts again.
+    auto restoreCodes = [&assigned] {
+        for (auto it = assigned.rbegin(); it != assigned.rend(); ++it)
+            it->first->SetPermitCode(it->second);
+    };
+    try {
+        const std::string postCode = permissions->PostCode();
+        if (postCode.empty() || !PostCodeExists(postCode))
+            return false;
+        store::Transaction transaction;
+        if (!transaction.Begin()) {
+            message = "权限分配失败：无法开始数据库事务。";
+            return false;
+        }
+        if (!SaveChildPermissions(postCode, *permissions, message, assigned)) {
+            transaction.Rollback(std::string());
+            restoreCodes();
+            return false;
+        }
+        std::string commitMessage;
+        if (!transaction.Commit(&commitMessage)) {
+            message = "权限分配失败：" + commitMessage;
+            restoreCodes();
+            return false;
+        }
+        permissions->AcceptSavedState();
+        return true;
+    } catch (...) {
+        restoreCodes();
+        return false;
+    }
+}
+
+bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent,
+                                     std::string& message, AssignedCodes& assigned)
+{
+    const bool parentIsPost = parent.PermitType().empty();
+    for (int i = 0; i < parent.Count(); ++i) {
+        TAbstractPermit* child = parent.Items(i);
+        const std::int32_t state = child->PermitState();
+        bool saved = true;
+        if (state == kPermitAdded) {
+            // Only companies hang under 0; a sub-application or function
+            // needs a parent that is stored.
+            if (!parentIsPost && parent.PermitCode() <= 0) {
+                saved = false;
+            } else {
+                std::string newCode;
+                AddPermission(postCode, child->GetCode(), child->GetName(),
+                              child->PermitType() == schema::kPermitTypeCompany ? child->GetCode()
+                                                                                : std::string(),
+                              std::to_string(parent.PermitCode()), child->PermitType(), newCode);
+                const auto code = store::ParseInt32(newCode);
+                saved = code.has_value();
+                if (saved) {
+                    assigned.emplace_back(child, child->PermitCode());
+                    child->SetPermitCode(*code);
+                }
+            }
+        } else if (state == kPermitRemoved) {
+            saved = RemovePermission(postCode, std::to_string(child->PermitCode()));
+        }
+        if (!saved) {
+            message = SaveFailedText(child->GetName().empty() ? child->GetCode() : child->GetName());
+            return false;
+        }
+        if (state == kPermitRemoved)
+            continue;
+        if (child->AllGranted()) {
+            // Everything beneath is granted: what was stored beneath goes. A
+            // node that was never stored (code 0) has nothing beneath it.
+            if (child->PermitCode() > 0)
+                DeletePermissionChildren(std::to_string(child->PermitCode()));
+        } else if (!SaveChildPermissions(postCode, *child, message, assigned)) {
+            message = SaveFailedText(message);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace priv

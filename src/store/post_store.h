@@ -1,0 +1,86 @@
+// The post store: the rows of QX_ROLES, and what each post is granted
+// (QX_ROLEPRMS and the permission tree QX_PRMSMAP), read into and written
+// back from a TRolePermissions. It shows nothing but the status window
+// during very large loads; failures are answers (and, for a save, a message).
+#pragma once
+
+#include "boundary/host.h"
+#include "store/permit.h"
+#include "store/records.h"
+
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace priv {
+
+// Shown while more than kLargeLoadCompanies companies are read.
+inline constexpr const char* kLoadingPermissionsText = "正在读取用户权限，请稍候 ...";
+inline constexpr int kLargeLoadCompanies = 1000;
+
+class TRolesMgr {
+public:
+    TRolesMgr() = default;
+    TRolesMgr(const TRolesMgr&) = delete;
+    TRolesMgr& operator=(const TRolesMgr&) = delete;
+
+    // --- Post table ----------------------------------------------------------------
+    // "SYSTEM", "BUSINESS", "AUDITOR" (built in, their own names) first, then
+    // every created post in the database's order, a blank name shown as "——".
+    // "0" is never listed. A failed statement leaves the list as it was.
+    bool GetPostList(TUserPostList& list);
+    bool PostCodeExists(const std::string& code);
+    bool PostNameExists(const std::string& name);
+    // True when an operator holds the post.
+    bool PostInUse(const std::string& code);
+    bool AddPost(const UserPostInfo& post);
+    bool ModifyPost(const UserPostInfo& post);
+    // Only the QX_ROLES row goes; the post's grants stay in their tables.
+    bool DeletePost(const std::string& code);
+
+    // --- Permissions ---------------------------------------------------------------
+    // Sets the post code and builds the tree afresh: "0" every company with
+    // every sub-application and function, "SYSTEM"/"BUSINESS" their built-in
+    // sets, any other post what is stored for it. False when the object is
+    // missing, the post's row is missing or a statement fails; a failed load
+    // leaves the object empty, so that nothing is granted on a failed read.
+    bool LoadPostPermissions(const std::string& postCode, TRolePermissions* permissions);
+    // Writes the added and removed nodes in one transaction. On success the
+    // tree is brought to its saved state (a second save writes nothing); on
+    // failure everything is rolled back, the tree stays as it was and
+    // `message` says which node failed.
+    bool SavePostPermissions(TRolePermissions* permissions, std::string& message);
+    // Inserts one node (and its grant row for a company node) and gives its
+    // new code; empty on failure. Empty extension or parent codes are 0.
+    bool AddPermission(const std::string& postCode, const std::string& targetCode,
+                       const std::string& targetName, const std::string& extensionCode,
+                       const std::string& parentCode, const std::string& permitType, std::string& newCode);
+    // The node's grant row, every descendant, then the node.
+    bool RemovePermission(const std::string& postCode, const std::string& permitCode);
+    // Every descendant of a node, depth first, leaving the node. Always true.
+    bool DeletePermissionChildren(const std::string& permitCode);
+    // The codes of a node's children; true when there was at least one.
+    bool GetChildPermissionCodes(const std::string& permitCode, TextList& codes);
+    // The greatest PRMS_DM among the nodes with this DYDM: the code of the
+    // node just inserted. "0" when the statement fails, empty without a row.
+    std::string FindNewPermissionCode(const std::string& targetCode);
+
+    const std::string& LastStatement() const { return FLastStatement; }
+
+private:
+    // Nodes whose code a save attempt set, with the code they had before.
+    using AssignedCodes = std::vector<std::pair<TAbstractPermit*, std::int32_t>>;
+
+    bool LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
+                                bool everyFunction);
+    bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
+    bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
+                              AssignedCodes& assigned);
+    void DeleteDescendants(const std::string& permitCode, std::unordered_set<std::string>& visited);
+
+    QueryResult FQuery;
+    std::string FLastStatement;
+};
+
+} // namespace priv

@@ -1,0 +1,81 @@
+#include "store/store_common.h"
+
+#include <charconv>
+
+namespace priv::store {
+
+bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool open, std::string& message)
+{
+    lastStatement = std::move(sql);
+    return CurrentHost().ExecADOQueryMsg(kMainConnection, lastStatement, query, message, open);
+}
+
+bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool open)
+{
+    std::string message;
+    return Run(lastStatement, query, std::move(sql), open, message);
+}
+
+bool Exists(std::string& lastStatement, QueryResult& query, std::string sql)
+{
+    return Run(lastStatement, query, std::move(sql), true) && !query.Eof();
+}
+
+bool IsDecimalInteger(std::string_view text)
+{
+    if (!text.empty() && text.front() == '-')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text)
+{
+    if (!IsDecimalInteger(text))
+        return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+Transaction::~Transaction()
+{
+    if (!open_)
+        return;
+    try {
+        std::string message;
+        CurrentHost().DBRollbackTrans(kMainConnection, message);
+    } catch (...) {
+    }
+}
+
+bool Transaction::Begin()
+{
+    std::string message;
+    open_ = CurrentHost().DBBeginTrans(kMainConnection, message);
+    return open_;
+}
+
+void Transaction::Rollback(std::string message)
+{
+    open_ = false;
+    CurrentHost().DBRollbackTrans(kMainConnection, message);
+}
+
+bool Transaction::Commit(std::string* message)
+{
+    std::string text;
+    const bool committed = CurrentHost().DBCommitTrans(kMainConnection, text);
+    if (message)
+        *message = std::move(text);
+    open_ = !committed;
+    return committed;
+}
+
+} // namespace priv::store

@@ -1,0 +1,59 @@
+// What every store does the same way: run one statement on the host's main
+// connection with the store's own result set, remember its text, and write
+// values into statements by the table rules (texts quoted with inner quotes
+// doubled, integers bare).
+#pragma once
+
+#include "boundary/host.h"
+#include "boundary/utilities.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace priv::store {
+
+// Runs `sql` on MainAppCon (opened for a SELECT, executed otherwise) and
+// keeps it in `lastStatement`. The database's error text lands in `message`.
+bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool open, std::string& message);
+bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool open);
+
+// An existence check: the SELECT ran and gave at least one row.
+bool Exists(std::string& lastStatement, QueryResult& query, std::string sql);
+
+// A text value ready to stand between single quotes.
+inline std::string Text(const std::string& value)
+{
+    return QuoteSqlText(value);
+}
+
+// Integer values are written bare into statements, so a text that claims to
+// be one must be a plain decimal number (an optional minus sign and digits,
+// nothing else); anything else never reaches a statement.
+bool IsDecimalInteger(std::string_view text);
+std::optional<std::int32_t> ParseInt32(std::string_view text);
+
+// One host transaction on MainAppCon. If the operation leaves before it
+// committed or rolled back (an exception from the host), the destructor rolls
+// back: a transaction left open would hold its locks and swallow every later
+// statement of the connection.
+class Transaction {
+public:
+    Transaction() = default;
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ~Transaction();
+    // False when the host could not open one; then nothing must be written.
+    bool Begin();
+    // `message` goes to the host with the rollback (it may log it).
+    void Rollback(std::string message);
+    // False when the commit failed (the database's text in `message`); the
+    // destructor then rolls back.
+    bool Commit(std::string* message = nullptr);
+
+private:
+    bool open_ = false;
+};
+
+} // namespace priv::store
