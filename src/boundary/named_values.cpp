@@ -1,8 +1,11 @@
 #include "boundary/named_values.h"
 
+#include "boundary/datetime.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace priv {
 namespace {
@@ -56,6 +59,10 @@ double GetNumberValue(HostRecord& record, std::string_view name, double defaultV
     if (entry->kind == EntryKind::Number)
         return entry->number;
     if (entry->kind == EntryKind::Text) {
+        // Date-times published as text ("yyyy-mm-dd hh:nn:ss") read back as
+        // the day counts they stand for.
+        if (const std::optional<double> moment = ParseDateTime(entry->text))
+            return *moment;
         char* end = nullptr;
         const double value = std::strtod(entry->text.c_str(), &end);
         return end != entry->text.c_str() ? value : defaultValue;

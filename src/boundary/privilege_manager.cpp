@@ -1,0 +1,261 @@
+#include "boundary/privilege_manager.h"
+
+#include "boundary/current_operator.h"
+#include "boundary/datetime.h"
+#include "boundary/host.h"
+#include "boundary/named_values.h"
+#include "boundary/session.h"
+#include "boundary/text.h"
+#include "boundary/utilities.h"
+#include "signin/crypt.h"
+#include "store/permit.h"
+
+#include <exception>
+
+namespace priv {
+namespace {
+
+TPrivilegeMgr* activeManager = nullptr;
+
+constexpr const char* kNoSessionMessage = "[70018511]过滤用户系统权限发生错误。";
+constexpr const char* kCompanyNotGrantedMessage = "[70018512]过滤用户系统权限发生错误。";
+constexpr const char* kFilterExceptionMessage = "[70018501]过滤用户系统权限发生异常：";
+
+void WithdrawFunction(FunctionRecord& function)
+{
+    function.enabled = false;
+    function.visible = false;
+}
+
+// The failure text of an exception met while filtering; logged as well.
+std::string FilterException(const std::exception* error)
+{
+    std::string message = kFilterExceptionMessage;
+    message += error ? error->what() : "未知异常";
+    CurrentHost().Error("0", message);
+    return message;
+}
+
+// Withdraws from one product's descriptor what the company entry does not
+// grant: everything when the post has no entry for the product.
+void FilterProduct(const std::string& product, TCompPermit& company)
+{
+    Host& host = CurrentHost();
+    const TAppPermit* granted = nullptr;
+    for (int i = 0; i < company.Count() && !granted; ++i) {
+        const TAppPermit* app = company.Items(i);
+        if (app->ProductCode() == product)
+            granted = app;
+    }
+    SubAppDescriptor* descriptor = host.GetpSubAppInfo(host.GetSubAppCode(product));
+    if (!granted) {
+        if (descriptor)
+            for (FunctionRecord& function : descriptor->functions)
+                WithdrawFunction(function);
+        host.SetSubAppPerms(product, true, 0);
+        return;
+    }
+    if (!descriptor)
+        return;
+    for (FunctionRecord& function : descriptor->functions) {
+        if (!function.enabled)
+            continue;
+        bool grantedHere = false;
+        for (int i = 0; i < granted->Count() && !grantedHere; ++i)
+            grantedHere = granted->Items(i)->GetCode() == function.code;
+        if (!grantedHere)
+            WithdrawFunction(function);
+    }
+}
+
+} // namespace
+
+TPrivilegeMgr* ActivePrivilegeMgr() { return activeManager; }
+
+bool EqualInConstantTime(const std::string& a, const std::string& b)
+{
+    // Every byte of the longer text is looked at, whatever matched before.
+    const std::size_t length = a.size() > b.size() ? a.size() : b.size();
+    unsigned difference = a.size() == b.size() ? 0u : 1u;
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
+        const unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
+        difference |= static_cast<unsigned>(x ^ y);
+    }
+    return difference == 0;
+}
+
+TPrivilegeMgr::TPrivilegeMgr() : FOperators(std::make_unique<TOperator>()), FPreviousActive(activeManager)
+{
+    activeManager = this;
+}
+
+TPrivilegeMgr::~TPrivilegeMgr() { activeManager = FPreviousActive; }
+
+bool TPrivilegeMgr::CheckPassword(const std::string& typedPassword, const OperatorInfo& info,
+                                  PasswordCheckReason& reason)
+{
+    try {
+        if (!IsSuperAdmin(info.PostCode) && UpperCaseAscii(info.ValidFlag) != "Y") {
+            reason = PasswordCheckReason::NotActive;
+            return false;
+        }
+        // The stored password is deciphered; the typed one is never enciphered.
+        const std::string stored = DecryptPassword(info.Password);
+        if (!EqualInConstantTime(stored, typedPassword)) {
+            reason = PasswordCheckReason::WrongPassword;
+            return false;
+        }
+        OperatorInfo signedIn = info;
+        std::string code = info.Code;
+        CurrentOperator() = std::move(signedIn);
+        PrevOperatorText() = std::move(code);
+        return true;
+    } catch (...) {
+        reason = PasswordCheckReason::Error;
+        return false;
+    }
+}
+
+bool TPrivilegeMgr::PublishCurrentOperator()
+{
+    try {
+        const OperatorInfo& op = CurrentOperator();
+        HostRecord& record = CurrentHost().GetUserInfoVO();
+        const std::pair<const char*, const std::string*> texts[] = {
+            {"CZY_DM", &op.Code},       {"CZY_MC", &op.Name},         {"PWD", &op.Password},
+            {"CZY_LB", &op.PostCode},   {"JSM_MC", &op.PostName},     {"SSBM", &op.DepartmentName},
+            {"DESCRIPTION", &op.Description}, {"DHHM", &op.Phone},    {"EMAIL", &op.Email},
+            {"ZZ", &op.Address},        {"YXBZ", &op.ValidFlag},      {"SFXZSJ", &op.TimeLimitFlag}};
+        for (const auto& [name, value] : texts)
+            SetTextValue(record, name, *value);
+        SetTextValue(record, "XZSJ", FormatDateTimeSeconds(op.TimeLimit));
+        SetTextValue(record, "ZHDLSJ", FormatDateTimeSeconds(op.LastSignIn));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TPrivilegeMgr::GetCompanyCount(int& count, const OperatorInfo& info)
+{
+    try {
+        if (IsSuperAdmin(info.PostCode)) {
+            count = 1;
+            return true;
+        }
+        QueryResult query;
+        std::string message;
+        if (!CurrentHost().ExecADOQueryMsg(
+                kMainConnection,
+                "select * from XT_QYXX where QYID in (select QYID from QX_CZYQY where CZY_DM='" +
+                    QuoteSqlText(info.Code) + "')",
+                query, message, true))
+            return false;
+        count = query.RecordCount();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TPrivilegeMgr::AddOperator(const OperatorInfo& info) { return FOperators->AddOperator(info); }
+bool TPrivilegeMgr::DeleteOperator(const std::string& code) { return FOperators->DeleteOperator(code); }
+bool TPrivilegeMgr::ModifyOperator(const OperatorInfo& info) { return FOperators->ModifyOperator(info); }
+bool TPrivilegeMgr::ModifyPassword(const std::string& code, const std::string& enciphered)
+{
+    return FOperators->ModifyPassword(code, enciphered);
+}
+
+bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<std::string>& products)
+{
+    try {
+        Host& host = CurrentHost();
+        const std::string post = GetTextValue(host.GetUserInfoVO(), "CZY_LB");
+        const std::string companyId = GetTextValue(host.GetCompanyInfoVO(), "QYID");
+        if (IsSuperAdmin(post))
+            return true;
+        TPSessionImpl* session = ModuleSession();
+        if (!session) {
+            message = kNoSessionMessage;
+            return false;
+        }
+        TCompPermit* company = session->GetPermissions()->FindCompany(companyId);
+        if (!company) {
+            message = kCompanyNotGrantedMessage;
+            return false;
+        }
+        // A created post holding the whole company keeps everything; the two
+        // built-in posts are always measured against their own sets.
+        if (!IsSystemPost(post) && !IsBusinessPost(post) && company->AllGranted())
+            return true;
+        for (const std::string& product : products)
+            FilterProduct(product, *company);
+        return true;
+    } catch (const std::exception& error) {
+        message = FilterException(&error);
+        return false;
+    } catch (...) {
+        message = FilterException(nullptr);
+        return false;
+    }
+}
+
+bool TPrivilegeMgr::FilterByVersion(std::string& message)
+{
+    try {
+        Host& host = CurrentHost();
+        TextList codes;
+        host.GetEnabledSubAppCodeList(codes);
+        codes.push_back(MainSubAppCode());
+        const std::string versionType = "," + host.gsAppVerTypeCode() + ",";
+        for (const std::string& code : codes) {
+            SubAppDescriptor* descriptor = host.GetpSubAppInfo(code);
+            if (!descriptor)
+                continue;
+            for (FunctionRecord& function : descriptor->functions)
+                if (!function.versions.empty() && ("," + function.versions + ",").find(versionType) == std::string::npos)
+                    WithdrawFunction(function);
+        }
+        return true;
+    } catch (const std::exception& error) {
+        message = FilterException(&error);
+        return false;
+    } catch (...) {
+        message = FilterException(nullptr);
+        return false;
+    }
+}
+
+bool TPrivilegeMgr::SignInWithoutWindow(const std::string& operatorCode, const std::string& password)
+{
+    OperatorInfo info;
+    if (!FOperators->LoadOperator(operatorCode, info))
+        return false;
+    PasswordCheckReason reason = PasswordCheckReason::WrongPassword;
+    return CheckPassword(password, info, reason);
+}
+
+bool TPrivilegeMgr::LoadUserInfo(const std::string& operatorCode)
+{
+    try {
+        OperatorInfo op;
+        if (!FOperators->LoadOperator(operatorCode, op))
+            return false;
+        HostRecord& record = CurrentHost().GetUserInfoVO();
+        const std::pair<const char*, const std::string*> texts[] = {
+            {"CZY_DM", &op.Code},       {"CZY_MC", &op.Name},         {"PWD", &op.Password},
+            {"CZY_LB", &op.PostCode},   {"JSM_MC", &op.PostName},     {"SSBM", &op.DepartmentName},
+            {"DESCRIPTION", &op.Description}, {"DHHM", &op.Phone},    {"EMAIL", &op.Email},
+            {"ZZ", &op.Address},        {"YXBZ", &op.ValidFlag},      {"SFXZSJ", &op.TimeLimitFlag}};
+        for (const auto& [name, value] : texts)
+            SetTextValue(record, name, *value);
+        SetNumberValue(record, "ZHDLSJ", op.LastSignIn);
+        CreateOrRefreshSession();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace priv

@@ -1,0 +1,170 @@
+#include "boundary/session.h"
+
+#include "boundary/datetime.h"
+#include "boundary/host.h"
+#include "boundary/named_values.h"
+#include "boundary/utilities.h"
+#include "store/permit.h"
+#include "store/post_store.h"
+
+namespace priv {
+namespace {
+
+constexpr const char* kSessionEntry = "TPSession";
+TPSessionImpl* moduleSession = nullptr;
+
+HostRecord& UserRecord() { return CurrentHost().GetUserInfoVO(); }
+HostRecord& CompanyRecord() { return CurrentHost().GetCompanyInfoVO(); }
+
+// Posts whose permissions are made afresh from the host; granting or revoking
+// a single company means nothing for them.
+bool HasBuiltInPermissions(const std::string& post)
+{
+    return IsSuperAdmin(post) || IsSystemPost(post) || IsBusinessPost(post);
+}
+
+} // namespace
+
+TPSessionImpl::TPSessionImpl() : FPermissions(std::make_unique<TRolePermissions>())
+{
+    LoadPermissions();
+}
+
+TPSessionImpl::~TPSessionImpl()
+{
+    if (moduleSession == this)
+        moduleSession = nullptr;
+}
+
+// Records keep the object as the TPSession the host calls.
+void TPSessionImpl::Release(void* session)
+{
+    delete static_cast<TPSessionImpl*>(static_cast<TPSession*>(session));
+}
+
+bool TPSessionImpl::GetFlag() { return FFlag; }
+void TPSessionImpl::SetFlag(bool value) { FFlag = value; }
+bool TPSessionImpl::ReadFlag() { return FFlag; }
+
+std::string TPSessionImpl::GetLastLoginText()
+{
+    const double lastSignIn = GetNumberValue(UserRecord(), "ZHDLSJ", 0.0);
+    // The zero date-time (1899-12-30) stands for "never signed in".
+    if (FormatDateCompact(lastSignIn) == "18991230")
+        return "——";
+    return FormatDateTimeMinutes(lastSignIn);
+}
+
+void TPSessionImpl::UpdateLastLoginTime()
+{
+    try {
+        const std::string code = GetTextValue(UserRecord(), "CZY_DM");
+        const std::string now = FormatDateTimeMinutes(CurrentHost().Now());
+        QueryResult query;
+        std::string message;
+        CurrentHost().ExecADOQueryMsg(kMainConnection,
+                                      "UPDATE QX_CZY SET ZHDLSJ='" + now + "' where CZY_DM='" + QuoteSqlText(code) +
+                                          "'",
+                                      query, message, false);
+    } catch (...) {
+        // The operator is not told: a missed time stamp changes nothing else.
+    }
+}
+
+HostRecord* TPSessionImpl::GetUserInfo() { return &UserRecord(); }
+void TPSessionImpl::GetCompanyId(std::string& companyId) { companyId = GetTextValue(CompanyRecord(), "QYID"); }
+HostRecord* TPSessionImpl::GetCompanyInfo() { return &CompanyRecord(); }
+
+bool TPSessionImpl::ListCompanyProducts(const std::string& key, std::vector<std::string>& products)
+{
+    products.clear();
+    const std::string companyId = GetTextValue(CompanyRecord(), "QYID");
+    if (GetTextValue(UserRecord(), "CZY_DM").empty() || GetTextValue(UserRecord(), "CZY_LB").empty() ||
+        key.empty() || companyId.empty())
+        return false;
+    if (TCompPermit* company = FPermissions->FindCompany(companyId))
+        for (int i = 0; i < company->Count(); ++i)
+            products.push_back(company->Items(i)->ProductCode());
+    // The host reads the list, not the answer.
+    return false;
+}
+
+bool TPSessionImpl::ListCompanies(std::vector<std::string>& companies)
+{
+    companies.clear();
+    for (int i = 0; i < FPermissions->Count(); ++i)
+        companies.push_back(FPermissions->Items(i)->CompanyId());
+    return true;
+}
+
+int TPSessionImpl::CompanyCount() { return FPermissions->Count(); }
+
+TRolePermissions* TPSessionImpl::GetPermissions() { return FPermissions.get(); }
+
+void TPSessionImpl::ReloadPermissions() { LoadPermissions(); }
+
+bool TPSessionImpl::LoadPermissions()
+{
+    const std::string post = GetTextValue(UserRecord(), "CZY_LB");
+    TRolesMgr roles;
+    if (roles.LoadPostPermissions(post, FPermissions.get()))
+        return true;
+    CurrentHost().Error("0", kPermissionLoadFailedLog);
+    return false;
+}
+
+bool TPSessionImpl::GrantCompany(const std::string& companyId)
+{
+    if (FPermissions->FindCompany(companyId))
+        return false;
+    const std::string post = GetTextValue(UserRecord(), "CZY_LB");
+    if (HasBuiltInPermissions(post))
+        return false;
+    TRolesMgr roles;
+    std::string newCode;
+    roles.AddPermission(post, companyId, companyId, companyId, "0", "10", newCode);
+    return !newCode.empty() && LoadPermissions();
+}
+
+bool TPSessionImpl::RevokeCompany(const std::string& companyId)
+{
+    const TCompPermit* company = FPermissions->FindCompany(companyId);
+    if (!company)
+        return false;
+    const std::string post = GetTextValue(UserRecord(), "CZY_LB");
+    if (HasBuiltInPermissions(post))
+        return false;
+    TRolesMgr roles;
+    return roles.RemovePermission(post, std::to_string(company->PermitCode())) && LoadPermissions();
+}
+
+TPSessionImpl* ModuleSession() { return moduleSession; }
+
+void CreateOrRefreshSession()
+{
+    HostRecord& record = UserRecord();
+    if (GetIntegerValue(record, kSessionEntry, 0) != 0) {
+        // The host's session slot 12: reload, whoever made the object.
+        static_cast<TPSession*>(GetObjectValue(record, kSessionEntry))->ReloadPermissions();
+        return;
+    }
+    auto session = std::make_unique<TPSessionImpl>();
+    SetOwnedObjectValue(record, kSessionEntry, static_cast<TPSession*>(session.get()), &TPSessionImpl::Release);
+    moduleSession = session.release();
+}
+
+void ReleaseModuleSession()
+{
+    if (!moduleSession)
+        return;
+    HostRecord& record = UserRecord();
+    RecordEntry* entry = record.Find(kSessionEntry);
+    if (entry && entry->object == static_cast<TPSession*>(moduleSession) && entry->kind == EntryKind::OwnedObject) {
+        entry->object = nullptr;
+        entry->release = nullptr;
+        entry->kind = EntryKind::BorrowedObject;
+    }
+    delete moduleSession; // clears moduleSession
+}
+
+} // namespace priv

@@ -1,0 +1,65 @@
+// The session object the host calls after a sign-in: it holds the signed-in
+// operator's post permissions and answers the host through TPSession's slots.
+#pragma once
+
+#include <privilege/privilege.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace priv {
+
+class TRolePermissions;
+
+// Read the session of the messages: "[70018504]取用户权限范围出错。".
+inline constexpr const char* kPermissionLoadFailedLog = "[70018504]取用户权限范围出错。";
+
+class TPSessionImpl final : public TPSession {
+public:
+    // Loads the permissions of the post in the user-information record.
+    TPSessionImpl();
+    ~TPSessionImpl();
+    TPSessionImpl(const TPSessionImpl&) = delete;
+    TPSessionImpl& operator=(const TPSessionImpl&) = delete;
+
+    bool GetFlag() override;
+    void SetFlag(bool value) override;
+    std::string GetLastLoginText() override;
+    void UpdateLastLoginTime() override;
+    bool ReadFlag() override;
+    HostRecord* GetUserInfo() override;
+    void GetCompanyId(std::string& companyId) override;
+    HostRecord* GetCompanyInfo() override;
+    bool ListCompanyProducts(const std::string& key, std::vector<std::string>& products) override;
+    bool ListCompanies(std::vector<std::string>& companies) override;
+    int CompanyCount() override;
+    TRolePermissions* GetPermissions() override;
+    void ReloadPermissions() override;
+    bool GrantCompany(const std::string& companyId) override;
+    bool RevokeCompany(const std::string& companyId) override;
+
+    // Fills the permissions afresh; false (logged) when the post store fails.
+    bool LoadPermissions();
+
+    // Frees a session the host's record owns.
+    static void Release(void* session);
+
+private:
+    std::unique_ptr<TRolePermissions> FPermissions;
+    std::vector<std::string> FList; // kept for the host's layout; not used
+    bool FFlag = false;
+};
+
+// The session object the module created, for the authorisation filter; none
+// before the first InitGlobalUserInfo or after the host freed it.
+TPSessionImpl* ModuleSession();
+
+// Publishes the session under "TPSession" in the user-information record:
+// an existing one reloads its permissions, otherwise a new one is created.
+void CreateOrRefreshSession();
+
+// At unload the session must not outlive the code that frees it.
+void ReleaseModuleSession();
+
+} // namespace priv

@@ -1,0 +1,167 @@
+// The seven exports, called exactly as a host calls them: the built module
+// loaded with dlopen, a writable buffer in the host's code page.
+#include "support/database_fixture.h"
+
+#include "boundary/codepage.h"
+#include "signin/crypt.h"
+
+#include <privilege/privilege.h>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <vector>
+
+namespace priv::test {
+namespace {
+
+using BooleanExport = PrivBool (*)(int32_t, char**);
+
+class Module {
+public:
+    Module() : handle_(dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+    ~Module()
+    {
+        if (handle_)
+            dlclose(handle_);
+    }
+    void* Handle() const { return handle_; }
+    BooleanExport Boolean(const char* name) const
+    {
+        return reinterpret_cast<BooleanExport>(dlsym(handle_, name));
+    }
+
+private:
+    void* handle_;
+};
+
+// A host buffer: the parameter string in GBK, room for the documented bound.
+struct HostBuffer {
+    explicit HostBuffer(const std::string& utf8) : bytes(PRIV_PARAM_BUFFER_SIZE, '\0')
+    {
+        const std::string host = Utf8ToHost(utf8);
+        std::memcpy(bytes.data(), host.c_str(), host.size() + 1);
+        argv[0] = bytes.data();
+    }
+    std::string Text() const { return HostToUtf8(bytes.data()); }
+    std::vector<char> bytes;
+    char* argv[1] = {nullptr};
+};
+
+class ExportTest : public DatabaseTest {
+protected:
+    void AdjustSettings(fennix::Settings& settings) override { settings.companyId = "1001"; }
+
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        module_ = std::make_unique<Module>();
+        ASSERT_NE(module_->Handle(), nullptr) << dlerror();
+        ASSERT_TRUE(Db().ExecAll({
+            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(1001, 'S1001', '华东机械', 0)",
+            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '税务会计')",
+        }));
+        AddOperator("admin", "0", "0", "Y");
+        AddOperator("boss", "0", "0", "N");
+        AddOperator("lina", "BUSINESS", "", "Y");
+        AddOperator("zhoujie", "BUSINESS", "", "N");
+        AddOperator("kuaiji", "GW00001", "", "Y");
+        ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ) VALUES('nopost', '无岗位', '" +
+                              EncryptPassword("pw") + "', 'Y')"));
+    }
+
+    void TearDown() override
+    {
+        module_.reset();
+        DatabaseTest::TearDown();
+    }
+
+    void AddOperator(const std::string& code, const std::string& post, const std::string& category,
+                     const std::string& valid)
+    {
+        ASSERT_TRUE(Db().ExecAll({
+            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES('" + code + "', '操作员', '" +
+                EncryptPassword("pw") + "', '" + category + "', '" + valid + "')",
+            "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('" + code + "', '" + post + "')",
+        }));
+    }
+
+    bool Call(const char* name, HostBuffer& buffer) { return module_->Boolean(name)(0, buffer.argv) == 1; }
+
+    std::unique_ptr<Module> module_;
+};
+
+TEST_P(ExportTest, TheSevenExportsAreFoundByTheirPlainNames)
+{
+    for (const char* name : {"LoadLoginForm", "InitGlobalUserInfo", "FilterUserAuthrz", "ShowLogoutForm",
+                             "ShowOperatorMgrProc", "ShowOperatorModifyPwdProc", "ShowPrivilegeAssignInnerProc"})
+        EXPECT_NE(dlsym(module_->Handle(), name), nullptr) << name;
+}
+
+struct SignInCase {
+    const char* params;
+    bool answer;
+    const char* bufferAfter;
+};
+
+TEST_P(ExportTest, SignInWithoutAWindow)
+{
+    const SignInCase cases[] = {
+        {"pamCZY_DM=admin;pamPWD=pw", true, "CZY_DM=admin;CZY_LB=0"},
+        // Whatever else the buffer held, exactly two items come back.
+        {"x=1;pamCZY_DM=lina;pamPWD=pw;y=2", true, "CZY_DM=lina;CZY_LB=BUSINESS"},
+        {"pamCZY_DM=kuaiji;pamPWD=pw", true, "CZY_DM=kuaiji;CZY_LB=GW00001"},
+        // An inactive super administrator still signs in without the window.
+        {"pamCZY_DM=boss;pamPWD=pw", true, "CZY_DM=boss;CZY_LB=0"},
+        {"pamCZY_DM=admin;pamPWD=PW", false, nullptr},
+        {"pamCZY_DM=admin;pamPWD=pw ", false, nullptr},
+        {"pamCZY_DM=zhoujie;pamPWD=pw", false, nullptr},
+        {"pamCZY_DM=nobody;pamPWD=pw", false, nullptr},
+        {"pamCZY_DM=nopost;pamPWD=pw", false, nullptr},
+    };
+    for (const SignInCase& c : cases) {
+        HostBuffer buffer(c.params);
+        EXPECT_EQ(Call("LoadLoginForm", buffer), c.answer) << c.params;
+        EXPECT_EQ(buffer.Text(), c.bufferAfter ? c.bufferAfter : c.params) << c.params;
+    }
+}
+
+TEST_P(ExportTest, NullBuffersAreFailuresNotCrashes)
+{
+    for (const char* name : {"LoadLoginForm", "InitGlobalUserInfo", "FilterUserAuthrz"}) {
+        EXPECT_EQ(module_->Boolean(name)(0, nullptr), 0) << name;
+        char* argv[1] = {nullptr};
+        EXPECT_EQ(module_->Boolean(name)(0, argv), 0) << name;
+    }
+}
+
+TEST_P(ExportTest, TheSilentRoadThroughTheExports)
+{
+    HostBuffer login("pamCZY_DM=lina;pamPWD=pw");
+    ASSERT_TRUE(Call("LoadLoginForm", login));
+
+    // Filtering before the user information is published fails with its reason.
+    HostBuffer early("a=1;authedProdcList=0200");
+    EXPECT_FALSE(Call("FilterUserAuthrz", early));
+    EXPECT_EQ(early.Text(), "a=1;authedProdcList=0200;ResultMsgStr=[70018511]过滤用户系统权限发生错误。");
+
+    HostBuffer init("CZY_DM=lina");
+    ASSERT_TRUE(Call("InitGlobalUserInfo", init));
+    EXPECT_EQ(init.Text(), "CZY_DM=lina");
+    EXPECT_FALSE(Call("InitGlobalUserInfo", *std::make_unique<HostBuffer>("CZY_DM=")));
+
+    HostBuffer filter("authedProdcList=0200\r\n0300");
+    EXPECT_TRUE(Call("FilterUserAuthrz", filter));
+    EXPECT_EQ(filter.Text(), "authedProdcList=0200\r\n0300");
+
+    HostBuffer nothing("a=1");
+    EXPECT_TRUE(Call("FilterUserAuthrz", nothing));
+    EXPECT_EQ(nothing.Text(), "a=1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ExportTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
+
+} // namespace
+} // namespace priv::test

@@ -1,0 +1,182 @@
+// The authorisation filter and the version step, on the host's own
+// descriptors of the sample applications file.
+#include "session_fixture.h"
+
+#include "boundary/export_calls.h"
+#include "boundary/privilege_manager.h"
+#include "boundary/current_operator.h"
+
+#include <map>
+#include <set>
+
+namespace priv::test {
+namespace {
+
+class FilterTest : public SignedInTest {
+protected:
+    void AdjustSettings(fennix::Settings& settings) override
+    {
+        settings.companyId = "1001";
+        settings.versionType = "50";
+    }
+
+    void SignIn(const std::string& code)
+    {
+        TPrivilegeMgr manager;
+        ASSERT_TRUE(manager.SignInWithoutWindow(code, "pw"));
+        ASSERT_TRUE(manager.LoadUserInfo(code));
+    }
+
+    bool Filter(const std::string& products, std::string& message)
+    {
+        return CallFilterUserAuthrz("authedProdcList=" + products, message);
+    }
+
+    // The functions the filters left available, as "subapp/code".
+    std::set<std::string> Available()
+    {
+        std::set<std::string> codes;
+        for (const SubAppDescriptor* descriptor : fennix::AllDescriptors())
+            for (const FunctionRecord& function : descriptor->functions)
+                if (function.enabled)
+                    codes.insert(descriptor->code + "/" + function.code);
+        return codes;
+    }
+
+    std::set<std::string> Withdrawn()
+    {
+        const std::vector<std::string> products = fennix::WithdrawnProducts();
+        return {products.begin(), products.end()};
+    }
+
+    // Functions cleared by the version step alone in version type "50".
+    static bool OutsideVersion50(const std::string& code)
+    {
+        static const std::set<std::string> outside = {"02/02001-01-06-00-00", "02/02001-01-07-00-00",
+                                                      "03/03001-01-06-00-00", "05/05001-01-06-00-00"};
+        return outside.count(code) > 0;
+    }
+};
+
+TEST_P(FilterTest, SuperAdministratorLosesOnlyWhatTheVersionLacks)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("admin", "0", "0");
+    SignIn("admin");
+    std::string message;
+    ASSERT_TRUE(Filter("0200\n0300\n0500", message));
+    EXPECT_TRUE(Withdrawn().empty());
+    const std::set<std::string> available = Available();
+    EXPECT_EQ(available.count("02/02001-01-06-00-00"), 0u); // version "100" only
+    EXPECT_EQ(available.count("02/02001-01-07-00-00"), 0u); // version "500": ",50," is no part of ",500,"
+    EXPECT_EQ(available.count("02/02001-01-01-00-00"), 1u); // "50,100"
+    EXPECT_EQ(available.count("01/01005-01-02-00-00"), 1u); // the main frame's "50"
+    // The disabled sub-application "04" is outside the version step.
+    EXPECT_EQ(available.count("04/04001-01-03-00-00"), 1u);
+}
+
+TEST_P(FilterTest, StoredPostKeepsExactlyItsGrants)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SignIn("kuaiji");
+    std::string message;
+    // "0200" twice is examined once; the main frame's "0100" is added.
+    ASSERT_TRUE(Filter("0200\r\n0300\n0200\n0500", message)) << message;
+    EXPECT_EQ(Withdrawn(), (std::set<std::string>{"0300", "0500"}));
+    std::set<std::string> expected = {"01/01003-01-20-00-00", "02/02001-01-01-00-00", "02/02001-01-05-00-00",
+                                      "04/04001-01-01-00-00", "04/04001-01-02-00-00", "04/04001-01-03-00-00",
+                                      "04/04001-01-04-00-00"};
+    EXPECT_EQ(Available(), expected);
+}
+
+TEST_P(FilterTest, WholeCompanyGrantWithdrawsNothing)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1002");
+    SignIn("kuaiji");
+    std::set<std::string> expected;
+    for (const std::string& code : Available())
+        if (!OutsideVersion50(code))
+            expected.insert(code);
+    std::string message;
+    ASSERT_TRUE(Filter("0200\n0300", message));
+    EXPECT_TRUE(Withdrawn().empty());
+    EXPECT_EQ(Available(), expected);
+}
+
+TEST_P(FilterTest, BuiltInPostsAreFilteredAgainstTheirOwnSets)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("lina", "BUSINESS");
+    SignIn("lina");
+    std::string message;
+    // "9900" has no sub-application: it is still withdrawn.
+    ASSERT_TRUE(Filter("0200\n9900", message)) << message;
+    EXPECT_EQ(Withdrawn(), (std::set<std::string>{"9900"}));
+    const std::set<std::string> available = Available();
+    EXPECT_EQ(available.count("02/02001-01-01-00-00"), 1u); // BUSINESS
+    EXPECT_EQ(available.count("02/02001-01-03-00-00"), 1u); // SYSTEM,BUSINESS
+    EXPECT_EQ(available.count("02/02001-01-05-00-00"), 0u); // no post named
+    EXPECT_EQ(available.count("01/01003-01-20-00-00"), 1u); // main frame, SYSTEM,BUSINESS
+    EXPECT_EQ(available.count("01/01003-01-07-00-00"), 0u); // main frame, SYSTEM only
+}
+
+TEST_P(FilterTest, AFunctionAlreadyWithdrawnIsLeftAlone)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("lina", "BUSINESS");
+    SignIn("lina");
+    std::string message;
+    ASSERT_TRUE(Filter("0500", message));
+    // "发票验旧" came disabled and hidden from the host and stays as it came;
+    // "发票开具" is BUSINESS's and stays available.
+    for (const SubAppDescriptor* descriptor : fennix::AllDescriptors())
+        for (const FunctionRecord& function : descriptor->functions) {
+            if (function.code == "05001-01-06-00-00")
+                EXPECT_FALSE(function.visible);
+            if (function.code == "05001-01-02-00-00")
+                EXPECT_TRUE(function.enabled && function.visible);
+        }
+}
+
+TEST_P(FilterTest, FailuresNameTheirReason)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    std::string message;
+    // Signed in but no session published yet.
+    {
+        TPrivilegeMgr manager;
+        ASSERT_TRUE(manager.SignInWithoutWindow("kuaiji", "pw"));
+        manager.PublishCurrentOperator();
+    }
+    EXPECT_FALSE(Filter("0200", message));
+    EXPECT_EQ(message, "[70018511]过滤用户系统权限发生错误。");
+
+    SwitchCompany("2001");
+    SignIn("kuaiji");
+    message.clear();
+    EXPECT_FALSE(Filter("0200", message));
+    EXPECT_EQ(message, "[70018512]过滤用户系统权限发生错误。");
+    EXPECT_TRUE(Withdrawn().empty());
+    // The version step ran all the same.
+    EXPECT_EQ(Available().count("02/02001-01-06-00-00"), 0u);
+}
+
+TEST_P(FilterTest, EmptyListRunsOnlyTheVersionStep)
+{
+    AddOperator("kuaiji", "GW00001");
+    std::string message;
+    EXPECT_TRUE(CallFilterUserAuthrz("a=1", message));
+    EXPECT_TRUE(CallFilterUserAuthrz("authedProdcList=\r\n", message));
+    EXPECT_TRUE(message.empty());
+    for (const std::string& code : Available())
+        EXPECT_FALSE(OutsideVersion50(code)) << code;
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FilterTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
+
+} // namespace
+} // namespace priv::test

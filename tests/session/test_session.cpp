@@ -1,0 +1,177 @@
+// The signed-in operator in the host's user-information record and the
+// session object the host calls.
+#include "session_fixture.h"
+
+#include "boundary/datetime.h"
+#include "boundary/named_values.h"
+#include "boundary/privilege_manager.h"
+#include "boundary/session.h"
+#include "store/permit.h"
+
+#include <algorithm>
+
+namespace priv::test {
+namespace {
+
+class SessionTest : public SignedInTest {
+protected:
+    HostRecord& UserRecord() { return Host().GetUserInfoVO(); }
+
+    TPSession* Session() { return static_cast<TPSession*>(GetObjectValue(UserRecord(), "TPSession")); }
+
+    bool InitGlobalUserInfo(const std::string& code)
+    {
+        TPrivilegeMgr manager;
+        return manager.LoadUserInfo(code);
+    }
+
+    int CountRows(const std::string& sql) { return std::stoi(Db().Scalar(sql)); }
+};
+
+TEST_P(SessionTest, PublishesTheOperatorUnderCaseInsensitiveNames)
+{
+    AddOperator("admin", "BUSINESS", "0");
+    ASSERT_TRUE(InitGlobalUserInfo("admin"));
+    // Category "0" makes a super administrator, whatever post row links him.
+    EXPECT_EQ(GetTextValue(UserRecord(), "czy_dm"), "admin");
+    EXPECT_EQ(GetTextValue(UserRecord(), "CZY_LB"), "0");
+    EXPECT_EQ(GetTextValue(UserRecord(), "jsm_mc"), "超级管理员");
+    EXPECT_EQ(GetTextValue(UserRecord(), "CZY_MC"), "操作员admin");
+    EXPECT_EQ(GetTextValue(UserRecord(), "YXBZ"), "Y");
+    EXPECT_FALSE(InitGlobalUserInfo("nobody"));
+}
+
+TEST_P(SessionTest, KeepsOneSessionObjectAcrossInitCalls)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    TPSession* first = Session();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->CompanyCount(), 2);
+
+    // A grant made meanwhile shows after the second call, in the same object.
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM IN (SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='1002')"));
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    EXPECT_EQ(Session(), first);
+    EXPECT_EQ(first->CompanyCount(), 1);
+    EXPECT_EQ(ModuleSession(), first);
+}
+
+namespace {
+int liveObjects = 0;
+struct Tracked {
+    Tracked() { ++liveObjects; }
+    ~Tracked() { --liveObjects; }
+    static void Release(void* object) { delete static_cast<Tracked*>(object); }
+};
+} // namespace
+
+TEST_P(SessionTest, OwnedObjectsAreFreedOnlyWhenReplacedByAnother)
+{
+    auto* first = new Tracked;
+    SetOwnedObjectValue(UserRecord(), "TPSession", first, &Tracked::Release);
+    SetOwnedObjectValue(UserRecord(), "tpsession", first, &Tracked::Release);
+    EXPECT_EQ(liveObjects, 1);
+    EXPECT_EQ(GetObjectValue(UserRecord(), "TPSession"), first);
+    SetOwnedObjectValue(UserRecord(), "TPSession", new Tracked, &Tracked::Release);
+    EXPECT_EQ(liveObjects, 1);
+    SetTextValue(UserRecord(), "TPSession", "text now");
+    EXPECT_EQ(liveObjects, 0);
+    EXPECT_EQ(GetIntegerValue(UserRecord(), "TPSession", 0), 0);
+    EXPECT_EQ(GetTextValue(UserRecord(), "missing", "fallback"), "fallback");
+}
+
+TEST_P(SessionTest, LastLoginTextAndItsUpdate)
+{
+    AddOperator("lina", "BUSINESS");
+    ASSERT_TRUE(InitGlobalUserInfo("lina"));
+    EXPECT_EQ(Session()->GetLastLoginText(), "——");
+
+    const double moment = EncodeDateTime({2024, 3, 5, 14, 7, 59});
+    fennix::SetNow(moment);
+    Session()->UpdateLastLoginTime();
+    ASSERT_TRUE(InitGlobalUserInfo("lina"));
+    EXPECT_EQ(Session()->GetLastLoginText(), "2024-03-05 14:07");
+    SetNumberValue(UserRecord(), "ZHDLSJ", moment);
+    EXPECT_EQ(Session()->GetLastLoginText(), "2024-03-05 14:07");
+    fennix::SetNow(std::nullopt);
+}
+
+TEST_P(SessionTest, CompanyListsFollowThePermissions)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1001");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    std::vector<std::string> list = {"stale"};
+    EXPECT_TRUE(Session()->ListCompanies(list));
+    EXPECT_EQ(list, (std::vector<std::string>{"1001", "1002"}));
+
+    // Always answers false; the list is what the host reads.
+    EXPECT_FALSE(Session()->ListCompanyProducts("key", list));
+    EXPECT_EQ(list, (std::vector<std::string>{"0200", "0100"}));
+    EXPECT_FALSE(Session()->ListCompanyProducts("", list));
+    EXPECT_TRUE(list.empty());
+    std::string company;
+    Session()->GetCompanyId(company);
+    EXPECT_EQ(company, "1001");
+}
+
+TEST_P(SessionTest, GrantAndRevokeACompany)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("wangfang", "AUDITOR");
+    ASSERT_TRUE(InitGlobalUserInfo("wangfang"));
+    TPSession* session = Session();
+    EXPECT_EQ(session->CompanyCount(), 0);
+
+    // The auditor's grants are stored like a created post's.
+    ASSERT_TRUE(session->GrantCompany("1002"));
+    EXPECT_EQ(session->CompanyCount(), 1);
+    EXPECT_EQ(CountRows("SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM='AUDITOR'"), 1);
+    EXPECT_EQ(Db().Scalar("SELECT DYMC FROM QX_PRMSMAP t, QX_ROLEPRMS r WHERE r.PRMS_DM=t.PRMS_DM AND "
+                          "r.JS_DM='AUDITOR'"),
+              "1002");
+
+    // A company already held is refused and nothing is written.
+    fennix::ClearExecutedStatements();
+    EXPECT_FALSE(session->GrantCompany("1002"));
+    EXPECT_TRUE(fennix::ExecutedStatements().empty());
+
+    ASSERT_TRUE(session->RevokeCompany("1002"));
+    EXPECT_EQ(session->CompanyCount(), 0);
+    EXPECT_EQ(CountRows("SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM='AUDITOR'"), 0);
+    EXPECT_FALSE(session->RevokeCompany("1002"));
+}
+
+TEST_P(SessionTest, BuiltInPostsRefuseSingleCompanyChanges)
+{
+    ArrangeCompaniesAndPosts();
+    for (const char* post : {"SYSTEM", "BUSINESS"}) {
+        const std::string code = std::string("op_") + post;
+        AddOperator(code, post);
+        ASSERT_TRUE(InitGlobalUserInfo(code));
+        // Built-in sets list every company of the host's category.
+        EXPECT_EQ(Session()->CompanyCount(), 2) << post;
+        EXPECT_FALSE(Session()->GrantCompany("2001")) << post;
+        EXPECT_FALSE(Session()->RevokeCompany("1001")) << post;
+    }
+    EXPECT_EQ(CountRows("SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM IN ('SYSTEM','BUSINESS')"), 0);
+}
+
+TEST_P(SessionTest, PermissionsThatCannotBeLoadedAreLogged)
+{
+    AddOperator("orphan", "GW09999"); // a post without its QX_ROLES row
+    ASSERT_TRUE(InitGlobalUserInfo("orphan"));
+    EXPECT_EQ(Session()->CompanyCount(), 0);
+    const std::vector<std::string> lines = Db().LogLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("[70018504]取用户权限范围出错。") != std::string::npos;
+    }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, SessionTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
+
+} // namespace
+} // namespace priv::test
