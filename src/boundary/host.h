@@ -21,6 +21,8 @@ using HostColor = std::uint32_t;
 // One opened result set, read fully into memory so that the row count and
 // the end-of-data flag are exact on every driver. Column names are matched
 // without regard to letter case (PostgreSQL hands them back in lower case).
+// Like an ADO recordset's MaxRecords, a query object may ask for no more
+// than its first rows; the row count then counts those.
 class QueryResult {
 public:
     struct Cell {
@@ -28,7 +30,11 @@ public:
         std::string text; // date-times as "yyyy-mm-dd hh:nn:ss"
     };
 
+    // Empties the result and sets its columns; the row limit stays.
     void Reset(std::vector<std::string> columns);
+    // 0 (the default) reads every row.
+    void SetMaxRecords(int maxRecords) { maxRecords_ = maxRecords < 0 ? 0 : maxRecords; }
+    int MaxRecords() const { return maxRecords_; }
     void AddRow(std::vector<Cell> row);
 
     bool Eof() const { return current_ >= rows_.size(); }
@@ -52,6 +58,7 @@ private:
     std::vector<std::string> columns_;
     std::vector<std::vector<Cell>> rows_;
     std::size_t current_ = 0;
+    int maxRecords_ = 0;
 };
 
 // The kinds of entries in the host's named-value records.

@@ -23,6 +23,28 @@ bool HasBuiltInPermissions(const std::string& post)
     return IsSuperAdmin(post) || IsSystemPost(post) || IsBusinessPost(post);
 }
 
+// A single company's grant or withdrawal is several statements whose node
+// code is read back after its insert: one host transaction keeps another
+// workstation's node out of that read-back and leaves no half-made grant.
+template <class Work>
+bool InHostTransaction(Work work)
+{
+    Host& host = CurrentHost();
+    std::string message;
+    if (!host.DBBeginTrans(kMainConnection, message))
+        return false;
+    bool done = false;
+    try {
+        done = work();
+    } catch (...) {
+        done = false;
+    }
+    if (done)
+        return host.DBCommitTrans(kMainConnection, message);
+    host.DBRollbackTrans(kMainConnection, message);
+    return false;
+}
+
 } // namespace
 
 TPSessionImpl::TPSessionImpl() : FPermissions(std::make_unique<TRolePermissions>())
@@ -121,9 +143,12 @@ bool TPSessionImpl::GrantCompany(const std::string& companyId)
     if (HasBuiltInPermissions(post))
         return false;
     TRolesMgr roles;
-    std::string newCode;
-    roles.AddPermission(post, companyId, companyId, companyId, "0", "10", newCode);
-    return !newCode.empty() && LoadPermissions();
+    const bool granted = InHostTransaction([&] {
+        std::string newCode;
+        roles.AddPermission(post, companyId, companyId, companyId, "0", "10", newCode);
+        return !newCode.empty();
+    });
+    return granted && LoadPermissions();
 }
 
 bool TPSessionImpl::RevokeCompany(const std::string& companyId)
@@ -135,7 +160,9 @@ bool TPSessionImpl::RevokeCompany(const std::string& companyId)
     if (HasBuiltInPermissions(post))
         return false;
     TRolesMgr roles;
-    return roles.RemovePermission(post, std::to_string(company->PermitCode())) && LoadPermissions();
+    const std::string permitCode = std::to_string(company->PermitCode());
+    const bool revoked = InHostTransaction([&] { return roles.RemovePermission(post, permitCode); });
+    return revoked && LoadPermissions();
 }
 
 TPSessionImpl* ModuleSession() { return moduleSession; }

@@ -4,17 +4,19 @@
 #pragma once
 
 #include "boundary/host.h"
+#include "store/schema.h"
 
 #include <string>
 #include <string_view>
 
 namespace priv {
 
-// Built-in posts; codes are compared exactly.
-inline constexpr const char* kSuperAdminPost = "0";
-inline constexpr const char* kSystemPost = "SYSTEM";
-inline constexpr const char* kBusinessPost = "BUSINESS";
-inline constexpr const char* kAuditorPost = "AUDITOR";
+// Built-in posts (their codes live with the rest of the schema's names);
+// codes are compared exactly.
+using schema::kAuditorPost;
+using schema::kBusinessPost;
+using schema::kSuperAdminPost;
+using schema::kSystemPost;
 
 bool IsSuperAdmin(std::string_view code);
 bool IsSystemPost(std::string_view code);

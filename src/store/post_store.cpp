@@ -258,7 +258,10 @@ std::string TRolesMgr::FindNewPermissionCode(const std::string& targetCode)
 {
     std::string code = "0";
     try {
+        // Only the greatest code counts: a code shared by many posts' nodes
+        // must not make every insert read all of them back.
         QueryResult query;
+        query.SetMaxRecords(1);
         if (store::Run(FLastStatement, query,
                        "SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='" + Text(targetCode) +
                            "' order by PRMS_DM desc",

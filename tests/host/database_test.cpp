@@ -112,6 +112,24 @@ TEST_P(HostDatabase, OpenedQueryReadsEveryRowByColumnNameInAnyCase)
     EXPECT_TRUE(Open("SELECT * FROM XT_QYXX WHERE LBDM=10").Eof());
 }
 
+TEST_P(HostDatabase, AQueryObjectMayAskForItsFirstRowsOnly)
+{
+    ASSERT_TRUE(Db().ExecAll({"INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001','a')",
+                              "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00002','b')",
+                              "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00003','c')"}));
+    priv::QueryResult first;
+    first.SetMaxRecords(1);
+    std::string message;
+    ASSERT_TRUE(Host().ExecADOQueryMsg(priv::kMainConnection,
+                                       "SELECT JS_DM FROM QX_ROLES WHERE JS_DM LIKE 'GW%' ORDER BY JS_DM DESC", first,
+                                       message, true));
+    EXPECT_EQ(first.RecordCount(), 1);
+    EXPECT_EQ(first.AsString("JS_DM"), "GW00003");
+    first.SetMaxRecords(0);
+    ASSERT_TRUE(Host().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", first, message, true));
+    EXPECT_EQ(first.RecordCount(), 7); // the four built-in posts as well
+}
+
 TEST_P(HostDatabase, QuotesBackslashesAndLongTextsAreStoredAsWritten)
 {
     const std::string name = "O'Neil 的部门";

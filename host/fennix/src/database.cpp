@@ -203,7 +203,8 @@ bool RunOn(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std::s
             columns.push_back(Utf8(record.fieldName(i)));
         rows->Reset(std::move(columns));
         const int count = record.count();
-        while (query.next()) {
+        const int maxRecords = rows->MaxRecords();
+        while ((maxRecords == 0 || rows->RecordCount() < maxRecords) && query.next()) {
             std::vector<priv::QueryResult::Cell> row(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i) {
                 const QVariant value = query.value(i);
