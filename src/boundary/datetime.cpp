@@ -37,8 +37,8 @@ const long kEpochOffset = DaysFromCivil(1899, 12, 30);
 
 double EncodeDateTime(const CivilDateTime& v)
 {
-    const long days = DaysFromCivil(v.year, static_cast<unsigned>(v.month), static_cast<unsigned>(v.day)) -
-                      kEpochOffset;
+    const long days =
+        DaysFromCivil(v.year, static_cast<unsigned>(v.month), static_cast<unsigned>(v.day)) - kEpochOffset;
     const double seconds = v.hour * 3600.0 + v.minute * 60.0 + v.second;
     return static_cast<double>(days) + seconds / 86400.0;
 }
@@ -82,7 +82,8 @@ std::string FormatDateTimeMinutes(double dayCount)
 {
     const CivilDateTime v = DecodeDateTime(dayCount);
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", v.year, v.month, v.day, v.hour, v.minute);
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", v.year, v.month, v.day, v.hour,
+                  v.minute);
     return buffer;
 }
 

@@ -37,7 +37,10 @@ std::vector<std::string> PrepareProductList(const std::string& listValue)
 
 } // namespace
 
-void SetLoginWindowRunner(LoginWindowRunner runner) { InstalledLoginWindow() = std::move(runner); }
+void SetLoginWindowRunner(LoginWindowRunner runner)
+{
+    InstalledLoginWindow() = std::move(runner);
+}
 
 bool RunLoginWindow()
 {
@@ -77,7 +80,8 @@ bool CallInitGlobalUserInfo(const std::string& params)
 
 bool CallFilterUserAuthrz(const std::string& params, std::string& failureMessage)
 {
-    const std::vector<std::string> products = PrepareProductList(GetParamValue(params, PRIV_KEY_PRODUCT_LIST));
+    const std::vector<std::string> products =
+        PrepareProductList(GetParamValue(params, PRIV_KEY_PRODUCT_LIST));
     TPrivilegeMgr manager;
     bool answer = true;
     if (!products.empty())

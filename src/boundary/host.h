@@ -38,7 +38,11 @@ public:
     void AddRow(std::vector<Cell> row);
 
     bool Eof() const { return current_ >= rows_.size(); }
-    void Next() { if (current_ < rows_.size()) ++current_; }
+    void Next()
+    {
+        if (current_ < rows_.size())
+            ++current_;
+    }
     void First() { current_ = 0; }
     int RecordCount() const { return static_cast<int>(rows_.size()); }
     const std::vector<std::string>& Columns() const { return columns_; }
@@ -116,8 +120,8 @@ public:
     virtual ~Host() = default;
 
     // --- Database, always on the connection MainAppCon -----------------------
-    virtual bool ExecADOQueryMsg(const std::string& connection, const std::string& sql,
-                                 QueryResult& query, std::string& message, bool open) = 0;
+    virtual bool ExecADOQueryMsg(const std::string& connection, const std::string& sql, QueryResult& query,
+                                 std::string& message, bool open) = 0;
     virtual bool DBBeginTrans(const std::string& connection, std::string& message) = 0;
     virtual bool DBCommitTrans(const std::string& connection, std::string& message) = 0;
     virtual bool DBRollbackTrans(const std::string& connection, std::string& message) = 0;
@@ -154,8 +158,8 @@ public:
     virtual std::string ReadIniValueStr(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& defaultValue) = 0;
     // The platform's INI writer: creates file, section and key as needed.
-    virtual bool WriteIniValueStr(const std::string& file, const std::string& section,
-                                  const std::string& key, const std::string& value) = 0;
+    virtual bool WriteIniValueStr(const std::string& file, const std::string& section, const std::string& key,
+                                  const std::string& value) = 0;
     virtual std::string GetUserConfigParam(const std::string& section, const std::string& key,
                                            const std::string& defaultValue) = 0;
     virtual std::string GetSysConfigParam(const std::string& section, const std::string& key,

@@ -16,6 +16,9 @@ Host& CurrentHost()
     return *boundHost;
 }
 
-void BindHost(Host* host) { boundHost = host; }
+void BindHost(Host* host)
+{
+    boundHost = host;
+}
 
 } // namespace priv

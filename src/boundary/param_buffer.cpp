@@ -10,7 +10,10 @@
 namespace priv {
 namespace {
 
-std::size_t HostSize(const std::string& utf8) { return Utf8ToHost(utf8).size() + 1; }
+std::size_t HostSize(const std::string& utf8)
+{
+    return Utf8ToHost(utf8).size() + 1;
+}
 
 // Byte offsets at which a UTF-8 text may be cut without splitting a character.
 std::size_t CharacterBoundaryBefore(const std::string& text, std::size_t pos)

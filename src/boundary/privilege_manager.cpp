@@ -36,6 +36,20 @@ std::string FilterException(const std::exception* error)
     return message;
 }
 
+// Runs a filter; an exception becomes its failure message, also logged.
+// What was withdrawn before it stays withdrawn.
+template <class Work> bool GuardFilter(std::string& message, Work work)
+{
+    try {
+        return work();
+    } catch (const std::exception& error) {
+        message = FilterException(&error);
+    } catch (...) {
+        message = FilterException(nullptr);
+    }
+    return false;
+}
+
 // Withdraws from one product's descriptor what the company entry does not
 // grant: everything when the post has no entry for the product.
 void FilterProduct(const std::string& product, TCompPermit& company)
@@ -68,9 +82,32 @@ void FilterProduct(const std::string& product, TCompPermit& company)
     }
 }
 
+// The operator's first twelve fields, as the host's user-information record
+// names them, in the order the host expects them written.
+void WriteOperatorTexts(HostRecord& record, const OperatorInfo& op)
+{
+    const std::pair<const char*, const std::string*> texts[] = {{"CZY_DM", &op.Code},
+                                                                {"CZY_MC", &op.Name},
+                                                                {"PWD", &op.Password},
+                                                                {"CZY_LB", &op.PostCode},
+                                                                {"JSM_MC", &op.PostName},
+                                                                {"SSBM", &op.DepartmentName},
+                                                                {"DESCRIPTION", &op.Description},
+                                                                {"DHHM", &op.Phone},
+                                                                {"EMAIL", &op.Email},
+                                                                {"ZZ", &op.Address},
+                                                                {"YXBZ", &op.ValidFlag},
+                                                                {"SFXZSJ", &op.TimeLimitFlag}};
+    for (const auto& [name, value] : texts)
+        SetTextValue(record, name, *value);
+}
+
 } // namespace
 
-TPrivilegeMgr* ActivePrivilegeMgr() { return activeManager; }
+TPrivilegeMgr* ActivePrivilegeMgr()
+{
+    return activeManager;
+}
 
 bool EqualInConstantTime(const std::string& a, const std::string& b)
 {
@@ -90,7 +127,10 @@ TPrivilegeMgr::TPrivilegeMgr() : FOperators(std::make_unique<TOperator>()), FPre
     activeManager = this;
 }
 
-TPrivilegeMgr::~TPrivilegeMgr() { activeManager = FPreviousActive; }
+TPrivilegeMgr::~TPrivilegeMgr()
+{
+    activeManager = FPreviousActive;
+}
 
 bool TPrivilegeMgr::CheckPassword(const std::string& typedPassword, const OperatorInfo& info,
                                   PasswordCheckReason& reason)
@@ -122,13 +162,7 @@ bool TPrivilegeMgr::PublishCurrentOperator()
     try {
         const OperatorInfo& op = CurrentOperator();
         HostRecord& record = CurrentHost().GetUserInfoVO();
-        const std::pair<const char*, const std::string*> texts[] = {
-            {"CZY_DM", &op.Code},       {"CZY_MC", &op.Name},         {"PWD", &op.Password},
-            {"CZY_LB", &op.PostCode},   {"JSM_MC", &op.PostName},     {"SSBM", &op.DepartmentName},
-            {"DESCRIPTION", &op.Description}, {"DHHM", &op.Phone},    {"EMAIL", &op.Email},
-            {"ZZ", &op.Address},        {"YXBZ", &op.ValidFlag},      {"SFXZSJ", &op.TimeLimitFlag}};
-        for (const auto& [name, value] : texts)
-            SetTextValue(record, name, *value);
+        WriteOperatorTexts(record, op);
         SetTextValue(record, "XZSJ", FormatDateTimeSeconds(op.TimeLimit));
         SetTextValue(record, "ZHDLSJ", FormatDateTimeSeconds(op.LastSignIn));
         return true;
@@ -159,9 +193,18 @@ bool TPrivilegeMgr::GetCompanyCount(int& count, const OperatorInfo& info)
     }
 }
 
-bool TPrivilegeMgr::AddOperator(const OperatorInfo& info) { return FOperators->AddOperator(info); }
-bool TPrivilegeMgr::DeleteOperator(const std::string& code) { return FOperators->DeleteOperator(code); }
-bool TPrivilegeMgr::ModifyOperator(const OperatorInfo& info) { return FOperators->ModifyOperator(info); }
+bool TPrivilegeMgr::AddOperator(const OperatorInfo& info)
+{
+    return FOperators->AddOperator(info);
+}
+bool TPrivilegeMgr::DeleteOperator(const std::string& code)
+{
+    return FOperators->DeleteOperator(code);
+}
+bool TPrivilegeMgr::ModifyOperator(const OperatorInfo& info)
+{
+    return FOperators->ModifyOperator(info);
+}
 bool TPrivilegeMgr::ModifyPassword(const std::string& code, const std::string& enciphered)
 {
     return FOperators->ModifyPassword(code, enciphered);
@@ -169,7 +212,7 @@ bool TPrivilegeMgr::ModifyPassword(const std::string& code, const std::string& e
 
 bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<std::string>& products)
 {
-    try {
+    return GuardFilter(message, [&] {
         Host& host = CurrentHost();
         const std::string post = GetTextValue(host.GetUserInfoVO(), "CZY_LB");
         const std::string companyId = GetTextValue(host.GetCompanyInfoVO(), "QYID");
@@ -192,18 +235,12 @@ bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<
         for (const std::string& product : products)
             FilterProduct(product, *company);
         return true;
-    } catch (const std::exception& error) {
-        message = FilterException(&error);
-        return false;
-    } catch (...) {
-        message = FilterException(nullptr);
-        return false;
-    }
+    });
 }
 
 bool TPrivilegeMgr::FilterByVersion(std::string& message)
 {
-    try {
+    return GuardFilter(message, [&] {
         Host& host = CurrentHost();
         TextList codes;
         host.GetEnabledSubAppCodeList(codes);
@@ -214,17 +251,12 @@ bool TPrivilegeMgr::FilterByVersion(std::string& message)
             if (!descriptor)
                 continue;
             for (FunctionRecord& function : descriptor->functions)
-                if (!function.versions.empty() && ("," + function.versions + ",").find(versionType) == std::string::npos)
+                if (!function.versions.empty() &&
+                    ("," + function.versions + ",").find(versionType) == std::string::npos)
                     WithdrawFunction(function);
         }
         return true;
-    } catch (const std::exception& error) {
-        message = FilterException(&error);
-        return false;
-    } catch (...) {
-        message = FilterException(nullptr);
-        return false;
-    }
+    });
 }
 
 bool TPrivilegeMgr::SignInWithoutWindow(const std::string& operatorCode, const std::string& password)
@@ -243,13 +275,7 @@ bool TPrivilegeMgr::LoadUserInfo(const std::string& operatorCode)
         if (!FOperators->LoadOperator(operatorCode, op))
             return false;
         HostRecord& record = CurrentHost().GetUserInfoVO();
-        const std::pair<const char*, const std::string*> texts[] = {
-            {"CZY_DM", &op.Code},       {"CZY_MC", &op.Name},         {"PWD", &op.Password},
-            {"CZY_LB", &op.PostCode},   {"JSM_MC", &op.PostName},     {"SSBM", &op.DepartmentName},
-            {"DESCRIPTION", &op.Description}, {"DHHM", &op.Phone},    {"EMAIL", &op.Email},
-            {"ZZ", &op.Address},        {"YXBZ", &op.ValidFlag},      {"SFXZSJ", &op.TimeLimitFlag}};
-        for (const auto& [name, value] : texts)
-            SetTextValue(record, name, *value);
+        WriteOperatorTexts(record, op);
         SetNumberValue(record, "ZHDLSJ", op.LastSignIn);
         CreateOrRefreshSession();
         return true;

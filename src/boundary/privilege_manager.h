@@ -20,14 +20,15 @@ enum class PasswordCheckReason : int { WrongPassword = 0, NotActive = 1, Error =
 class IPrivilegeMgr {
 public:
     virtual bool CheckPassword(const std::string& typedPassword, const OperatorInfo& info,
-                               PasswordCheckReason& reason) = 0;                           // slot 1
-    virtual bool PublishCurrentOperator() = 0;                                            // slot 2
-    virtual bool GetCompanyCount(int& count, const OperatorInfo& info) = 0;                // slot 3
-    virtual bool AddOperator(const OperatorInfo& info) = 0;                               // slot 4
-    virtual bool DeleteOperator(const std::string& operatorCode) = 0;                     // slot 5
-    virtual bool ModifyOperator(const OperatorInfo& info) = 0;                            // slot 6
+                               PasswordCheckReason& reason) = 0;                                     // slot 1
+    virtual bool PublishCurrentOperator() = 0;                                                       // slot 2
+    virtual bool GetCompanyCount(int& count, const OperatorInfo& info) = 0;                          // slot 3
+    virtual bool AddOperator(const OperatorInfo& info) = 0;                                          // slot 4
+    virtual bool DeleteOperator(const std::string& operatorCode) = 0;                                // slot 5
+    virtual bool ModifyOperator(const OperatorInfo& info) = 0;                                       // slot 6
     virtual bool ModifyPassword(const std::string& operatorCode, const std::string& enciphered) = 0; // slot 7
-    virtual bool FilterAuthorisation(std::string& message, const std::vector<std::string>& products) = 0; // slot 8
+    virtual bool FilterAuthorisation(std::string& message,
+                                     const std::vector<std::string>& products) = 0; // slot 8
 
 protected:
     ~IPrivilegeMgr() = default;

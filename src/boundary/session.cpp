@@ -13,8 +13,14 @@ namespace {
 constexpr const char* kSessionEntry = "TPSession";
 TPSessionImpl* moduleSession = nullptr;
 
-HostRecord& UserRecord() { return CurrentHost().GetUserInfoVO(); }
-HostRecord& CompanyRecord() { return CurrentHost().GetCompanyInfoVO(); }
+HostRecord& UserRecord()
+{
+    return CurrentHost().GetUserInfoVO();
+}
+HostRecord& CompanyRecord()
+{
+    return CurrentHost().GetCompanyInfoVO();
+}
 
 // Posts whose permissions are made afresh from the host; granting or revoking
 // a single company means nothing for them.
@@ -26,8 +32,7 @@ bool HasBuiltInPermissions(const std::string& post)
 // A single company's grant or withdrawal is several statements whose node
 // code is read back after its insert: one host transaction keeps another
 // workstation's node out of that read-back and leaves no half-made grant.
-template <class Work>
-bool InHostTransaction(Work work)
+template <class Work> bool InHostTransaction(Work work)
 {
     Host& host = CurrentHost();
     std::string message;
@@ -64,9 +69,18 @@ void TPSessionImpl::Release(void* session)
     delete static_cast<TPSessionImpl*>(static_cast<TPSession*>(session));
 }
 
-bool TPSessionImpl::GetFlag() { return FFlag; }
-void TPSessionImpl::SetFlag(bool value) { FFlag = value; }
-bool TPSessionImpl::ReadFlag() { return FFlag; }
+bool TPSessionImpl::GetFlag()
+{
+    return FFlag;
+}
+void TPSessionImpl::SetFlag(bool value)
+{
+    FFlag = value;
+}
+bool TPSessionImpl::ReadFlag()
+{
+    return FFlag;
+}
 
 std::string TPSessionImpl::GetLastLoginText()
 {
@@ -85,17 +99,26 @@ void TPSessionImpl::UpdateLastLoginTime()
         QueryResult query;
         std::string message;
         CurrentHost().ExecADOQueryMsg(kMainConnection,
-                                      "UPDATE QX_CZY SET ZHDLSJ='" + now + "' where CZY_DM='" + QuoteSqlText(code) +
-                                          "'",
+                                      "UPDATE QX_CZY SET ZHDLSJ='" + now + "' where CZY_DM='" +
+                                          QuoteSqlText(code) + "'",
                                       query, message, false);
     } catch (...) {
         // The operator is not told: a missed time stamp changes nothing else.
     }
 }
 
-HostRecord* TPSessionImpl::GetUserInfo() { return &UserRecord(); }
-void TPSessionImpl::GetCompanyId(std::string& companyId) { companyId = GetTextValue(CompanyRecord(), "QYID"); }
-HostRecord* TPSessionImpl::GetCompanyInfo() { return &CompanyRecord(); }
+HostRecord* TPSessionImpl::GetUserInfo()
+{
+    return &UserRecord();
+}
+void TPSessionImpl::GetCompanyId(std::string& companyId)
+{
+    companyId = GetTextValue(CompanyRecord(), "QYID");
+}
+HostRecord* TPSessionImpl::GetCompanyInfo()
+{
+    return &CompanyRecord();
+}
 
 bool TPSessionImpl::ListCompanyProducts(const std::string& key, std::vector<std::string>& products)
 {
@@ -119,11 +142,20 @@ bool TPSessionImpl::ListCompanies(std::vector<std::string>& companies)
     return true;
 }
 
-int TPSessionImpl::CompanyCount() { return FPermissions->Count(); }
+int TPSessionImpl::CompanyCount()
+{
+    return FPermissions->Count();
+}
 
-TRolePermissions* TPSessionImpl::GetPermissions() { return FPermissions.get(); }
+TRolePermissions* TPSessionImpl::GetPermissions()
+{
+    return FPermissions.get();
+}
 
-void TPSessionImpl::ReloadPermissions() { LoadPermissions(); }
+void TPSessionImpl::ReloadPermissions()
+{
+    LoadPermissions();
+}
 
 bool TPSessionImpl::LoadPermissions()
 {
@@ -165,7 +197,10 @@ bool TPSessionImpl::RevokeCompany(const std::string& companyId)
     return revoked && LoadPermissions();
 }
 
-TPSessionImpl* ModuleSession() { return moduleSession; }
+TPSessionImpl* ModuleSession()
+{
+    return moduleSession;
+}
 
 void CreateOrRefreshSession()
 {
@@ -176,7 +211,8 @@ void CreateOrRefreshSession()
         return;
     }
     auto session = std::make_unique<TPSessionImpl>();
-    SetOwnedObjectValue(record, kSessionEntry, static_cast<TPSession*>(session.get()), &TPSessionImpl::Release);
+    SetOwnedObjectValue(record, kSessionEntry, static_cast<TPSession*>(session.get()),
+                        &TPSessionImpl::Release);
     moduleSession = session.release();
 }
 
@@ -186,7 +222,8 @@ void ReleaseModuleSession()
         return;
     HostRecord& record = UserRecord();
     RecordEntry* entry = record.Find(kSessionEntry);
-    if (entry && entry->object == static_cast<TPSession*>(moduleSession) && entry->kind == EntryKind::OwnedObject) {
+    if (entry && entry->object == static_cast<TPSession*>(moduleSession) &&
+        entry->kind == EntryKind::OwnedObject) {
         entry->object = nullptr;
         entry->release = nullptr;
         entry->kind = EntryKind::BorrowedObject;

@@ -14,8 +14,14 @@ StatusDisplay* installedStatus = &silentStatus;
 
 } // namespace
 
-StatusDisplay& CurrentStatusDisplay() { return *installedStatus; }
-void SetStatusDisplay(StatusDisplay* display) { installedStatus = display ? display : &silentStatus; }
+StatusDisplay& CurrentStatusDisplay()
+{
+    return *installedStatus;
+}
+void SetStatusDisplay(StatusDisplay* display)
+{
+    installedStatus = display ? display : &silentStatus;
+}
 
 ScopedStatus::ScopedStatus(bool show, const std::string& text) : shown_(show)
 {

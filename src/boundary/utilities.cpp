@@ -7,9 +7,18 @@
 
 namespace priv {
 
-bool IsSuperAdmin(std::string_view code) { return code == kSuperAdminPost; }
-bool IsSystemPost(std::string_view code) { return code == kSystemPost; }
-bool IsBusinessPost(std::string_view code) { return code == kBusinessPost; }
+bool IsSuperAdmin(std::string_view code)
+{
+    return code == kSuperAdminPost;
+}
+bool IsSystemPost(std::string_view code)
+{
+    return code == kSystemPost;
+}
+bool IsBusinessPost(std::string_view code)
+{
+    return code == kBusinessPost;
+}
 
 std::string PostDisplayName(std::string_view code, std::string_view storedName)
 {
@@ -24,7 +33,10 @@ std::string PostDisplayName(std::string_view code, std::string_view storedName)
     return std::string(storedName);
 }
 
-std::string QuoteSqlText(const std::string& text) { return CurrentHost().ReplaceStr(text, "'", "''"); }
+std::string QuoteSqlText(const std::string& text)
+{
+    return CurrentHost().ReplaceStr(text, "'", "''");
+}
 
 bool IsValidPhone(std::string_view text)
 {
@@ -56,15 +68,18 @@ std::string GetTextField(std::string_view text, int index, std::string_view sepa
     for (int piece = 0;; ++piece) {
         const std::size_t hit = text.find(separator, start);
         if (piece == index)
-            return std::string(text.substr(start, hit == std::string_view::npos ? std::string_view::npos
-                                                                                 : hit - start));
+            return std::string(
+                text.substr(start, hit == std::string_view::npos ? std::string_view::npos : hit - start));
         if (hit == std::string_view::npos)
             return {};
         start = hit + separator.size();
     }
 }
 
-std::string UserConfigPath() { return CurrentHost().GetAppPath() + kUserConfigFile; }
+std::string UserConfigPath()
+{
+    return CurrentHost().GetAppPath() + kUserConfigFile;
+}
 
 std::string ReadPrevOperator()
 {
