@@ -41,18 +41,20 @@ std::unique_ptr<TestDatabase> ArrangeDatabase()
     db->Exec("BEGIN");
     for (int i = 0; i < kCompanies; ++i) {
         const std::string id = std::to_string(1001 + i);
-        db->Exec("INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(" + id + ", 'S" + id + "', '企业" + id + "', 0)");
-        db->Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('" + id + "', '', 0, '10', " +
-                 id + ")");
+        db->Exec("INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(" + id + ", 'S" + id + "', '企业" + id +
+                 "', 0)");
+        db->Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('" + id +
+                 "', '', 0, '10', " + id + ")");
         const std::string company = db->Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP");
         db->Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('GW00001', " + company + ")");
         for (const char* app : {"02", "03"}) {
-            db->Exec(std::string("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('") + app +
-                     "', '', " + company + ", '20', 0)");
+            db->Exec(std::string("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('") +
+                     app + "', '', " + company + ", '20', 0)");
             const std::string appNode = db->Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP");
             for (const char* function : {"01-01-00-00", "01-03-00-00"})
-                db->Exec(std::string("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('") + app +
-                         "001-" + function + "', '', " + appNode + ", '30', 0)");
+                db->Exec(
+                    std::string("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('") +
+                    app + "001-" + function + "', '', " + appNode + ", '30', 0)");
         }
     }
     db->Exec("COMMIT");
@@ -100,8 +102,8 @@ void BM_SilentSignInRoad_BareOperatorSelectBaseline(benchmark::State& state)
     for (auto _ : state) {
         priv::QueryResult row;
         std::string message;
-        fennix::Services().ExecADOQueryMsg(priv::kMainConnection, "SELECT * FROM QX_CZY WHERE CZY_DM='kuaiji'", row,
-                                           message, true);
+        fennix::Services().ExecADOQueryMsg(priv::kMainConnection,
+                                           "SELECT * FROM QX_CZY WHERE CZY_DM='kuaiji'", row, message, true);
         benchmark::DoNotOptimize(row.RecordCount());
     }
 }

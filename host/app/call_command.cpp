@@ -22,11 +22,20 @@ std::string OneLine(const std::string& text)
     std::string out;
     for (const char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -87,7 +96,8 @@ int RunCall(const AppOptions& options)
         std::memcpy(buffer.data(), hostText.c_str(), hostText.size() + 1);
         char* argv[1] = {buffer.data()};
         const bool answer = module.CallBoolean(name, argv);
-        std::cout << name << ' ' << (answer ? 1 : 0) << ' ' << OneLine(priv::HostToUtf8(buffer.data())) << '\n';
+        std::cout << name << ' ' << (answer ? 1 : 0) << ' ' << OneLine(priv::HostToUtf8(buffer.data()))
+                  << '\n';
         if (!answer)
             status = kExitFalse;
     }

@@ -58,8 +58,8 @@ const DemoOperator kOperators[] = {
 std::string AddNode(const std::string& code, const std::string& name, const std::string& parent,
                     const std::string& type, const std::string& extension)
 {
-    if (!Execute("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES(" + Quoted(code) + ", " +
-                 Quoted(name) + ", " + parent + ", " + Quoted(type) + ", " + extension + ")"))
+    if (!Execute("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES(" + Quoted(code) +
+                 ", " + Quoted(name) + ", " + parent + ", " + Quoted(type) + ", " + extension + ")"))
         return {};
     return ScalarText("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP WHERE DYDM=" + Quoted(code));
 }
@@ -68,8 +68,8 @@ bool GrantCompany(const std::string& post, const DemoCompany& company)
 {
     const std::string id = std::to_string(company.id);
     const std::string node = AddNode(id, company.name, "0", "10", id);
-    return !node.empty() && Execute("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES(" + Quoted(post) + ", " +
-                                    node + ")");
+    return !node.empty() &&
+           Execute("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES(" + Quoted(post) + ", " + node + ")");
 }
 
 // Grants a company with only some sub-applications: the main frame and the
@@ -109,8 +109,8 @@ bool CreateDemoData(const fennix::Settings& /*settings*/)
                      Quoted(c.taxNumber) + ", " + Quoted(c.name) + ", " + std::to_string(c.category) + ")"))
             return false;
     for (const DemoDepartment& d : kDepartments)
-        if (!Execute("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, " + Quoted(d.code) + ", " + Quoted(d.name) +
-                     ")"))
+        if (!Execute("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, " + Quoted(d.code) + ", " +
+                     Quoted(d.name) + ")"))
             return false;
     if (!Execute("INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '税务会计')") ||
         !Execute("INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00002', '出纳')"))
@@ -118,20 +118,21 @@ bool CreateDemoData(const fennix::Settings& /*settings*/)
     // 税务会计: two whole companies and a third in part; 出纳: one company in
     // part; 审核员: one whole company.
     if (!GrantCompany("GW00001", kCompanies[0]) || !GrantCompany("GW00001", kCompanies[1]) ||
-        !GrantCompanyInPart("GW00001", kCompanies[2], 3) || !GrantCompanyInPart("GW00002", kCompanies[0], 2) ||
-        !GrantCompany("AUDITOR", kCompanies[0]))
+        !GrantCompanyInPart("GW00001", kCompanies[2], 3) ||
+        !GrantCompanyInPart("GW00002", kCompanies[0], 2) || !GrantCompany("AUDITOR", kCompanies[0]))
         return false;
     for (const DemoOperator& o : kOperators) {
-        const std::string department = ScalarText(std::string("SELECT BM_MC FROM XT_BMXX WHERE BM_DM=") +
-                                                  Quoted(o.department));
-        if (!Execute("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, DHHM, EMAIL, ZZ, YXBZ, "
-                     "BM_DM) VALUES(" +
-                     Quoted(o.code) + ", " + Quoted(o.name) + ", " + Quoted(priv::EncryptPassword(o.password)) +
-                     ", '', " + Quoted(department) + ", '演示操作员', " + Quoted(o.phone) + ", " +
-                     Quoted(o.email) + ", '上海市浦东新区世纪大道100号', " + Quoted(o.active ? "Y" : "N") + ", " +
-                     Quoted(o.department) + ")") ||
-            !Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES(" + Quoted(o.code) + ", " + Quoted(o.post) +
-                     ")"))
+        const std::string department =
+            ScalarText(std::string("SELECT BM_MC FROM XT_BMXX WHERE BM_DM=") + Quoted(o.department));
+        if (!Execute(
+                "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, DHHM, EMAIL, ZZ, YXBZ, "
+                "BM_DM) VALUES(" +
+                Quoted(o.code) + ", " + Quoted(o.name) + ", " + Quoted(priv::EncryptPassword(o.password)) +
+                ", '', " + Quoted(department) + ", '演示操作员', " + Quoted(o.phone) + ", " +
+                Quoted(o.email) + ", '上海市浦东新区世纪大道100号', " + Quoted(o.active ? "Y" : "N") + ", " +
+                Quoted(o.department) + ")") ||
+            !Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES(" + Quoted(o.code) + ", " +
+                     Quoted(o.post) + ")"))
             return false;
     }
     return true;
@@ -141,7 +142,8 @@ void PrintDemoOperators(std::ostream& out)
 {
     out << "演示数据已创建。演示操作员（代码 / 密码 / 岗位）:\n";
     for (const DemoOperator& o : kOperators)
-        out << "  " << o.code << " / " << o.password << " / " << o.post << (o.active ? "" : " (已停用)") << '\n';
+        out << "  " << o.code << " / " << o.password << " / " << o.post << (o.active ? "" : " (已停用)")
+            << '\n';
 }
 
 } // namespace privhost

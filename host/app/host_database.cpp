@@ -22,8 +22,8 @@ std::string ScalarText(const std::string& sql)
 {
     priv::QueryResult query;
     std::string message;
-    if (!fennix::Services().ExecADOQueryMsg(priv::kMainConnection, sql, query, message, true) || query.Eof() ||
-        query.Columns().empty())
+    if (!fennix::Services().ExecADOQueryMsg(priv::kMainConnection, sql, query, message, true) ||
+        query.Eof() || query.Columns().empty())
         return {};
     return query.AsString(query.Columns().front());
 }
@@ -39,6 +39,9 @@ std::string Quoted(const std::string& text)
     return out + "'";
 }
 
-bool IsPostgreSqlUrl(const std::string& url) { return url.rfind("postgresql:", 0) == 0; }
+bool IsPostgreSqlUrl(const std::string& url)
+{
+    return url.rfind("postgresql:", 0) == 0;
+}
 
 } // namespace privhost

@@ -18,8 +18,8 @@ bool DatabaseHasTables()
 {
     priv::QueryResult query;
     std::string message;
-    return fennix::Services().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", query, message,
-                                              true);
+    return fennix::Services().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", query,
+                                              message, true);
 }
 
 std::string AskNewPassword()
@@ -79,17 +79,19 @@ int RunInit(const AppOptions& options)
         }
     }
 
-    const std::string schema = ResourceDir() + (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql"
-                                                                                      : "/db/schema-sqlite.sql");
+    const std::string schema =
+        ResourceDir() +
+        (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
     std::string error;
     if (!fennix::ApplySqlScript(schema, error)) {
         std::cerr << "privhost: cannot create the tables: " << error << '\n';
         return kExitSetup;
     }
     const bool adminCreated =
-        Execute("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) VALUES('admin', "
-                "'超级管理员', " +
-                Quoted(priv::EncryptPassword(adminPassword)) + ", '0', '', '系统内置超级管理员', 'Y', '')") &&
+        Execute(
+            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) VALUES('admin', "
+            "'超级管理员', " +
+            Quoted(priv::EncryptPassword(adminPassword)) + ", '0', '', '系统内置超级管理员', 'Y', '')") &&
         Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')");
     if (!adminCreated)
         return kExitSetup;

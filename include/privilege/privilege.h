@@ -38,14 +38,14 @@
 typedef unsigned char PrivBool;
 
 /* Parameter keys. */
-#define PRIV_KEY_LOGIN_CODE "pamCZY_DM"        /* in, LoadLoginForm: sign in without a window */
-#define PRIV_KEY_LOGIN_PASSWORD "pamPWD"       /* in, LoadLoginForm: the plain password */
-#define PRIV_KEY_OPERATOR_CODE "CZY_DM"        /* out LoadLoginForm; in InitGlobalUserInfo */
-#define PRIV_KEY_OPERATOR_POST "CZY_LB"        /* out, LoadLoginForm: "0" or the post code */
-#define PRIV_KEY_PRODUCT_LIST "authedProdcList" /* in, FilterUserAuthrz: one product per line */
-#define PRIV_KEY_RESULT_MESSAGE "ResultMsgStr"  /* out, FilterUserAuthrz: failure message */
+#define PRIV_KEY_LOGIN_CODE "pamCZY_DM"            /* in, LoadLoginForm: sign in without a window */
+#define PRIV_KEY_LOGIN_PASSWORD "pamPWD"           /* in, LoadLoginForm: the plain password */
+#define PRIV_KEY_OPERATOR_CODE "CZY_DM"            /* out LoadLoginForm; in InitGlobalUserInfo */
+#define PRIV_KEY_OPERATOR_POST "CZY_LB"            /* out, LoadLoginForm: "0" or the post code */
+#define PRIV_KEY_PRODUCT_LIST "authedProdcList"    /* in, FilterUserAuthrz: one product per line */
+#define PRIV_KEY_RESULT_MESSAGE "ResultMsgStr"     /* out, FilterUserAuthrz: failure message */
 #define PRIV_KEY_MODAL_FORM_MESSAGE "ModalFormMsg" /* in, window exports: page announcement */
-#define PRIV_KEY_POST_CODE "JS_DM"             /* in, ShowPrivilegeAssignInnerProc */
+#define PRIV_KEY_POST_CODE "JS_DM"                 /* in, ShowPrivilegeAssignInnerProc */
 
 #ifdef __cplusplus
 extern "C" {
@@ -57,7 +57,8 @@ PRIV_EXPORT PrivBool PRIV_CALL FilterUserAuthrz(int32_t argc, char** argv);
 PRIV_EXPORT void PRIV_CALL ShowLogoutForm(void* applicationWindow, int32_t unused1, int32_t unused2);
 PRIV_EXPORT void PRIV_CALL ShowOperatorMgrProc(void* applicationWindow, void* container, char** argv);
 PRIV_EXPORT void PRIV_CALL ShowOperatorModifyPwdProc(void* applicationWindow, void* container, char** argv);
-PRIV_EXPORT void PRIV_CALL ShowPrivilegeAssignInnerProc(void* applicationWindow, void* container, char** argv);
+PRIV_EXPORT void PRIV_CALL ShowPrivilegeAssignInnerProc(void* applicationWindow, void* container,
+                                                        char** argv);
 
 #ifdef __cplusplus
 } /* extern "C" */
@@ -77,22 +78,22 @@ class TRolePermissions;
  */
 class TPSession {
 public:
-    virtual bool GetFlag() = 0;                                      /* slot 0 */
-    virtual void SetFlag(bool value) = 0;                            /* slot 1 */
-    virtual std::string GetLastLoginText() = 0;                      /* slot 2 */
-    virtual void UpdateLastLoginTime() = 0;                          /* slot 3 */
-    virtual bool ReadFlag() = 0;                                     /* slot 4 */
-    virtual priv::HostRecord* GetUserInfo() = 0;                     /* slot 5 */
-    virtual void GetCompanyId(std::string& companyId) = 0;           /* slot 6 */
-    virtual priv::HostRecord* GetCompanyInfo() = 0;                  /* slot 7 */
+    virtual bool GetFlag() = 0;                            /* slot 0 */
+    virtual void SetFlag(bool value) = 0;                  /* slot 1 */
+    virtual std::string GetLastLoginText() = 0;            /* slot 2 */
+    virtual void UpdateLastLoginTime() = 0;                /* slot 3 */
+    virtual bool ReadFlag() = 0;                           /* slot 4 */
+    virtual priv::HostRecord* GetUserInfo() = 0;           /* slot 5 */
+    virtual void GetCompanyId(std::string& companyId) = 0; /* slot 6 */
+    virtual priv::HostRecord* GetCompanyInfo() = 0;        /* slot 7 */
     virtual bool ListCompanyProducts(const std::string& key,
                                      std::vector<std::string>& products) = 0; /* slot 8 */
     virtual bool ListCompanies(std::vector<std::string>& companies) = 0;      /* slot 9 */
-    virtual int CompanyCount() = 0;                                  /* slot 10 */
-    virtual priv::TRolePermissions* GetPermissions() = 0;            /* slot 11 */
-    virtual void ReloadPermissions() = 0;                            /* slot 12 */
-    virtual bool GrantCompany(const std::string& companyId) = 0;     /* slot 13 */
-    virtual bool RevokeCompany(const std::string& companyId) = 0;    /* slot 14 */
+    virtual int CompanyCount() = 0;                                           /* slot 10 */
+    virtual priv::TRolePermissions* GetPermissions() = 0;                     /* slot 11 */
+    virtual void ReloadPermissions() = 0;                                     /* slot 12 */
+    virtual bool GrantCompany(const std::string& companyId) = 0;              /* slot 13 */
+    virtual bool RevokeCompany(const std::string& companyId) = 0;             /* slot 14 */
 
 protected:
     /* Only the owning record frees a session, through the module. */

@@ -12,7 +12,10 @@
 
 namespace {
 
-PrivBool Answer(bool value) { return value ? 1 : 0; }
+PrivBool Answer(bool value)
+{
+    return value ? 1 : 0;
+}
 
 } // namespace
 

@@ -23,8 +23,12 @@ TEST(PostNames, BuiltInPostsShowTheirOwnNames)
         const char* stored;
         const char* shown;
     } cases[] = {
-        {"0", "x", "超级管理员"},        {"SYSTEM", "x", "系统管理员"}, {"BUSINESS", "x", "业务员"},
-        {"AUDITOR", "任意名称", "审核员"}, {"auditor", "小写代码", "小写代码"}, {"GW00001", "税务会计", "税务会计"},
+        {"0", "x", "超级管理员"},
+        {"SYSTEM", "x", "系统管理员"},
+        {"BUSINESS", "x", "业务员"},
+        {"AUDITOR", "任意名称", "审核员"},
+        {"auditor", "小写代码", "小写代码"},
+        {"GW00001", "税务会计", "税务会计"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PostDisplayName(c.code, c.stored), c.shown) << c.code;

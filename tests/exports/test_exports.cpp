@@ -95,8 +95,9 @@ protected:
 
 TEST_P(ExportTest, TheSevenExportsAreFoundByTheirPlainNames)
 {
-    for (const char* name : {"LoadLoginForm", "InitGlobalUserInfo", "FilterUserAuthrz", "ShowLogoutForm",
-                             "ShowOperatorMgrProc", "ShowOperatorModifyPwdProc", "ShowPrivilegeAssignInnerProc"})
+    for (const char* name :
+         {"LoadLoginForm", "InitGlobalUserInfo", "FilterUserAuthrz", "ShowLogoutForm", "ShowOperatorMgrProc",
+          "ShowOperatorModifyPwdProc", "ShowPrivilegeAssignInnerProc"})
         EXPECT_NE(dlsym(module_->Handle(), name), nullptr) << name;
 }
 

@@ -120,13 +120,14 @@ TEST_P(HostDatabase, AQueryObjectMayAskForItsFirstRowsOnly)
     priv::QueryResult first;
     first.SetMaxRecords(1);
     std::string message;
-    ASSERT_TRUE(Host().ExecADOQueryMsg(priv::kMainConnection,
-                                       "SELECT JS_DM FROM QX_ROLES WHERE JS_DM LIKE 'GW%' ORDER BY JS_DM DESC", first,
-                                       message, true));
+    ASSERT_TRUE(Host().ExecADOQueryMsg(
+        priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES WHERE JS_DM LIKE 'GW%' ORDER BY JS_DM DESC", first,
+        message, true));
     EXPECT_EQ(first.RecordCount(), 1);
     EXPECT_EQ(first.AsString("JS_DM"), "GW00003");
     first.SetMaxRecords(0);
-    ASSERT_TRUE(Host().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", first, message, true));
+    ASSERT_TRUE(
+        Host().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", first, message, true));
     EXPECT_EQ(first.RecordCount(), 7); // the four built-in posts as well
 }
 

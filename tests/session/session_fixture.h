@@ -37,8 +37,9 @@ protected:
     std::string AddNode(const std::string& code, const std::string& name, const std::string& parent,
                         const std::string& type, const std::string& extension)
     {
-        EXPECT_TRUE(Db().Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('" + code +
-                              "', '" + name + "', " + parent + ", '" + type + "', " + extension + ")"));
+        EXPECT_TRUE(Db().Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('" +
+                              code + "', '" + name + "', " + parent + ", '" + type + "', " + extension +
+                              ")"));
         return Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP WHERE DYDM='" + code + "'");
     }
 
@@ -46,8 +47,8 @@ protected:
                      const std::string& valid = "Y", const std::string& password = "pw")
     {
         ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ, BM_DM) VALUES('" + code + "', '操作员" + code +
-                "', '" + EncryptPassword(password) + "', '" + category + "', '" + valid + "', '')",
+            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ, BM_DM) VALUES('" + code + "', '操作员" +
+                code + "', '" + EncryptPassword(password) + "', '" + category + "', '" + valid + "', '')",
             "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('" + code + "', '" + post + "')",
         }));
     }

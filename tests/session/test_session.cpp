@@ -51,7 +51,8 @@ TEST_P(SessionTest, KeepsOneSessionObjectAcrossInitCalls)
     EXPECT_EQ(first->CompanyCount(), 2);
 
     // A grant made meanwhile shows after the second call, in the same object.
-    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM IN (SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='1002')"));
+    ASSERT_TRUE(Db().Exec(
+        "DELETE FROM QX_ROLEPRMS WHERE PRMS_DM IN (SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='1002')"));
     ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
     EXPECT_EQ(Session(), first);
     EXPECT_EQ(first->CompanyCount(), 1);
