@@ -89,7 +89,10 @@ bool GrantCompanyInPart(const std::string& post, const DemoCompany& company, std
             return false;
         std::size_t granted = 0;
         for (const priv::FunctionRecord& function : app.functions) {
-            if (function.name == "-")
+            // Of the main frame's own functions a clerk-like post only gets
+            // those the host offers to business operators.
+            const bool mainFrame = d == 0;
+            if (function.name == "-" || (mainFrame && function.posts.find("BUSINESS") == std::string::npos))
                 continue;
             if (granted++ == functionsEach)
                 break;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <unistd.h>
 
 namespace privhost {
 
@@ -54,6 +56,13 @@ int main(int argc, char** argv)
     if (options.command == "help") {
         std::cout << privhost::kUsage;
         return privhost::kExitOk;
+    }
+    // Qt wants a private runtime folder; a root shell or a CI job often has none.
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        const std::string runtime = "/tmp/privhost-runtime-" + std::to_string(getuid());
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     // Without a display the command line still runs inside the host's Qt
     // application, on the offscreen platform.
