@@ -132,13 +132,16 @@ TEST_P(FilterTest, AFunctionAlreadyWithdrawnIsLeftAlone)
     ASSERT_TRUE(Filter("0500", message));
     // "发票验旧" came disabled and hidden from the host and stays as it came;
     // "发票开具" is BUSINESS's and stays available.
-    for (const SubAppDescriptor* descriptor : fennix::AllDescriptors())
+    for (const SubAppDescriptor* descriptor : fennix::AllDescriptors()) {
         for (const FunctionRecord& function : descriptor->functions) {
-            if (function.code == "05001-01-06-00-00")
+            if (function.code == "05001-01-06-00-00") {
                 EXPECT_FALSE(function.visible);
-            if (function.code == "05001-01-02-00-00")
+            }
+            if (function.code == "05001-01-02-00-00") {
                 EXPECT_TRUE(function.enabled && function.visible);
+            }
         }
+    }
 }
 
 TEST_P(FilterTest, FailuresNameTheirReason)
