@@ -15,7 +15,9 @@ const char* const kUsage =
     "  call [--dump-apps] EXPORT PARAMS [EXPORT PARAMS ...]\n"
     "                                         call the module's exports in one process\n"
     "  passwd CODE [--password PW]            give an operator a new password\n"
-    "  (none)                                 start the desktop host\n"
+    "  (none) [--code CODE [--password PW]]  start the desktop host (desktop-ready); with --code the\n"
+    "                                         operator signs in without the login window (the password\n"
+    "                                         is asked for when --password is not given)\n"
     "URL: sqlite:PATH or postgresql://user@host:port/db\n";
 
 bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error)
@@ -48,6 +50,13 @@ bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error
                 return false;
         } else if (arg == "--agency") {
             options.agency = true;
+        } else if (arg == "--code") {
+            if (!value(arg, options.signInCode))
+                return false;
+        } else if (arg == "--password") {
+            if (!value(arg, options.signInPassword))
+                return false;
+            options.hasSignInPassword = true;
         } else if (arg == "-h" || arg == "--help") {
             options.command = "help";
             return true;
@@ -62,6 +71,16 @@ bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error
         options.command = argv[i++];
     for (; i < argc; ++i)
         options.args.emplace_back(argv[i]);
+    // The sign-in options belong to the desktop host; a command that takes a
+    // password of its own (passwd) reads it after its name.
+    if (!options.command.empty() && (!options.signInCode.empty() || options.hasSignInPassword)) {
+        error = "--code and --password are options of the desktop host, not of " + options.command;
+        return false;
+    }
+    if (options.signInCode.empty() && options.hasSignInPassword) {
+        error = "--password needs --code";
+        return false;
+    }
     return true;
 }
 
@@ -72,16 +91,22 @@ std::string ExecutableDir()
     return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
 }
 
-std::string DefaultAppDir() { return ExecutableDir() + "/apphome"; }
+std::string DefaultAppDir()
+{
+    return ExecutableDir() + "/apphome";
+}
 
-std::string ResourceDir() { return ExecutableDir() + "/resources"; }
+std::string ResourceDir()
+{
+    return ExecutableDir() + "/resources";
+}
 
 fennix::Settings ResolveSettings(const AppOptions& options)
 {
     fennix::Settings settings;
     settings.appDir = options.appDir.empty() ? DefaultAppDir() : options.appDir;
-    settings.databaseUrl =
-        options.databaseUrl.empty() ? "sqlite:" + settings.appDir + "/data/privilege.db" : options.databaseUrl;
+    settings.databaseUrl = options.databaseUrl.empty() ? "sqlite:" + settings.appDir + "/data/privilege.db"
+                                                       : options.databaseUrl;
     settings.appsFile = options.appsFile.empty() ? settings.appDir + "/apps.json" : options.appsFile;
     settings.companyId = options.companyId;
     settings.versionType = options.versionType;

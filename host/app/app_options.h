@@ -15,8 +15,12 @@ struct AppOptions {
     std::string companyId;
     std::string versionType;
     bool agency = false;
-    std::string command;            // empty: the desktop host
-    std::vector<std::string> args;  // the command's own arguments
+    // Desktop host only: sign in without the login window.
+    std::string signInCode;
+    std::string signInPassword;
+    bool hasSignInPassword = false;
+    std::string command;           // empty: the desktop host
+    std::vector<std::string> args; // the command's own arguments
 };
 
 // Parses argv; on a usage error returns false with a message.

@@ -8,6 +8,8 @@
 namespace privhost {
 
 bool IsBooleanExport(const std::string& name);
+// ShowOperatorMgrProc, ShowOperatorModifyPwdProc, ShowPrivilegeAssignInnerProc.
+bool IsWindowExport(const std::string& name);
 
 class ModuleLoader {
 public:
@@ -18,8 +20,16 @@ public:
 
     // Looks in $PRIVHOST_MODULE, beside the executable, then in the build tree.
     bool Load(std::string& error);
+    // Loads the module from one given file.
+    bool LoadFrom(const std::string& path, std::string& error);
+    bool IsLoaded() const { return handle_ != nullptr; }
     bool CallBoolean(const std::string& name, char** argv);
     void* Symbol(const std::string& name) const;
+
+    // The window exports. Each answers false only when the module lacks the
+    // export; what the export put on screen the host sees in `container`.
+    bool CallShowLogoutForm(void* appWindow);
+    bool CallWindowExport(const std::string& name, void* appWindow, void* container, char** argv);
 
 private:
     void* handle_ = nullptr;

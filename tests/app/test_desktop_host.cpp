@@ -1,0 +1,514 @@
+// The desktop host's main frame with the built module loaded through dlopen,
+// an operator signed in without the login window, and the main-frame channel
+// driven exactly as the module's page windows drive it.
+#include "demo_data.h"
+#include "desktop_session.h"
+#include "function_tree.h"
+#include "host_database.h"
+#include "main_frame.h"
+#include "module_loader.h"
+
+#include "support/database_fixture.h"
+
+#include "boundary/codepage.h"
+#include "boundary/datetime.h"
+#include "boundary/utilities.h"
+#include "signin/crypt.h"
+
+#include <fennix/fennix.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace privhost {
+namespace {
+
+using priv::test::AvailableBackends;
+using priv::test::BackendName;
+
+// Deferred deletions and queued checks run, as the event loop would run them.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void SaveScreenshot(QWidget* window, const char* name)
+{
+    window->grab().save(QStringLiteral(PRIV_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name)));
+}
+
+// What a module page window sends to the host's main window.
+void SendPageData(std::uintptr_t kind, const std::string& utf8)
+{
+    const std::string host = priv::Utf8ToHost(utf8);
+    std::vector<char> bytes(host.begin(), host.end());
+    bytes.push_back('\0');
+    priv::Host& services = fennix::Services();
+    services.SendCopyData(services.FindWindowByClass(kMainFrameClass), services.GetAppHandle(), kind, bytes);
+}
+
+void SendPageMessage(unsigned message, std::intptr_t wParam = 0)
+{
+    fennix::Services().SendWindowMessage(fennix::Services().FindWindowByClass(kMainFrameClass), message,
+                                         wParam, 0);
+}
+
+std::string HandleText(const QWidget* window)
+{
+    return std::to_string(reinterpret_cast<std::uintptr_t>(window));
+}
+
+QString LabelText(QWidget* frame, const char* name)
+{
+    const auto* label = frame->findChild<QLabel*>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+class DesktopHostTest : public priv::test::DatabaseTest {
+protected:
+    void AdjustSettings(fennix::Settings& settings) override { settings.companyId = "1001"; }
+
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        // What `privhost init --demo` leaves: the super administrator and the demo set.
+        ASSERT_TRUE(Db().ExecAll({
+            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) VALUES('admin', "
+            "'超级管理员', '" +
+                priv::EncryptPassword("admin123") + "', '0', '', '系统内置超级管理员', 'Y', '')",
+            "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')",
+        }));
+        ASSERT_TRUE(CreateDemoData(Db().Settings()));
+        std::string error;
+        ASSERT_TRUE(module_.LoadFrom(PRIV_MODULE_PATH, error)) << error;
+        // The desktop's own fonts, so that the pictures show what a user sees.
+        InstallDesktopFonts();
+    }
+
+    void TearDown() override
+    {
+        frame_.reset();
+        Settle();
+        fennix::ResetHostContext();
+        DatabaseTest::TearDown();
+    }
+
+    // The main frame with an operator signed in through the silent road.
+    Tfrm_MainFrame& SignIn(const std::string& code, const std::string& password)
+    {
+        frame_ = std::make_unique<Tfrm_MainFrame>(module_);
+        DesktopSession session(module_);
+        const std::optional<SignedInOperator> signedIn = session.SignIn(code, password);
+        EXPECT_TRUE(signedIn.has_value()) << code;
+        std::string error;
+        EXPECT_TRUE(signedIn && frame_->StartSession(signedIn->code, error)) << error;
+        frame_->show();
+        Settle();
+        return *frame_;
+    }
+
+    QTreeWidgetItem* Function(const char* code) { return FindFunctionItem(frame_->FunctionTree(), code); }
+    QTreeWidgetItem* Product(const char* code) { return FindProductItem(frame_->FunctionTree(), code); }
+    static bool Enabled(QTreeWidgetItem* item) { return item && (item->flags() & Qt::ItemIsEnabled); }
+
+    ModuleLoader module_; // outlives the frame: the pages are the module's windows
+    std::unique_ptr<Tfrm_MainFrame> frame_;
+};
+
+TEST_P(DesktopHostTest, TheTreeShowsWhatThePostMayNotUse)
+{
+    struct Case {
+        const char* code;
+        const char* password;
+        std::vector<const char*> withdrawnProducts;
+        std::vector<const char*> availableProducts;
+        std::vector<const char*> disabledFunctions;
+        std::vector<const char*> enabledFunctions;
+    };
+    const Case cases[] = {
+        // A clerk: every product, but the administration and what the
+        // version lacks are greyed.
+        {"lina",
+         "ln2024",
+         {},
+         {"0100", "0200", "0300", "0500"},
+         {"01003-01-07-00-00", "01003-01-19-00-00", "02001-01-05-00-00", "02001-01-07-00-00"},
+         {"01003-01-20-00-00", "02001-01-01-00-00", "03001-01-01-00-00"}},
+        // A created post that holds only part of the company: of the main
+        // frame just the password change.
+        {"liuyang",
+         "ly2024",
+         {"0300", "0400", "0500"},
+         {"0100", "0200"},
+         {"01001-01-01-00-00", "01003-01-07-00-00", "02001-01-03-00-00", "03001-01-01-00-00"},
+         {"01003-01-20-00-00", "02001-01-01-00-00", "02001-01-02-00-00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        // Each operator starts the host afresh, as a new start of the program
+        // would: the filters only ever clear flags.
+        frame_.reset();
+        Settle();
+        ASSERT_TRUE(Db().Reopen([](fennix::Settings& settings) { settings.companyId = "1001"; }));
+        SignIn(c.code, c.password);
+        EXPECT_TRUE(frame_->FilterSucceeded());
+        for (const char* product : c.withdrawnProducts) {
+            QTreeWidgetItem* item = Product(product);
+            ASSERT_NE(item, nullptr) << product;
+            EXPECT_FALSE(Enabled(item)) << product;
+            EXPECT_TRUE(item->text(0).endsWith(QStringLiteral("（无权限）"))) << item->text(0).toStdString();
+        }
+        for (const char* product : c.availableProducts) {
+            EXPECT_TRUE(Enabled(Product(product))) << product;
+            EXPECT_FALSE(Product(product)->text(0).contains(QStringLiteral("无权限"))) << product;
+        }
+        for (const char* function : c.disabledFunctions) {
+            EXPECT_FALSE(Enabled(Function(function))) << function;
+            // Not even asked for by code: nothing opens.
+            EXPECT_FALSE(frame_->OpenFunction(function)) << function;
+        }
+        EXPECT_EQ(frame_->PageArea()->count(), 0);
+        for (const char* function : c.enabledFunctions)
+            EXPECT_TRUE(Enabled(Function(function))) << function;
+        // The sub-application switched off in the applications file.
+        ASSERT_NE(Product("0400"), nullptr);
+        EXPECT_FALSE(Enabled(Product("0400")));
+        // The "-" entry of the main frame is a line, not a function.
+        QTreeWidgetItem* mainFrame = Product("0100");
+        ASSERT_NE(mainFrame, nullptr);
+        ASSERT_GT(mainFrame->childCount(), 2);
+        EXPECT_EQ(mainFrame->child(2)->data(0, kItemKindRole).toInt(), static_cast<int>(ItemKind::Separator));
+        EXPECT_EQ(mainFrame->child(2)->flags(), Qt::NoItemFlags);
+        SaveScreenshot(frame_.get(), std::string(c.code) == "lina" ? "desktop-host-signed-in"
+                                                                   : "desktop-host-withdrawn-products");
+    }
+}
+
+TEST_P(DesktopHostTest, TheMainFrameAnswersEveryMessageOfThePages)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    priv::Host& services = fennix::Services();
+    QWidget* self = &frame;
+    EXPECT_EQ(services.FindWindowByClass("Tfrm_MainFrame"), self);
+    EXPECT_EQ(services.GetMainFrameHandle(), self);
+    EXPECT_EQ(services.GetAppHandle(), self);
+    EXPECT_EQ(frame.objectName(), QStringLiteral("Tfrm_MainFrame"));
+
+    ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
+    EXPECT_EQ(services.GetCurFuncCode(), "02001-01-01-00-00");
+    EXPECT_EQ(services.GetCurSubAppCode(), "02");
+    QTabWidget* pages = frame.PageArea();
+    ASSERT_EQ(pages->count(), 1);
+    EXPECT_EQ(services.GetCurParentForm(), pages->widget(0));
+    QWidget* page = frame.PageWindow(0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(pages->tabText(0), QStringLiteral("一般纳税人申报表填写"));
+    EXPECT_EQ(LabelText(page, "lblSampleTitle"), QStringLiteral("示例功能：一般纳税人申报表填写"));
+    SaveScreenshot(&frame, "desktop-host-sample-page");
+
+    // CD_PAGE_OPENED names the page by its window handle.
+    SendPageData(kCdPageOpened, "增值税申报（一般纳税人）|" + HandleText(page) + "|0|1");
+    EXPECT_EQ(pages->tabText(0), QStringLiteral("增值税申报（一般纳税人）"));
+    SendPageData(kCdPageOpened, "别的页面|12345|0|1");
+    SendPageData(kCdPageOpened, "没有句柄");
+    EXPECT_EQ(pages->tabText(0), QStringLiteral("增值税申报（一般纳税人）"));
+
+    // CD_PAGE_SIZE: the page area takes the whole window and gives it back.
+    SendPageData(kCdPageSize, "max");
+    EXPECT_TRUE(frame.IsPageAreaMaximised());
+    EXPECT_FALSE(frame.FunctionTree()->isVisible());
+    EXPECT_FALSE(frame.findChild<QToolBar*>("tbrMain")->isVisible());
+    EXPECT_TRUE(pages->isVisible());
+    SendPageData(kCdPageSize, "reset");
+    EXPECT_FALSE(frame.IsPageAreaMaximised());
+    EXPECT_TRUE(frame.FunctionTree()->isVisible());
+    EXPECT_TRUE(frame.findChild<QToolBar*>("tbrMain")->isVisible());
+
+    // F1 in a page: the help box names the current function.
+    fennix::ClearShownMessages();
+    SendPageMessage(kWmMainFrameHelp);
+    const std::vector<fennix::ShownMessage> shown = fennix::ShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, fennix::MessageKind::Info);
+    EXPECT_EQ(shown[0].text.rfind("帮助", 0), 0u) << shown[0].text;
+    EXPECT_NE(shown[0].text.find("一般纳税人申报表填写（02001-01-01-00-00）"), std::string::npos)
+        << shown[0].text;
+
+    SendPageMessage(kWmNcActivate, 1);
+    SendPageMessage(kWmNcActivate, 1);
+    EXPECT_EQ(frame.NcActivateCount(), 2);
+
+    // Two pages of one function: CD_PAGE_CLOSED removes the one whose window
+    // has closed, then the other.
+    ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
+    ASSERT_EQ(pages->count(), 2);
+    QWidget* second = frame.PageWindow(1);
+    second->hide();
+    SendPageData(kCdPageClosed, "02001-01-01-00-00");
+    Settle();
+    ASSERT_EQ(pages->count(), 1);
+    EXPECT_EQ(frame.PageWindow(0), page);
+    SendPageData(kCdPageClosed, "03001-01-01-00-00");
+    EXPECT_EQ(pages->count(), 1);
+    SendPageData(kCdPageClosed, "02001-01-01-00-00");
+    Settle();
+    EXPECT_EQ(pages->count(), 0);
+    EXPECT_EQ(frame.findChild<QStackedWidget*>("stkPages")->currentWidget()->objectName(),
+              QStringLiteral("pnlWelcome"));
+}
+
+// A page window that does not let WM_MODULE_CLOSE close it (unsaved work).
+class RefusingPage : public QWidget {
+public:
+    using QWidget::QWidget;
+    int closeMessages = 0;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == static_cast<QEvent::Type>(QEvent::User + static_cast<int>(kWmModuleClose)))
+            ++closeMessages;
+        return QWidget::event(event);
+    }
+};
+
+TEST_P(DesktopHostTest, TheCloseButtonAsksThePageToCloseItself)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    QTabWidget* pages = frame.PageArea();
+    ASSERT_TRUE(frame.OpenFunction("05001-01-01-00-00"));
+    ASSERT_TRUE(frame.OpenFunction("05001-01-02-00-00"));
+    ASSERT_EQ(pages->count(), 2);
+
+    // The close button: the page gets WM_MODULE_CLOSE, closes, and its tab goes.
+    const QPointer<QWidget> sample = frame.PageWindow(1);
+    emit pages->tabCloseRequested(1);
+    Settle();
+    EXPECT_TRUE(sample.isNull());
+    ASSERT_EQ(pages->count(), 1);
+    EXPECT_EQ(frame.PageFunctionCode(0), QStringLiteral("05001-01-01-00-00"));
+
+    // A page window that vanished without a word leaves no empty tab.
+    delete frame.PageWindow(0);
+    Settle();
+    EXPECT_EQ(pages->count(), 0);
+
+    // A page that refuses to close keeps its tab, and nothing that changes the
+    // session happens while it stays.
+    ASSERT_TRUE(frame.OpenFunction("05001-01-03-00-00"));
+    delete frame.PageWindow(0);
+    auto* refusing = new RefusingPage(pages->widget(0));
+    pages->widget(0)->layout()->addWidget(refusing);
+    Settle();
+    ASSERT_EQ(pages->count(), 1);
+    EXPECT_FALSE(frame.ClosePage(0));
+    EXPECT_EQ(refusing->closeMessages, 1);
+    EXPECT_EQ(pages->count(), 1);
+    EXPECT_FALSE(frame.SwitchCompany("1002"));
+    EXPECT_EQ(DesktopSession::CompanyId(), "1001");
+    EXPECT_NE(frame.statusBar()->currentMessage().indexOf(QStringLiteral("未切换企业")), -1);
+}
+
+TEST_P(DesktopHostTest, TheStatusBarShowsTheSignedInContext)
+{
+    fennix::SetNow(priv::ParseDateTime("2024-03-05 14:07:59"));
+    {
+        Tfrm_MainFrame& frame = SignIn("zhangwei", "zw2024");
+        EXPECT_EQ(LabelText(&frame, "lblStatusOperator"), QStringLiteral("操作员：zhangwei 张伟"));
+        EXPECT_EQ(LabelText(&frame, "lblStatusPost"), QStringLiteral("岗位：系统管理员"));
+        EXPECT_EQ(LabelText(&frame, "lblStatusCompany"),
+                  QStringLiteral("企业：1001 上海华东机械制造有限公司"));
+        EXPECT_EQ(LabelText(&frame, "lblStatusLastLogin"), QStringLiteral("上次登录：——"));
+    }
+    // This sign-in was stamped: the next start shows it.
+    EXPECT_EQ(Db().Scalar("SELECT ZHDLSJ FROM QX_CZY WHERE CZY_DM='zhangwei'").substr(0, 16),
+              "2024-03-05 14:07");
+    frame_.reset();
+    Settle();
+    fennix::SetNow(priv::ParseDateTime("2024-03-06 09:30:00"));
+    Tfrm_MainFrame& again = SignIn("zhangwei", "zw2024");
+    EXPECT_EQ(LabelText(&again, "lblStatusLastLogin"), QStringLiteral("上次登录：2024-03-05 14:07"));
+}
+
+TEST_P(DesktopHostTest, ACompanySwitchFiltersAgain)
+{
+    // 税务会计 holds 1001 and 1002 whole, 1003 in part, and not 1004.
+    Tfrm_MainFrame& frame = SignIn("zhaomin", "zm2024");
+    EXPECT_TRUE(fennix::WithdrawnProducts().empty());
+    EXPECT_TRUE(Enabled(Product("0300")));
+
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+    ASSERT_NE(companies, nullptr);
+    QStringList listed;
+    for (int i = 0; i < companies->count(); ++i)
+        listed << companies->itemData(i).toString();
+    // The companies of the current category only.
+    EXPECT_EQ(listed, (QStringList{"1001", "1002", "1003", "1004"}));
+
+    ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
+    ASSERT_TRUE(frame.SwitchCompany("1003"));
+    Settle();
+    EXPECT_EQ(frame.PageArea()->count(), 0); // pages close before the switch
+    EXPECT_EQ(DesktopSession::CompanyId(), "1003");
+    EXPECT_EQ(companies->currentData().toString(), QStringLiteral("1003"));
+    EXPECT_EQ(fennix::WithdrawnProducts(), (std::vector<std::string>{"0300", "0400", "0500"}));
+    EXPECT_FALSE(Enabled(Product("0300")));
+    EXPECT_TRUE(Product("0300")->text(0).endsWith(QStringLiteral("（无权限）")));
+    EXPECT_TRUE(Enabled(Function("02001-01-01-00-00")));
+    EXPECT_FALSE(Enabled(Function("02001-01-04-00-00")));
+    EXPECT_EQ(LabelText(&frame, "lblStatusCompany"), QStringLiteral("企业：1003 北京京华商贸有限公司"));
+    // The operator was published again into the fresh records.
+    EXPECT_EQ(DesktopSession::CurrentOperatorView().code, "zhaomin");
+    EXPECT_NE(DesktopSession::Session(), nullptr);
+
+    // A company the post is not granted: the filter's message, and nothing offered.
+    ASSERT_TRUE(frame.SwitchCompany("1004"));
+    EXPECT_FALSE(frame.FilterSucceeded());
+    EXPECT_NE(frame.statusBar()->currentMessage().indexOf(QStringLiteral("[70018512]")), -1)
+        << frame.statusBar()->currentMessage().toStdString();
+    EXPECT_FALSE(Enabled(Product("0200")));
+    EXPECT_FALSE(frame.OpenFunction("02001-01-01-00-00"));
+
+    // Back to a granted company: everything as at the start.
+    ASSERT_TRUE(companies->findData(QStringLiteral("1001")) >= 0);
+    ASSERT_TRUE(frame.SwitchCompany("1001"));
+    EXPECT_TRUE(frame.FilterSucceeded());
+    EXPECT_TRUE(fennix::WithdrawnProducts().empty());
+    EXPECT_TRUE(Enabled(Product("0300")));
+    EXPECT_FALSE(frame.SwitchCompany("1001; DROP TABLE QX_CZY"));
+    EXPECT_EQ(DesktopSession::CompanyId(), "1001");
+}
+
+TEST_P(DesktopHostTest, AWindowThatDoesNotOpenLeavesNoEmptyPage)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    QTabWidget* pages = frame.PageArea();
+    for (const char* function :
+         {kOperatorManagementFunction, kPrivilegeAssignFunction, kPasswordChangeFunction}) {
+        SCOPED_TRACE(function);
+        const int before = pages->count();
+        const bool opened = frame.OpenFunction(function);
+        Settle();
+        EXPECT_EQ(fennix::Services().GetCurFuncCode(), function);
+        EXPECT_EQ(pages->count(), before + (opened ? 1 : 0));
+        if (!opened) {
+            EXPECT_NE(frame.statusBar()->currentMessage().indexOf(QStringLiteral("该功能窗口尚未提供")), -1);
+        }
+        for (int i = 0; i < pages->count(); ++i)
+            EXPECT_NE(frame.PageWindow(i), nullptr) << i;
+    }
+    EXPECT_TRUE(frame.CloseAllPages());
+    Settle();
+
+    // The operator window opens privilege assignment through the host.
+    ParamBuffer buffer("JS_DM=SYSTEM");
+    const bool opened = fennix::Services().ExecuteFunc(&frame, kPrivilegeAssignFunction, buffer.Argv());
+    Settle();
+    EXPECT_EQ(pages->count(), opened ? 1 : 0);
+    if (opened) {
+        EXPECT_NE(frame.PageWindow(0), nullptr);
+    }
+}
+
+// Answers the module's login window once it is up: signs in with a code and a
+// password, or cancels it when no code is given.
+class LoginWindowScript {
+public:
+    LoginWindowScript(std::string code, std::string password)
+        : code_(std::move(code)), password_(std::move(password))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Act(); });
+        timer_.start(20);
+    }
+    bool Acted() const { return acted_; }
+
+private:
+    void Act()
+    {
+        QWidget* window = QApplication::activeModalWidget();
+        if (!window || acted_)
+            return;
+        acted_ = true;
+        auto* code = window->findChild<QLineEdit*>("edtOperatorID");
+        auto* password = window->findChild<QLineEdit*>("edtOperatorPwd");
+        auto* login = window->findChild<QAbstractButton*>("sBtnLogin");
+        if (code_.empty() || !code || !password || !login) {
+            window->close();
+            return;
+        }
+        code->setText(QString::fromStdString(code_));
+        password->setText(QString::fromStdString(password_));
+        login->click();
+    }
+
+    std::string code_;
+    std::string password_;
+    QTimer timer_;
+    bool acted_ = false;
+};
+
+TEST_P(DesktopHostTest, ACancelledChangeOfOperatorKeepsTheOperator)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    // An earlier sign-in through the window left another operator's code.
+    ASSERT_TRUE(
+        fennix::Services().WriteIniValueStr(priv::UserConfigPath(), "SysCofig", "PrevOperatorID", "lina"));
+    LoginWindowScript cancel("", "");
+    EXPECT_FALSE(frame.ChangeOperator());
+    EXPECT_EQ(frame.OperatorCode(), "admin");
+    EXPECT_EQ(DesktopSession::CurrentOperatorView().code, "admin");
+    EXPECT_EQ(LabelText(&frame, "lblStatusOperator"), QStringLiteral("操作员：admin 超级管理员"));
+    EXPECT_TRUE(Enabled(Function(kOperatorManagementFunction)));
+}
+
+TEST_P(DesktopHostTest, AChangeOfOperatorPublishesWhoSignedInThroughTheWindow)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
+    {
+        LoginWindowScript login("lina", "ln2024");
+        const bool changed = frame.ChangeOperator();
+        ASSERT_TRUE(login.Acted()) << "the module showed no login window";
+        EXPECT_TRUE(changed);
+    }
+    Settle();
+    EXPECT_EQ(frame.PageArea()->count(), 0);
+    EXPECT_EQ(frame.OperatorCode(), "lina");
+    EXPECT_EQ(DesktopSession::CurrentOperatorView().code, "lina");
+    EXPECT_EQ(LabelText(&frame, "lblStatusOperator"), QStringLiteral("操作员：lina 李娜"));
+    EXPECT_EQ(LabelText(&frame, "lblStatusPost"), QStringLiteral("岗位：业务员"));
+    // Filtered afresh for the clerk: the administration is greyed again.
+    EXPECT_FALSE(Enabled(Function(kOperatorManagementFunction)));
+    EXPECT_TRUE(Enabled(Function(kPasswordChangeFunction)));
+
+    // The same operator signing in again is a sign-in too, although the
+    // remembered code does not change.
+    LoginWindowScript again("lina", "ln2024");
+    EXPECT_TRUE(frame.ChangeOperator());
+    EXPECT_EQ(frame.OperatorCode(), "lina");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DesktopHostTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
+
+} // namespace
+} // namespace privhost
