@@ -44,6 +44,18 @@ void InstallSampleFiles(const std::string& appDir)
         fs::copy_file(fs::path(ResourceDir()) / "apps.json", apps, ec);
 }
 
+// The demo host shows a login picture of its own for each version type.
+void InstallLoginPictures(const std::string& appDir)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::path(appDir) / "Image" / "Tradition";
+    fs::create_directories(target, ec);
+    for (const char* name : {"login.jpg", "login-mulcomp.jpg", "login-agency.jpg"})
+        fs::copy_file(fs::path(ResourceDir()) / "Image" / "Tradition" / name, target / name,
+                      fs::copy_options::skip_existing, ec);
+}
+
 } // namespace
 
 int RunInit(const AppOptions& options)
@@ -100,6 +112,7 @@ int RunInit(const AppOptions& options)
     if (demo) {
         if (!CreateDemoData(settings))
             return kExitSetup;
+        InstallLoginPictures(settings.appDir);
         PrintDemoOperators(std::cout);
     }
     return kExitOk;
