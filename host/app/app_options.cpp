@@ -15,9 +15,9 @@ const char* const kUsage =
     "  call [--dump-apps] EXPORT PARAMS [EXPORT PARAMS ...]\n"
     "                                         call the module's exports in one process\n"
     "  passwd CODE [--password PW]            give an operator a new password\n"
-    "  (none) [--code CODE [--password PW]]  start the desktop host (desktop-ready); with --code the\n"
-    "                                         operator signs in without the login window (the password\n"
-    "                                         is asked for when --password is not given)\n"
+    "  (none) [--code CODE [--password PW]]  start the desktop host; with --code the operator\n"
+    "                                         signs in without the login window (the password is\n"
+    "                                         asked for when --password is not given)\n"
     "URL: sqlite:PATH or postgresql://user@host:port/db\n";
 
 bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error)
