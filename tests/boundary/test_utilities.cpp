@@ -1,6 +1,7 @@
 // The small helpers the module's layers share.
 #include "support/database_fixture.h"
 
+#include "boundary/privilege_manager.h"
 #include "boundary/utilities.h"
 
 #include <fennix/fennix.h>
@@ -63,6 +64,30 @@ TEST(TextChecks, TextFields)
     EXPECT_EQ(GetTextField("a||c", 1, "|"), "");
     EXPECT_EQ(GetTextField("a||c", 2, "|"), "c");
     EXPECT_EQ(GetTextField("a|b", -1, "|"), "");
+}
+
+TEST(PasswordComparison, ExactBytesWhateverTheLengths)
+{
+    const struct {
+        const char* a;
+        const char* b;
+        bool equal;
+    } cases[] = {
+        {"", "", true},
+        {"pw", "pw", true},
+        {"pw", "PW", false},
+        {"pw", "pw ", false},
+        {" pw", "pw", false},
+        {"pw", "", false},
+        {"", "pw", false},
+        {"密码", "密码", true},
+        {"abcdef", "abcdeg", false},
+        {"xbcdef", "abcdef", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EqualInConstantTime(c.a, c.b), c.equal) << '"' << c.a << "\" vs \"" << c.b << '"';
+    // A NUL inside the text counts like any other byte.
+    EXPECT_FALSE(EqualInConstantTime(std::string("pw\0x", 4), "pw"));
 }
 
 TEST_F(UtilitiesTest, QuotesSqlTextThroughTheHost)
