@@ -2,6 +2,7 @@
 
 #include "channel.h"
 #include "database.h"
+#include "keyboard.h"
 #include "messages.h"
 #include "settings.h"
 #include "state.h"
@@ -322,12 +323,13 @@ std::string FrameworkHost::GetCol(const std::string& text, int index, int separa
     return detail::Column(text, index, separator);
 }
 
-// Qt tells the state of the modifier keys but not of the lock keys, and this
-// host reads no keyboard LEDs of its own: unless a state is fixed, Caps Lock
-// reads as off (the module then shows no caps-lock warning).
+// A state fixed by the host (or a test) wins; otherwise the platform's, and
+// off where the platform tells nothing (the module then shows no warning).
 bool FrameworkHost::CapsLockStatus()
 {
-    return State().capsLock.value_or(false);
+    if (State().capsLock)
+        return *State().capsLock;
+    return detail::PlatformCapsLock().value_or(false);
 }
 
 // --- Event loop and clock -------------------------------------------------------
