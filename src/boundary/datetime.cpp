@@ -45,16 +45,24 @@ double EncodeDateTime(const CivilDateTime& v)
 
 CivilDateTime DecodeDateTime(double dayCount)
 {
-    // Round to the second first so that 14:07:59.9999 does not read as 14:07:59
-    // one time and 14:08:00 another.
-    const double totalSeconds = std::round(dayCount * 86400.0);
-    long days = static_cast<long>(std::floor(totalSeconds / 86400.0));
-    long secondsOfDay = static_cast<long>(totalSeconds - static_cast<double>(days) * 86400.0);
+    // As the host's calendar does: the whole part is the day (also before
+    // 1899-12-30), the fraction's size the time of day, resolved to the
+    // millisecond so that binary fractions do not lose a second; seconds and
+    // minutes are then cut, never rounded up.
+    constexpr long long kMillisecondsPerDay = 86400000;
+    long long days = static_cast<long long>(std::trunc(dayCount));
+    long long milliseconds =
+        std::llround(std::fabs(dayCount - static_cast<double>(days)) * kMillisecondsPerDay);
+    if (milliseconds >= kMillisecondsPerDay) {
+        milliseconds -= kMillisecondsPerDay;
+        days += dayCount < 0 ? -1 : 1;
+    }
     CivilDateTime v;
-    CivilFromDays(days + kEpochOffset, v.year, v.month, v.day);
-    v.hour = static_cast<int>(secondsOfDay / 3600);
-    v.minute = static_cast<int>(secondsOfDay % 3600 / 60);
-    v.second = static_cast<int>(secondsOfDay % 60);
+    CivilFromDays(static_cast<long>(days) + kEpochOffset, v.year, v.month, v.day);
+    const long long seconds = milliseconds / 1000;
+    v.hour = static_cast<int>(seconds / 3600);
+    v.minute = static_cast<int>(seconds % 3600 / 60);
+    v.second = static_cast<int>(seconds % 60);
     return v;
 }
 

@@ -35,6 +35,12 @@ TEST(DateTime, DayCountsMatchTheHostCalendar)
     EXPECT_DOUBLE_EQ(*ParseDateTime("2024-03-05T14:07:59.250"), moment);
     EXPECT_EQ(FormatDateTimeMinutes(*ParseDateTime("2024-03-05 14:07")), "2024-03-05 14:07");
     EXPECT_FALSE(ParseDateTime("yesterday").has_value());
+    // Seconds are cut, never rounded up into the next minute.
+    EXPECT_EQ(FormatDateTimeMinutes(moment + 0.6 / 86400.0), "2024-03-05 14:07");
+    EXPECT_EQ(FormatDateTimeSeconds(EncodeDateTime({2024, 3, 5, 23, 59, 59}) + 0.9 / 86400.0),
+              "2024-03-05 23:59:59");
+    // Before 1899-12-30 the fraction's size is still the time of day.
+    EXPECT_EQ(FormatDateTimeSeconds(-1.25), "1899-12-29 06:00:00");
 }
 
 } // namespace
