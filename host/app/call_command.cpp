@@ -4,10 +4,13 @@
 #include "module_loader.h"
 
 #include "boundary/codepage.h"
+#include "boundary/param_string.h"
 
 #include <privilege/privilege.h>
 
 #include <fennix/fennix.h>
+
+#include <QGuiApplication>
 
 #include <cstring>
 #include <iostream>
@@ -73,11 +76,19 @@ int RunCall(const AppOptions& options)
         std::cerr << "privhost: call needs EXPORT PARAMS\n" << kUsage;
         return kExitSetup;
     }
-    for (const auto& call : calls)
-        if (!IsBooleanExport(call.first)) {
-            std::cerr << "privhost: unknown export " << call.first << '\n';
+    for (const auto& [name, params] : calls) {
+        if (!IsBooleanExport(name)) {
+            std::cerr << "privhost: unknown export " << name << '\n';
             return kExitSetup;
         }
+        // Without a display nobody could answer the login window.
+        if (name == "LoadLoginForm" && priv::GetParamValue(params, PRIV_KEY_LOGIN_CODE).empty() &&
+            QGuiApplication::platformName() == "offscreen") {
+            std::cerr
+                << "privhost: LoadLoginForm without pamCZY_DM shows the login window and needs a display\n";
+            return kExitSetup;
+        }
+    }
 
     if (!OpenHost(options, true))
         return kExitSetup;

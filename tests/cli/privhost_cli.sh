@@ -38,6 +38,8 @@ check "silent sign-in and a wrong password" $'LoadLoginForm 1 CZY_DM=admin;CZY_L
 check "a false answer exits 1" 1 $status
 check "line breaks and backslashes stay on one line" 'FilterUserAuthrz 1 k=a\\b\r\nc' "$(run call FilterUserAuthrz $'k=a\\b\r\nc')"
 
+run call LoadLoginForm '' >/dev/null
+check "the login window without a display exits 2" 2 $?
 run call NoSuchExport 'a=1' >/dev/null
 check "unknown export exits 2" 2 $?
 "$PRIVHOST" --db "sqlite:$WORK/missing.db" --app-dir "$WORK/app" call FilterUserAuthrz 'a=1' >/dev/null 2>&1
