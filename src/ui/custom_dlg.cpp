@@ -55,25 +55,8 @@ void Tfrm_CustomDlg::FormCreate()
 void Tfrm_CustomDlg::ApplySkinScheme()
 {
     Host& host = CurrentHost();
-    QFont windowFont = font();
-    if (host.giSysFontSize() > 0)
-        windowFont.setPointSize(host.giSysFontSize());
-    setFont(windowFont);
-    setProperty("fontCharSet", host.giSysFontCharSet());
-
-    QPalette windowPalette = palette();
-    const QColor fontColor = HostColorToQColor(host.gclSysFontColor());
-    windowPalette.setColor(QPalette::WindowText, fontColor);
-    windowPalette.setColor(QPalette::Text, fontColor);
-    windowPalette.setColor(QPalette::ButtonText, fontColor);
-    windowPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleBackColor()));
-    setPalette(windowPalette);
-    setAutoFillBackground(true);
-
-    QPalette bandPalette = dialogUi->pnlTop->palette();
-    bandPalette.setColor(QPalette::Window, HostColorToQColor(host.gclTopBarColor()));
-    dialogUi->pnlTop->setPalette(bandPalette);
-    dialogUi->pnlTop->setAutoFillBackground(true);
+    ApplyHostWindowSkin(this);
+    FillBand(dialogUi->pnlTop, HostColorToQColor(host.gclTopBarColor()));
     // The title is written white on the band, whatever the font colour.
     QPalette titlePalette = dialogUi->lbBusinessName->palette();
     titlePalette.setColor(QPalette::WindowText, Qt::white);

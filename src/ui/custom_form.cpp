@@ -63,29 +63,8 @@ void Tfrm_Custom::FormCreate()
 void Tfrm_Custom::ApplySkinScheme()
 {
     Host& host = CurrentHost();
-    QFont windowFont = font();
-    if (host.giSysFontSize() > 0)
-        windowFont.setPointSize(host.giSysFontSize());
-    setFont(windowFont);
-    // Qt chooses glyphs by the text itself; the character set is kept for
-    // controls and hosts that ask for it.
-    setProperty("fontCharSet", host.giSysFontCharSet());
-
-    QPalette windowPalette = palette();
-    const QColor fontColor = HostColorToQColor(host.gclSysFontColor());
-    windowPalette.setColor(QPalette::WindowText, fontColor);
-    windowPalette.setColor(QPalette::Text, fontColor);
-    windowPalette.setColor(QPalette::ButtonText, fontColor);
-    windowPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleBackColor()));
-    setPalette(windowPalette);
-    setAutoFillBackground(true);
-
-    QPalette toolbarPalette = formUi->ModuleToolbar->palette();
-    toolbarPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleToolBarColor()));
-    toolbarPalette.setColor(QPalette::Button, HostColorToQColor(host.gclModuleToolBarColor()));
-    formUi->ModuleToolbar->setPalette(toolbarPalette);
-    formUi->ModuleToolbar->setAutoFillBackground(true);
-
+    ApplyHostWindowSkin(this);
+    FillBand(formUi->ModuleToolbar, HostColorToQColor(host.gclModuleToolBarColor()));
     host.SetSkinSchemeCtrls(static_cast<QWidget*>(this));
 }
 

@@ -44,11 +44,7 @@ void Tfrm_CustomEx::FormCreate()
 void Tfrm_CustomEx::ApplySkinScheme()
 {
     Tfrm_Custom::ApplySkinScheme();
-    QPalette panelPalette = toolResizePanel_->palette();
-    panelPalette.setColor(QPalette::Window, formUi->ModuleToolbar->palette().color(QPalette::Window));
-    panelPalette.setColor(QPalette::Button, formUi->ModuleToolbar->palette().color(QPalette::Window));
-    toolResizePanel_->setPalette(panelPalette);
-    toolResizePanel_->setAutoFillBackground(true);
+    FillBand(toolResizePanel_, formUi->ModuleToolbar->palette().color(QPalette::Window));
 }
 
 void Tfrm_CustomEx::SetToolPageState(std::uint8_t state)

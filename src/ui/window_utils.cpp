@@ -94,6 +94,36 @@ QColor HostColorToQColor(HostColor color)
                   static_cast<int>((color >> 16) & 0xFFu));
 }
 
+void ApplyHostWindowSkin(QWidget* window)
+{
+    Host& host = CurrentHost();
+    QFont windowFont = window->font();
+    if (host.giSysFontSize() > 0)
+        windowFont.setPointSize(host.giSysFontSize());
+    window->setFont(windowFont);
+    // Qt chooses glyphs by the text itself; the character set is kept for
+    // controls and hosts that ask for it.
+    window->setProperty("fontCharSet", host.giSysFontCharSet());
+
+    QPalette windowPalette = window->palette();
+    const QColor fontColor = HostColorToQColor(host.gclSysFontColor());
+    windowPalette.setColor(QPalette::WindowText, fontColor);
+    windowPalette.setColor(QPalette::Text, fontColor);
+    windowPalette.setColor(QPalette::ButtonText, fontColor);
+    windowPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleBackColor()));
+    window->setPalette(windowPalette);
+    window->setAutoFillBackground(true);
+}
+
+void FillBand(QWidget* band, const QColor& color)
+{
+    QPalette bandPalette = band->palette();
+    bandPalette.setColor(QPalette::Window, color);
+    bandPalette.setColor(QPalette::Button, color);
+    band->setPalette(bandPalette);
+    band->setAutoFillBackground(true);
+}
+
 bool ForceForeground(QWidget* window)
 {
     if (!window)

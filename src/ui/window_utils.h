@@ -59,6 +59,13 @@ QColor HostColorToQColor(HostColor color);
 // Returns whether it is the active window afterwards.
 bool ForceForeground(QWidget* window);
 
+// What every base window takes from the host's skin: the font size and
+// character set, the font colour and the module background colour.
+void ApplyHostWindowSkin(QWidget* window);
+
+// Fills a band of a window (tool bar, title band, panel) with one colour.
+void FillBand(QWidget* band, const QColor& color);
+
 // Clears the input-method name of every control of the window, so that the
 // input method the user has switched to stays in force. A null window is
 // ignored.
