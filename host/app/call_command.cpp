@@ -3,7 +3,6 @@
 #include "commands.h"
 #include "module_loader.h"
 
-#include "boundary/codepage.h"
 #include "boundary/param_string.h"
 
 #include <privilege/privilege.h>
@@ -12,7 +11,6 @@
 
 #include <QGuiApplication>
 
-#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -101,14 +99,9 @@ int RunCall(const AppOptions& options)
 
     int status = kExitOk;
     for (const auto& [name, params] : calls) {
-        // The host's buffer: its code page, room for the module's documented bound.
-        const std::string hostText = priv::Utf8ToHost(params);
-        std::vector<char> buffer(std::max<std::size_t>(PRIV_PARAM_BUFFER_SIZE, hostText.size() + 1), '\0');
-        std::memcpy(buffer.data(), hostText.c_str(), hostText.size() + 1);
-        char* argv[1] = {buffer.data()};
-        const bool answer = module.CallBoolean(name, argv);
-        std::cout << name << ' ' << (answer ? 1 : 0) << ' ' << OneLine(priv::HostToUtf8(buffer.data()))
-                  << '\n';
+        ParamBuffer buffer(params);
+        const bool answer = module.CallBoolean(name, buffer.Argv());
+        std::cout << name << ' ' << (answer ? 1 : 0) << ' ' << OneLine(buffer.Text()) << '\n';
         if (!answer)
             status = kExitFalse;
     }

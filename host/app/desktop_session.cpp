@@ -42,19 +42,6 @@ std::string UserConfigFile()
 
 } // namespace
 
-ParamBuffer::ParamBuffer(const std::string& utf8Params)
-{
-    const std::string hostText = priv::Utf8ToHost(utf8Params);
-    bytes_.assign(std::max<std::size_t>(PRIV_PARAM_BUFFER_SIZE, hostText.size() + 1), '\0');
-    std::memcpy(bytes_.data(), hostText.c_str(), hostText.size() + 1);
-    argv_[0] = bytes_.data();
-}
-
-std::string ParamBuffer::Text() const
-{
-    return priv::HostToUtf8(bytes_.data());
-}
-
 bool IsCompanyId(const std::string& text)
 {
     return !text.empty() && text.size() <= 18 &&

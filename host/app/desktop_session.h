@@ -18,20 +18,6 @@
 
 namespace privhost {
 
-// A host buffer for one export: the parameter string in the host's code page,
-// with room for the module's documented bound.
-class ParamBuffer {
-public:
-    explicit ParamBuffer(const std::string& utf8Params);
-    char** Argv() { return argv_; }
-    // The buffer's text after the call, back in UTF-8.
-    std::string Text() const;
-
-private:
-    std::vector<char> bytes_;
-    char* argv_[1] = {nullptr};
-};
-
 struct SignedInOperator {
     std::string code;
     std::string post; // CZY_LB: "0" for a super administrator, else the post code

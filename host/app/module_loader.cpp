@@ -2,7 +2,11 @@
 
 #include "app_options.h"
 
+#include "boundary/codepage.h"
+
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <vector>
@@ -99,6 +103,19 @@ bool ModuleLoader::CallWindowExport(const std::string& name, void* appWindow, vo
         return false;
     function(appWindow, container, argv);
     return true;
+}
+
+ParamBuffer::ParamBuffer(const std::string& utf8Params)
+{
+    const std::string hostText = priv::Utf8ToHost(utf8Params);
+    bytes_.assign(std::max<std::size_t>(PRIV_PARAM_BUFFER_SIZE, hostText.size() + 1), '\0');
+    std::memcpy(bytes_.data(), hostText.c_str(), hostText.size() + 1);
+    argv_[0] = bytes_.data();
+}
+
+std::string ParamBuffer::Text() const
+{
+    return priv::HostToUtf8(bytes_.data());
 }
 
 } // namespace privhost

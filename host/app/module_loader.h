@@ -4,8 +4,23 @@
 #include <privilege/privilege.h>
 
 #include <string>
+#include <vector>
 
 namespace privhost {
+
+// A host buffer for one export: the parameter string in the host's code page,
+// with room for the module's documented bound.
+class ParamBuffer {
+public:
+    explicit ParamBuffer(const std::string& utf8Params);
+    char** Argv() { return argv_; }
+    // The buffer's text after the call, back in UTF-8.
+    std::string Text() const;
+
+private:
+    std::vector<char> bytes_;
+    char* argv_[1] = {nullptr};
+};
 
 bool IsBooleanExport(const std::string& name);
 // ShowOperatorMgrProc, ShowOperatorModifyPwdProc, ShowPrivilegeAssignInnerProc.
