@@ -31,32 +31,17 @@ bool TDepartmentMgr::GetDepartmentList(TDepartmentList& list)
 
 bool TDepartmentMgr::DepartmentCodeExists(const std::string& code)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT BM_DM FROM XT_BMXX WHERE BM_DM='" + Text(code) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT BM_DM FROM XT_BMXX WHERE BM_DM='", code);
 }
 
 bool TDepartmentMgr::DepartmentNameExists(const std::string& name)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT BM_MC FROM XT_BMXX WHERE BM_MC='" + Text(name) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT BM_MC FROM XT_BMXX WHERE BM_MC='", name);
 }
 
 bool TDepartmentMgr::DepartmentInUse(const std::string& code)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT CZY_DM FROM QX_CZY WHERE BM_DM='" + Text(code) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT CZY_DM FROM QX_CZY WHERE BM_DM='", code);
 }
 
 bool TDepartmentMgr::AddDepartment(const DepartmentInfo& department)

@@ -28,12 +28,8 @@ bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info
 
 bool TOperator::OperatorExists(const std::string& operatorCode)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT CZY_DM FROM QX_CZY WHERE CZY_DM='" + Text(operatorCode) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT CZY_DM FROM QX_CZY WHERE CZY_DM='",
+                                 operatorCode);
 }
 
 bool TOperator::AddOperator(const OperatorInfo& info)

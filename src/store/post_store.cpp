@@ -86,32 +86,18 @@ bool TRolesMgr::GetPostList(TUserPostList& list)
 
 bool TRolesMgr::PostCodeExists(const std::string& code)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(code) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='", code);
 }
 
 bool TRolesMgr::PostNameExists(const std::string& name)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT JS_MC FROM QX_ROLES WHERE JS_MC='" + Text(name) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT JS_MC FROM QX_ROLES WHERE JS_MC='", name);
 }
 
 bool TRolesMgr::PostInUse(const std::string& code)
 {
-    try {
-        return store::Exists(FLastStatement, FQuery,
-                             "SELECT CZY_DM FROM QX_CZYRROLE WHERE JS_DM='" + Text(code) + "'");
-    } catch (...) {
-        return false;
-    }
+    return store::ExistsWithText(FLastStatement, FQuery, "SELECT CZY_DM FROM QX_CZYRROLE WHERE JS_DM='",
+                                 code);
 }
 
 bool TRolesMgr::AddPost(const UserPostInfo& post)

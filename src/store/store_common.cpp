@@ -21,6 +21,16 @@ bool Exists(std::string& lastStatement, QueryResult& query, std::string sql)
     return Run(lastStatement, query, std::move(sql), true) && !query.Eof();
 }
 
+bool ExistsWithText(std::string& lastStatement, QueryResult& query, std::string_view select,
+                    const std::string& value) noexcept
+{
+    try {
+        return Exists(lastStatement, query, std::string(select) + QuoteSqlText(value) + "'");
+    } catch (...) {
+        return false;
+    }
+}
+
 bool IsDecimalInteger(std::string_view text)
 {
     if (!text.empty() && text.front() == '-')

@@ -22,6 +22,12 @@ bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool o
 // An existence check: the SELECT ran and gave at least one row.
 bool Exists(std::string& lastStatement, QueryResult& query, std::string sql);
 
+// The existence checks of the stores all read `select` + the quoted value +
+// "'" (for instance "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + code + "'").
+// Any exception on the way answers false, as each check must.
+bool ExistsWithText(std::string& lastStatement, QueryResult& query, std::string_view select,
+                    const std::string& value) noexcept;
+
 // A text value ready to stand between single quotes.
 inline std::string Text(const std::string& value)
 {
