@@ -6,17 +6,7 @@ set -u
 PRIVHOST=$1
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-failures=0
-passes=0
-
-check() { # check DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "$0")/../lib/check.sh"
 
 run() { "$PRIVHOST" --db "sqlite:$WORK/t.db" --app-dir "$WORK/app" --company 1001 "$@" 2>"$WORK/stderr" </dev/null; }
 
@@ -42,5 +32,4 @@ check "a signed-in operator keeps the main window open" 124 $?
 stamped=$(sqlite3 "$WORK/t.db" "SELECT COUNT(*) FROM QX_CZY WHERE CZY_DM='lina' AND ZHDLSJ IS NOT NULL AND ZHDLSJ<>''")
 check "the sign-in is stamped as the operator's last" 1 "$stamped"
 
-printf '%d passed, %d failed\n' "$passes" "$failures"
-[ "$failures" -eq 0 ]
+finish

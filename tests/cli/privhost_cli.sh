@@ -5,17 +5,7 @@ set -u
 PRIVHOST=$1
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-failures=0
-passes=0
-
-check() { # check DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "$0")/../lib/check.sh"
 
 run() { "$PRIVHOST" --db "sqlite:$WORK/t.db" --app-dir "$WORK/app" "$@" 2>"$WORK/stderr"; }
 
@@ -51,5 +41,4 @@ check "the new password signs in" "LoadLoginForm 1 CZY_DM=admin;CZY_LB=0" "$(run
 run passwd nobody --password p >/dev/null
 check "passwd for an unknown operator exits 1" 1 $?
 
-printf '%d passed, %d failed\n' "$passes" "$failures"
-[ "$failures" -eq 0 ]
+finish
