@@ -1,6 +1,6 @@
 // Enciphering and deciphering a typical password (the password boxes take 20
 // characters) and a full 400-byte block.
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 #include "support/database_fixture.h"
 
 #include "boundary/codepage.h"
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <privilege/privilege.h>
 

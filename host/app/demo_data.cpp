@@ -2,7 +2,7 @@
 
 #include "host_database.h"
 
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 #include "demo_data.h"
 #include "host_database.h"
 
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <fennix/fennix.h>
 

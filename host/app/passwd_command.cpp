@@ -3,7 +3,7 @@
 // module's own operator store.
 #include "commands.h"
 
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 #include "store/operator_store.h"
 
 #include <iostream>

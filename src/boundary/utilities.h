@@ -4,20 +4,14 @@
 #pragma once
 
 #include "boundary/host.h"
-#include "store/schema.h"
+#include "boundary/builtin_posts.h"
 
 #include <string>
 #include <string_view>
 
 namespace priv {
 
-// Built-in posts (their codes live with the rest of the schema's names);
-// codes are compared exactly.
-using schema::kAuditorPost;
-using schema::kBusinessPost;
-using schema::kSuperAdminPost;
-using schema::kSystemPost;
-
+// Built-in posts; codes are compared exactly.
 bool IsSuperAdmin(std::string_view code);
 bool IsSystemPost(std::string_view code);
 bool IsBusinessPost(std::string_view code);

@@ -1,6 +1,6 @@
 // The export table: the seven functions a host calls. Each converts the host's
 // buffer at this edge only, and none lets an exception reach the host.
-#include "boundary/export_calls.h"
+#include "session/export_calls.h"
 #include "boundary/param_buffer.h"
 #include "boundary/param_string.h"
 #include "module/module_windows.h"

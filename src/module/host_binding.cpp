@@ -1,7 +1,7 @@
 // Load and unload of the shared module: bind the module to the substitute
 // host it is loaded into, install its windows, and let go of everything at
 // unload.
-#include "boundary/export_calls.h"
+#include "session/export_calls.h"
 #include "boundary/host.h"
 #include "boundary/status_display.h"
 #include "signin/login_window.h"

@@ -1,6 +1,6 @@
 #include "module/module_windows.h"
 
-#include "boundary/export_calls.h"
+#include "session/export_calls.h"
 
 namespace priv::module {
 

@@ -1,8 +1,8 @@
 #include "signin/login_window.h"
 
-#include "boundary/current_operator.h"
+#include "session/current_operator.h"
 #include "boundary/host.h"
-#include "boundary/privilege_manager.h"
+#include "session/privilege_manager.h"
 #include "boundary/text.h"
 #include "boundary/utilities.h"
 #include "ui/balloon_tool_tip.h"

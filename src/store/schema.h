@@ -3,6 +3,8 @@
 // names exactly as they stand here (upper case).
 #pragma once
 
+#include "boundary/builtin_posts.h"
+
 namespace priv::schema {
 
 // --- Tables --------------------------------------------------------------------
@@ -53,11 +55,11 @@ inline constexpr const char* kProductCode = "CPBM";
 
 // --- Codes held in the tables -----------------------------------------------------
 // Built-in posts. "0" is also the operator category of a super administrator.
-inline constexpr const char* kSuperAdminPost = "0";
-inline constexpr const char* kSystemPost = "SYSTEM";
-inline constexpr const char* kBusinessPost = "BUSINESS";
-inline constexpr const char* kAuditorPost = "AUDITOR";
-inline constexpr const char* kSuperAdminCategory = "0";
+using priv::kAuditorPost;
+using priv::kBusinessPost;
+using priv::kSuperAdminCategory;
+using priv::kSuperAdminPost;
+using priv::kSystemPost;
 
 // Valid flag of an enabled operator.
 inline constexpr const char* kOperatorActive = "Y";

@@ -13,7 +13,7 @@
 #include "boundary/codepage.h"
 #include "boundary/datetime.h"
 #include "boundary/utilities.h"
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <fennix/fennix.h>
 

@@ -1,7 +1,7 @@
 // The small helpers the module's layers share.
 #include "support/database_fixture.h"
 
-#include "boundary/privilege_manager.h"
+#include "session/privilege_manager.h"
 #include "boundary/utilities.h"
 
 #include <fennix/fennix.h>

@@ -1,7 +1,7 @@
 // libFuzzer target: any stored text, however damaged, deciphers without
 // crashing, reading out of bounds or throwing, and whatever it deciphers to
 // survives being enciphered and deciphered again.
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <cstddef>
 #include <cstdint>

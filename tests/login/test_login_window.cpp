@@ -4,10 +4,10 @@
 // operator and the run through the sign-in export.
 #include "signin/login_window.h"
 
-#include "boundary/current_operator.h"
-#include "boundary/export_calls.h"
-#include "boundary/privilege_manager.h"
-#include "signin/crypt.h"
+#include "session/current_operator.h"
+#include "session/export_calls.h"
+#include "session/privilege_manager.h"
+#include "cipher/crypt.h"
 #include "support/database_fixture.h"
 #include "ui/balloon_tool_tip.h"
 

@@ -4,7 +4,7 @@
 
 #include "support/database_fixture.h"
 
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <string>
 

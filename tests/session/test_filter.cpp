@@ -2,9 +2,9 @@
 // descriptors of the sample applications file.
 #include "session_fixture.h"
 
-#include "boundary/current_operator.h"
-#include "boundary/export_calls.h"
-#include "boundary/privilege_manager.h"
+#include "session/current_operator.h"
+#include "session/export_calls.h"
+#include "session/privilege_manager.h"
 
 #include <map>
 #include <set>

@@ -3,9 +3,9 @@
 #include "session_fixture.h"
 
 #include "boundary/datetime.h"
-#include "boundary/named_values.h"
-#include "boundary/privilege_manager.h"
-#include "boundary/session.h"
+#include "session/named_values.h"
+#include "session/privilege_manager.h"
+#include "session/session.h"
 #include "store/permit.h"
 
 #include <algorithm>

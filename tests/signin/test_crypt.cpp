@@ -2,7 +2,7 @@
 // earlier versions, round trips over bytes and UTF-8, the shape of every
 // enciphered text, and what damaged stored texts decipher to.
 #include "boundary/codepage.h"
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "boundary/privilege_manager.h"
+#include "session/privilege_manager.h"
 
-#include "boundary/current_operator.h"
+#include "session/current_operator.h"
 #include "boundary/datetime.h"
 #include "boundary/host.h"
-#include "boundary/named_values.h"
-#include "boundary/session.h"
+#include "session/named_values.h"
+#include "session/session.h"
 #include "boundary/text.h"
 #include "boundary/utilities.h"
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 #include "store/permit.h"
 
 #include <exception>

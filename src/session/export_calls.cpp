@@ -1,9 +1,9 @@
-#include "boundary/export_calls.h"
+#include "session/export_calls.h"
 
-#include "boundary/current_operator.h"
+#include "session/current_operator.h"
 #include "boundary/param_string.h"
-#include "boundary/privilege_manager.h"
-#include "boundary/session.h"
+#include "session/privilege_manager.h"
+#include "session/session.h"
 #include "boundary/utilities.h"
 
 #include <privilege/privilege.h>

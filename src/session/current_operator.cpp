@@ -1,4 +1,4 @@
-#include "boundary/current_operator.h"
+#include "session/current_operator.h"
 
 namespace priv {
 

@@ -1,4 +1,4 @@
-#include "signin/crypt.h"
+#include "cipher/crypt.h"
 
 #include "boundary/codepage.h"
 

@@ -1,8 +1,8 @@
-#include "boundary/session.h"
+#include "session/session.h"
 
 #include "boundary/datetime.h"
 #include "boundary/host.h"
-#include "boundary/named_values.h"
+#include "session/named_values.h"
 #include "boundary/utilities.h"
 #include "store/permit.h"
 #include "store/post_store.h"

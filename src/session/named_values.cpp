@@ -1,4 +1,4 @@
-#include "boundary/named_values.h"
+#include "session/named_values.h"
 
 #include "boundary/datetime.h"
 
