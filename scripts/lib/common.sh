@@ -27,6 +27,9 @@ priv_install_missing() {
 priv_build() {
   local dir=$1
   shift
-  cmake -S "$PRIV_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  local launcher=()
+  # A compiler cache, where one is installed, makes rebuilds of other trees cheap.
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$PRIV_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@"
   cmake --build "$dir" -j"$(nproc)"
 }
