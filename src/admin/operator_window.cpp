@@ -55,11 +55,6 @@ constexpr std::array<int, TOperatorListModel::ColumnCount> kColumnWidths = {123,
 constexpr std::array<const char*, TOperatorListModel::ColumnCount> kColumnNames = {
     "cxtlColumnUserID", "cxtlColumnUserName", "cxTLOperatorcxTreeListColumn1", "cxtlColumnDeprt"};
 
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::string ToUtf8(const QString& text)
 {
     return text.toUtf8().toStdString();
@@ -176,7 +171,6 @@ void Tfrm_Operator::BuildList()
     header->setProperty("columnNames", names);
 
     list->viewport()->installEventFilter(this);
-    list->installEventFilter(this);
     connect(list->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { RunGuarded([this] { cxTLOperatorChange(); }); });
     connect(list, &QTreeView::doubleClicked, this,
@@ -454,7 +448,7 @@ bool Tfrm_Operator::eventFilter(QObject* watched, QEvent* event)
             }
         });
     }
-    if (watched == ui->cxTLOperator && event->type() == QEvent::Resize)
+    if (watched == ui->cxTLOperator->viewport() && event->type() == QEvent::Resize)
         ShareColumnWidths();
     return Tfrm_CustomEx::eventFilter(watched, event);
 }

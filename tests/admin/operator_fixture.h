@@ -13,6 +13,8 @@
 #include <privilege/privilege.h>
 
 #include <QApplication>
+#include <QInputMethodEvent>
+#include <QTest>
 #include <QTimer>
 
 #include <dlfcn.h>
@@ -102,9 +104,10 @@ protected:
                       Quoted(op.code) + ", " + Quoted(op.name) + ", " + Quoted(EncryptPassword(op.password)) +
                       ", " + Quoted(op.category) + ", '', " + Quoted(op.valid) + ", " +
                       Quoted(op.department) + ", '010-1234', 'a@b.cn', '北京市')"));
-        if (op.post)
+        if (op.post) {
             ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES (" + Quoted(op.code) +
                                   ", " + Quoted(*op.post) + ")"));
+        }
     }
 
     // The signed-in operator as the host's user record holds him.
@@ -147,6 +150,23 @@ protected:
         return false;
     }
 };
+
+// Types text as a person does: plain characters key by key, everything else
+// (Chinese, symbols beyond ASCII) committed by an input method, one character
+// at a time.
+inline void TypeInto(QWidget* box, const QString& text)
+{
+    for (const char32_t c : text.toStdU32String()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        if (c >= 0x20 && c < 0x7F) {
+            QTest::keyClicks(box, one);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(one);
+            QCoreApplication::sendEvent(box, &commit);
+        }
+    }
+}
 
 // Acts on the dialog of type T once it runs modally, from inside its own event
 // loop. A dialog left open by the action is cancelled so that no test hangs.
