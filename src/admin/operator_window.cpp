@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
 #include <array>
 
 namespace priv {
@@ -79,6 +80,14 @@ public:
         painter->drawLine(cell.bottomLeft(), cell.bottomRight());
         painter->drawLine(cell.topRight(), cell.bottomRight());
         painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        // Room around the text, as the list's rows have.
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height() + 6, 22));
+        return size;
     }
 };
 
