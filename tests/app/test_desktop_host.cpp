@@ -18,6 +18,7 @@
 #include <fennix/fennix.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -428,6 +429,25 @@ TEST_P(DesktopHostTest, AWindowThatDoesNotOpenLeavesNoEmptyPage)
     if (opened) {
         EXPECT_NE(frame.PageWindow(0), nullptr);
     }
+}
+
+TEST_P(DesktopHostTest, UserManagementOpensTheModulesOperatorWindowInAPage)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    ASSERT_TRUE(frame.OpenFunction(kOperatorManagementFunction));
+    Settle();
+    QWidget* page = frame.PageWindow(frame.PageArea()->currentIndex());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->objectName(), QStringLiteral("frm_Operator"));
+    EXPECT_EQ(frame.PageArea()->tabText(frame.PageArea()->currentIndex()), QStringLiteral("用户管理"));
+    const auto* list = page->findChild<QAbstractItemView*>(QStringLiteral("cxTLOperator"));
+    ASSERT_NE(list, nullptr);
+    // The super administrator and the demo operators, every one with a post.
+    EXPECT_EQ(std::to_string(list->model()->rowCount()), Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"));
+    EXPECT_EQ(list->model()->rowCount(), 7);
+    SaveScreenshot(&frame, "desktop_user_management");
+    EXPECT_TRUE(frame.CloseAllPages());
+    Settle();
 }
 
 // Answers the module's login window once it is up: signs in with a code and a
