@@ -279,16 +279,6 @@ const OperatorInfo* Tfrm_Operator::SelectedOperator() const
     return model_->RecordAt(ui->cxTLOperator->currentIndex());
 }
 
-bool Tfrm_Operator::FocusOperator(const std::string& code)
-{
-    const QModelIndex row = model_->IndexOfCode(code);
-    if (!row.isValid())
-        return false;
-    ui->cxTLOperator->setCurrentIndex(row);
-    ui->cxTLOperator->scrollTo(row);
-    return true;
-}
-
 std::string Tfrm_Operator::SignedInCode() const
 {
     return Context().UserField("CZY_DM");

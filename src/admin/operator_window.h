@@ -44,8 +44,6 @@ public:
     TOperatorListModel& ListModel() const { return *model_; }
     // The record of the focused row; null when no row is focused.
     const OperatorInfo* SelectedOperator() const;
-    // Focuses the row of the operator with this code; false when not listed.
-    bool FocusOperator(const std::string& code);
 
     // The privilege function the host runs for privilege assignment.
     static constexpr const char* kPrivilegeAssignFunction = "01003-01-19-00-00";
