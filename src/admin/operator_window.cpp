@@ -151,10 +151,10 @@ void Tfrm_Operator::BuildToolbar()
             [this] { RunGuarded([this] { actEditOperatorExecute(); }); });
     connect(actPrivAssign, &QAction::triggered, this,
             [this] { RunGuarded([this] { actPrivAssignExecute(); }); });
-    connect(actSettingPost, &QAction::triggered, this,
-            [this] { RunGuarded([this] { actSettingPostExecute(); }); });
-    connect(actSettingDeprt, &QAction::triggered, this,
-            [this] { RunGuarded([this] { actSettingDeprtExecute(); }); });
+    // The post and department dialogs are not part of this build: their
+    // commands stay visible but cannot be run.
+    actSettingPost->setEnabled(false);
+    actSettingDeprt->setEnabled(false);
 }
 
 void Tfrm_Operator::BuildList()
@@ -412,16 +412,6 @@ void Tfrm_Operator::actPrivAssignExecute()
         return;
     }
     OpenHostFunction(static_cast<QWidget*>(parentWidget()), kPrivilegeAssignFunction, params);
-}
-
-void Tfrm_Operator::actSettingPostExecute()
-{
-    RefreshList();
-}
-
-void Tfrm_Operator::actSettingDeprtExecute()
-{
-    RefreshList();
 }
 
 void Tfrm_Operator::closeEvent(QCloseEvent* event)

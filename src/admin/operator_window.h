@@ -58,8 +58,6 @@ public slots:
     void actEditOperatorExecute();
     void actDelOperatorExecute();
     void actPrivAssignExecute();
-    void actSettingPostExecute();
-    void actSettingDeprtExecute();
 
 protected:
     void FormCreate() override;
