@@ -39,6 +39,8 @@ constexpr const char* kChoosePostText = "请先选择所属岗位。";
 constexpr const char* kModifyFailedText = "系统错误：[70018502]\r\n修改用户信息操作失败：数据库操作出错。";
 constexpr const char* kModifyFailedLogLine = "[70018502]修改用户信息操作失败：数据库操作出错。";
 constexpr const char* kSuperAdminName = "超级管理员";
+// The password boxes' limit, in characters.
+constexpr std::size_t kPasswordMaxLength = 20;
 // The post list opens on the clerk's post for a new operator.
 constexpr int kBusinessPostPosition = 2;
 
@@ -119,7 +121,6 @@ std::u32string TypedCharacters(const QKeyEvent& event)
 
 const char* const Tfrm_OperatorAdd::kUnstorablePasswordText =
     "密码中含有系统不能保存的字符，请只使用字母、数字、符号或常用汉字。";
-const char* const Tfrm_OperatorAdd::kPasswordTooLongText = "密码太长，请输入较短的密码。";
 
 Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     : Tfrm_CustomDlgEx(parent), ui(std::make_unique<Ui::Tfrm_OperatorAdd>()),
@@ -144,6 +145,8 @@ Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     // A password is not required: its marks stay hidden.
     ui->lblPasswordStar->setVisible(false);
     ui->lblConfirmPasswordStar->setVisible(false);
+    ui->edtPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
+    ui->edtConfirmPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
     ui->edtOpId->installEventFilter(this);
 }
 
@@ -276,15 +279,15 @@ bool Tfrm_OperatorAdd::CheckPasswordStorable()
     const std::string password = ToUtf8(ui->edtPassword->text());
     if (editMode_ && password == loadedPassword_)
         return true;
-    const std::string hostBytes = Utf8ToHost(password);
-    const char* refusal = nullptr;
-    if (HostToUtf8(hostBytes) != password)
-        refusal = kUnstorablePasswordText;
-    else if (hostBytes.size() > MaxPasswordHostBytes)
-        refusal = kPasswordTooLongText;
-    if (!refusal)
+    // The cipher works on the host code-page bytes; a character the code
+    // page lacks would come back as "?" and the operator could never sign in
+    // with what he typed. Length needs no check: the box holds 20
+    // characters, at most two bytes each, far below what the stored form
+    // can hold.
+    static_assert(2 * kPasswordMaxLength <= MaxPasswordHostBytes);
+    if (HostToUtf8(Utf8ToHost(password)) == password)
         return true;
-    CurrentHost().InfoMsgBox(refusal);
+    CurrentHost().InfoMsgBox(kUnstorablePasswordText);
     ClearPasswords();
     ui->edtPassword->setFocus();
     return false;

@@ -40,9 +40,8 @@ public:
     bool IsOperatorChanged() const;
 
     // Shown when a password holds a character that the host's code page
-    // cannot store, or more than the stored form can hold.
+    // cannot store.
     static const char* const kUnstorablePasswordText;
-    static const char* const kPasswordTooLongText;
 
 public slots:
     void sBtnSaveClick();
