@@ -1,7 +1,8 @@
 #include "admin/operator_list_model.h"
 
+#include "boundary/text.h"
+
 #include <algorithm>
-#include <cctype>
 #include <numeric>
 
 namespace priv {
@@ -13,12 +14,19 @@ QString FromUtf8(const std::string& text)
 }
 
 // Codes are letters, digits and a few signs; "Admin" and "admin" sort
-// together, and among equal codes the order of reading stands.
-bool CodeLess(const std::string& a, const std::string& b)
+// together, and among equal codes the order of reading stands. The keys are
+// lowered once, not in every comparison of the sort.
+std::vector<std::string> SortKeys(const TOperatorInfoList& operators)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-    });
+    std::vector<std::string> keys;
+    keys.reserve(operators.size());
+    for (const OperatorInfo& info : operators) {
+        std::string key = info.Code;
+        for (char& c : key)
+            c = LowerAscii(c);
+        keys.push_back(std::move(key));
+    }
+    return keys;
 }
 
 } // namespace
@@ -31,8 +39,8 @@ void TOperatorListModel::SetOperators(TOperatorInfoList operators)
     operators_ = std::move(operators);
     order_.resize(operators_.size());
     std::iota(order_.begin(), order_.end(), 0);
-    std::stable_sort(order_.begin(), order_.end(),
-                     [this](int a, int b) { return CodeLess(operators_[a].Code, operators_[b].Code); });
+    const std::vector<std::string> keys = SortKeys(operators_);
+    std::stable_sort(order_.begin(), order_.end(), [&keys](int a, int b) { return keys[a] < keys[b]; });
     endResetModel();
 }
 
