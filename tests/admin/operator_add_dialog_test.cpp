@@ -7,6 +7,7 @@
 #include "admin/word_book.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,6 +124,19 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     EXPECT_EQ(right.Text(), "CZY_DM=wangli;CZY_LB=AUDITOR");
     HostBuffer wrong("pamCZY_DM=wangli;pamPWD=pa$$ 1");
     EXPECT_EQ(signIn(1, wrong.argv), 0);
+}
+
+TEST_F(OperatorDialogTest, TheCodeBoxKeepsWhatACodeMayHoldButLetsPastedTextThrough)
+{
+    auto dialog = Open(false);
+    QLineEdit* code = Edit(dialog.get(), "edtOpId");
+    TypeInto(code, QStringLiteral("Ab-c_d 9#$.%中"));
+    EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$."));
+    QTest::keyClick(code, Qt::Key_Backspace);
+    EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$"));
+    QApplication::clipboard()->setText(QStringLiteral("x_y"));
+    QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$x_y")) << "pasted text is not filtered";
 }
 
 TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
