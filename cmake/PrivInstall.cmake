@@ -85,8 +85,10 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/host/app/resources/Image DESTINATION ${P
 # application of its own that people may not want on a workstation.
 set(CPACK_PACKAGE_NAME privilege)
 set(CPACK_PACKAGE_VENDOR "Privilege module developers")
-set(CPACK_PACKAGE_CONTACT "Privilege module developers <privilege@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Operator sign-in and privilege administration module")
+set(PRIV_PACKAGE_CONTACT "Privilege module developers <privilege@localhost>"
+  CACHE STRING "Maintainer of the Debian packages: name <address>")
+set(CPACK_PACKAGE_CONTACT ${PRIV_PACKAGE_CONTACT})
+# No summary of the whole: each package's description begins with its own.
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_COMPONENTS_ALL Runtime Development Host)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -111,18 +113,20 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "libqt6sql6-psql")
 # a host's own package gets its dependency from dpkg-shlibdeps too.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "Operator sign-in and privilege administration module
- libprivilege signs operators in and administers operators, posts,
- departments and what each post may use in each company, for a host
- application that loads it. Includes the substitute host framework and log
- libraries it runs on.")
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "operator sign-in and privilege administration module
+libprivilege signs operators in and administers operators, posts,
+departments and what each post may use in each company, for a host
+application that loads it. Includes the substitute host framework and log
+libraries it runs on.")
+# The loader's cache is refreshed through dpkg's trigger.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libprivilege-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "Operator sign-in and privilege module (development files)
- The public header of the module's seven exports, the substitute host
- framework's header, and CMake (find_package(privilege)) and pkg-config
- (privilege) files.")
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "operator sign-in and privilege module - development files
+The public header of the module's seven exports, the substitute host
+framework's header, and CMake (find_package(privilege)) and pkg-config
+(privilege) files.")
 
 set(CPACK_DEBIAN_HOST_PACKAGE_NAME privhost)
 # privhost links the framework and log libraries of the runtime package;
@@ -133,10 +137,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
   ../Runtime${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
 set(CPACK_DEBIAN_HOST_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_HOST_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
-set(CPACK_DEBIAN_HOST_DESCRIPTION "Desktop and command-line host of the privilege module
- privhost creates the privilege tables, drives the module's exports from the
- command line and, with a display, runs a desktop host around the module's
- windows.")
+set(CPACK_DEBIAN_HOST_DESCRIPTION "desktop and command-line host of the privilege module
+privhost creates the privilege tables, drives the module's exports from the
+command line and, with a display, runs a desktop host around the module's
+windows.")
 
 include(CPack)
 cpack_add_component(Runtime DISPLAY_NAME "Module")
