@@ -118,12 +118,13 @@ outer_phase() {
     unshare+=(--map-root-user)
     if ! "${unshare[@]}" true 2>/dev/null; then
       echo "no private mount namespace here; the installed programs cannot be run apart from the build"
-      exit 77
+      [ "$failures" -eq 0 ] && exit 77
+      finish
+      exit
     fi
   fi
-  local out status
+  local out
   out=$("${unshare[@]}" bash -c "$hide" 2>&1)
-  status=$?
   printf '%s\n' "$out" | grep -v ' passed, .* failed$'
   # The hidden phase's tally joins this one.
   local tally
@@ -132,7 +133,7 @@ outer_phase() {
     passes=$((passes + ${tally% *}))
     failures=$((failures + ${tally#* }))
   fi
-  check "the hidden phase ran to its end" 0 "$status$([ -n "$tally" ] || echo ' (no tally)')"
+  check "the hidden phase ran to its end" yes "$([ -n "$tally" ] && echo yes)"
 }
 
 hidden_phase() {
