@@ -206,6 +206,14 @@ hidden_phase() {
     FilterUserAuthrz "authedProdcList=$(printf '%s\n' "${products[@]}")" 2>&1 | grep '^withdrawn-product ')
   check "the example host withdraws what privhost withdraws" "$reference" "$withdrawn"
   check "the filter withdraws something here" "yes" "$([ -n "$withdrawn" ] && echo yes)"
+  # A company the post is not granted: the filter's message comes back in
+  # the buffer, in GBK, and reads as privhost shows it.
+  out=$("$WORK/example-build/example_host" "$app" "$db" 9999 zhaomin zm2024 0200 2>>"$WORK/example.err")
+  check "the example host with a refused company exit status" 1 $?
+  reference=$("$privhost" --app-dir "$app" --db "$db" --company 9999 call LoadLoginForm 'pamCZY_DM=zhaomin;pamPWD=zm2024' \
+    InitGlobalUserInfo 'CZY_DM=zhaomin' FilterUserAuthrz 'authedProdcList=0200' 2>&1 | grep '^FilterUserAuthrz ')
+  check "the example host shows the filter's message" "$reference" "$(grep '^FilterUserAuthrz ' <<<"$out")"
+  contains "the filter's message is there" "$reference" '^FilterUserAuthrz 0 authedProdcList=0200;ResultMsgStr=\[700185[0-9]{2}\].'
   out=$("$WORK/example-build/example_host" "$app" "$db" 1003 zhaomin wrong 0200 2>>"$WORK/example.err")
   check "the example host with a wrong password exit status" 1 $?
   check "the example host with a wrong password" "LoadLoginForm 0 pamCZY_DM=zhaomin;pamPWD=wrong" "$out"
