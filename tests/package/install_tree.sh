@@ -60,6 +60,16 @@ outer_phase() {
     '^\./share/privhost/apps\.json$' '^\./share/privhost/Image/Tradition/login\.jpg$' \
     '^\./share/privhost/Image/Tradition/login-mulcomp\.jpg$' '^\./share/privhost/Image/Tradition/login-agency\.jpg$'
 
+  # Where the build put it, privhost keeps its home beside itself and never
+  # reaches for the user's data folder (a copy with its resources beside it
+  # stands for the build's, whose own home must stay untouched).
+  mkdir -p "$WORK/built"
+  cp "$BUILD/host/app/privhost" "$WORK/built/" && cp -r "$BUILD/host/app/resources" "$WORK/built/"
+  HOME=$WORK/built-home XDG_DATA_HOME= "$WORK/built/privhost" init --admin-password x >/dev/null 2>&1
+  check "privhost from the build tree: init exit status" 0 $?
+  check "privhost from the build tree keeps its home beside itself" "yes no" \
+    "$([ -s "$WORK/built/apphome/data/privilege.db" ] && echo yes) $([ -e "$WORK/built-home" ] && echo yes || echo no)"
+
   mkdir -p "$WORK/deb"
   (cd "$WORK/deb" && "$CPACK" -G DEB --config "$BUILD/CPackConfig.cmake" -B "$WORK/deb") >"$WORK/cpack.log" 2>&1
   check "cpack -G DEB exit status" 0 $?
