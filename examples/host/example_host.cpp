@@ -135,14 +135,14 @@ int main(int argc, char** argv)
     // The calling order the module expects: sign in, publish, filter. The
     // sign-in answers CZY_DM=<code>;CZY_LB=<post>; publishing reads CZY_DM
     // from that very text.
-    std::string buffer;
+    std::string signedIn, published, filtered;
     bool allTrue = Call(module, "LoadLoginForm",
                         std::string(PRIV_KEY_LOGIN_CODE) + "=" + Escaped(args[3]) + ";" +
                             PRIV_KEY_LOGIN_PASSWORD + "=" + Escaped(args[4]),
-                        buffer);
-    allTrue = allTrue && Call(module, "InitGlobalUserInfo", buffer, buffer);
+                        signedIn);
+    allTrue = allTrue && Call(module, "InitGlobalUserInfo", signedIn, published);
     allTrue = allTrue && Call(module, "FilterUserAuthrz",
-                              std::string(PRIV_KEY_PRODUCT_LIST) + "=" + Escaped(products), buffer);
+                              std::string(PRIV_KEY_PRODUCT_LIST) + "=" + Escaped(products), filtered);
     for (const std::string& product : fennix::WithdrawnProducts())
         std::printf("withdrawn-product %s\n", product.c_str());
 
