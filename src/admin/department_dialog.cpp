@@ -59,7 +59,11 @@ void TfrmDepartmentMgr::showEvent(QShowEvent* event)
     if (shown_ || event->spontaneous())
         return;
     shown_ = true;
-    RunGuarded([this] { LoadDepartments(); });
+    RunGuarded([this] {
+        LoadDepartments();
+        // The code comes first: typing it fills in the rest.
+        ui->cbxDeprtCode->setFocus();
+    });
 }
 
 void TfrmDepartmentMgr::LoadDepartments()

@@ -90,6 +90,7 @@ TEST_F(DepartmentDialogTest, ACodeTypedOrPickedFillsInItsName)
     EXPECT_EQ(Buttons(), "A--");
     EXPECT_EQ(code->lineEdit()->maxLength(), 20);
     EXPECT_EQ(name->maxLength(), 49);
+    EXPECT_EQ(dialog->focusWidget(), code);
     SaveScreenshot(dialog.get(), "department_dialog");
 
     struct Case {
