@@ -30,6 +30,11 @@ check "line breaks and backslashes stay on one line" 'FilterUserAuthrz 1 k=a\\b\
 
 run call LoadLoginForm '' >/dev/null
 check "the login window without a display exits 2" 2 $?
+for export in ShowOperatorMgrProc ShowOperatorModifyPwdProc ShowPrivilegeAssignInnerProc; do
+  out=$(run call LoadLoginForm 'pamCZY_DM=admin;pamPWD=x' "$export" '')
+  check "$export without a display exits 2" 2 $?
+  check "$export without a display calls nothing" "" "$out"
+done
 run call NoSuchExport 'a=1' >/dev/null
 check "unknown export exits 2" 2 $?
 "$PRIVHOST" --db "sqlite:$WORK/missing.db" --app-dir "$WORK/app" call FilterUserAuthrz 'a=1' >/dev/null 2>&1
