@@ -139,6 +139,7 @@ TEST_F(UserPostDialogTest, OpensOnTheGreyPromptWithThePostsListed)
     EXPECT_EQ(box->lineEdit()->maxLength(), 30);
     EXPECT_EQ(box->maxVisibleItems(), 12);
     EXPECT_EQ(box->completer(), nullptr);
+    SaveScreenshot(dialog.get(), "user_post_dialog");
 
     // Entering the box takes the prompt out and writes in the normal colour.
     dialog->activateWindow();
