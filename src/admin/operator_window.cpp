@@ -1,7 +1,9 @@
 #include "admin/operator_window.h"
 
+#include "admin/department_dialog.h"
 #include "admin/operator_add_dialog.h"
 #include "admin/operator_list_model.h"
+#include "admin/user_post_dialog.h"
 #include "boundary/host.h"
 #include "boundary/param_string.h"
 #include "boundary/utilities.h"
@@ -151,10 +153,10 @@ void Tfrm_Operator::BuildToolbar()
             [this] { RunGuarded([this] { actEditOperatorExecute(); }); });
     connect(actPrivAssign, &QAction::triggered, this,
             [this] { RunGuarded([this] { actPrivAssignExecute(); }); });
-    // The post and department dialogs are not part of this build: their
-    // commands stay visible but cannot be run.
-    actSettingPost->setEnabled(false);
-    actSettingDeprt->setEnabled(false);
+    connect(actSettingPost, &QAction::triggered, this,
+            [this] { RunGuarded([this] { actSettingPostExecute(); }); });
+    connect(actSettingDeprt, &QAction::triggered, this,
+            [this] { RunGuarded([this] { actSettingDeprtExecute(); }); });
 }
 
 void Tfrm_Operator::BuildList()
@@ -412,6 +414,21 @@ void Tfrm_Operator::actPrivAssignExecute()
         return;
     }
     OpenHostFunction(static_cast<QWidget*>(parentWidget()), kPrivilegeAssignFunction, params);
+}
+
+// The dialogs answer whether they closed with OK, which none of their
+// commands does; the list shows posts and departments by name, so it is
+// refreshed whatever they answer.
+void Tfrm_Operator::actSettingPostExecute()
+{
+    ShowUserPost();
+    RefreshList();
+}
+
+void Tfrm_Operator::actSettingDeprtExecute()
+{
+    ShowDepartmentMgr();
+    RefreshList();
 }
 
 void Tfrm_Operator::closeEvent(QCloseEvent* event)

@@ -58,6 +58,8 @@ public slots:
     void actEditOperatorExecute();
     void actDelOperatorExecute();
     void actPrivAssignExecute();
+    void actSettingPostExecute();
+    void actSettingDeprtExecute();
 
 protected:
     void FormCreate() override;

@@ -3,9 +3,11 @@
 // privilege assignment, the dialogs it opens, and the export that opens it.
 #include "operator_fixture.h"
 
+#include "admin/department_dialog.h"
 #include "admin/operator_add_dialog.h"
 #include "admin/operator_list_model.h"
 #include "admin/operator_window.h"
+#include "admin/user_post_dialog.h"
 #include "ui/host_messages.h"
 
 #include <QAbstractItemModelTester>
@@ -367,6 +369,27 @@ TEST_F(OperatorWindowTest, ThePopUpMenuFollowsTheCommands)
     ClickRow(window, "clerk");
     EXPECT_TRUE(menu->actions()[1]->isEnabled());
     EXPECT_TRUE(menu->actions()[2]->isEnabled());
+}
+
+TEST_F(OperatorWindowTest, PostAndDepartmentSettingsRefreshTheListWhateverTheyAnswer)
+{
+    SignInAs("admin", "0");
+    Tfrm_Operator* window = OpenWindow();
+    // What the dialogs change shows in the list once they close.
+    WhenDialogRuns<TfrmUserPost>([this](TfrmUserPost& dialog) {
+        EXPECT_TRUE(Db().Exec("UPDATE QX_ROLES SET JS_MC='税务主管' WHERE JS_DM='GW00001'"));
+        dialog.reject();
+    });
+    QTest::mouseClick(FindControl<QToolButton>(window, "ToolButton1"), Qt::LeftButton);
+    EXPECT_EQ(RowTexts(window, "kuaiji")[2], QStringLiteral("税务主管"));
+
+    WhenDialogRuns<TfrmDepartmentMgr>([this](TfrmDepartmentMgr& dialog) {
+        EXPECT_TRUE(Db().Exec("UPDATE XT_BMXX SET BM_MC='财务处' WHERE BM_DM='D01'"));
+        dialog.reject();
+    });
+    QTest::mouseClick(FindControl<QToolButton>(window, "ToolButton2"), Qt::LeftButton);
+    EXPECT_EQ(RowTexts(window, "kuaiji")[3], QStringLiteral("财务处"));
+    EXPECT_EQ(RowTexts(window, "clerk")[3], QStringLiteral("财务处"));
 }
 
 TEST_F(OperatorWindowTest, TheExportOpensTheWindowInTheHostsPage)
