@@ -133,10 +133,10 @@ void Tfrm_Operator::BuildToolbar()
     AddToolButton(QStringLiteral("tbtOperDel"), actDelOperator);
     AddToolButton(QStringLiteral("tbtOperEdit"), actEditOperator);
     AddToolSeparator();
-    AddToolButton(QStringLiteral("ToolButton1"), actSettingPost, 100);
-    AddToolButton(QStringLiteral("tbtPrivAssign"), actPrivAssign, 100);
+    AddToolButton(QStringLiteral("ToolButton1"), actSettingPost);
+    AddToolButton(QStringLiteral("tbtPrivAssign"), actPrivAssign);
     AddToolSeparator();
-    AddToolButton(QStringLiteral("ToolButton2"), actSettingDeprt, 100);
+    AddToolButton(QStringLiteral("ToolButton2"), actSettingDeprt);
     tbtExit = AddToolButton(QStringLiteral("tbtExit"), QStringLiteral("关闭(&X)"),
                             ModuleIcon(QStringLiteral("close")));
     // The page closes through the host's page buttons; this one stays out.
