@@ -1,7 +1,5 @@
 #include "boundary/codepage.h"
-
-#include <cerrno>
-#include <iconv.h>
+#include "boundary/codepage_backend.h"
 
 namespace priv {
 namespace {
@@ -12,7 +10,13 @@ std::string& CodePageName()
     return name;
 }
 
-std::size_t Utf8SequenceLength(unsigned char lead)
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The length a lead byte announces; 1 for a byte that leads nothing.
+std::size_t AnnouncedLength(unsigned char lead)
 {
     if (lead < 0x80)
         return 1;
@@ -25,38 +29,60 @@ std::size_t Utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
-// Converts with iconv; an unconvertible or broken sequence becomes the
-// replacement and the conversion goes on after it.
-std::string Convert(std::string_view input, const char* to, const char* from, std::string_view replacement)
+// Length of the well-formed UTF-8 character at `pos`, or 0 when the bytes
+// there are not one (overlong forms, surrogates and values beyond U+10FFFF
+// included).
+std::size_t WellFormedLength(std::string_view text, std::size_t pos)
 {
-    const bool fromUtf8 = std::string_view(from) == "UTF-8";
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::string(input);
-    std::string out;
-    out.reserve(input.size() * 2);
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, sizeof buffer - outLeft);
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // EILSEQ or EINVAL: one character that has no equivalent (or a
-            // broken tail) becomes a single "?".
-            std::size_t skip = fromUtf8 ? Utf8SequenceLength(static_cast<unsigned char>(*in)) : 1;
-            if (skip > inLeft)
-                skip = inLeft;
-            out.append(replacement);
-            in += skip;
-            inLeft -= skip;
-        }
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t length = AnnouncedLength(lead);
+    if (length == 1)
+        return lead < 0x80 ? 1 : 0;
+    if (pos + length > text.size())
+        return 0;
+    char32_t value = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[pos + i]);
+        if (!IsContinuation(byte))
+            return 0;
+        value = (value << 6) | (byte & 0x3F);
     }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    iconv_close(cd);
-    return out;
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// How many bytes a broken sequence at `pos` spans: its lead byte and the
+// continuation bytes that follow, up to the length the lead announced. A byte
+// that could start the next character is never swallowed.
+std::size_t BrokenLength(std::string_view text, std::size_t pos)
+{
+    const std::size_t announced = AnnouncedLength(static_cast<unsigned char>(text[pos]));
+    std::size_t length = 1;
+    while (length < announced && pos + length < text.size() &&
+           IsContinuation(static_cast<unsigned char>(text[pos + length])))
+        ++length;
+    return length;
+}
+
+// Bytes the character (or broken sequence) at `pos` takes in the host code
+// page. ASCII is the same in every host code page; a broken sequence becomes
+// one "?".
+std::size_t HostWidthAt(std::string_view utf8, std::size_t pos, std::size_t& utf8Length, std::string& scratch)
+{
+    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+        utf8Length = 1;
+        return 1;
+    }
+    utf8Length = WellFormedLength(utf8, pos);
+    if (utf8Length == 0) {
+        utf8Length = BrokenLength(utf8, pos);
+        return 1;
+    }
+    scratch.clear();
+    codepage::AppendHostForm(utf8.substr(pos, utf8Length), CodePageName(), scratch);
+    return scratch.size();
 }
 
 } // namespace
@@ -72,22 +98,45 @@ const std::string& HostCodePage()
 
 std::string Utf8ToHost(std::string_view utf8)
 {
-    return Convert(utf8, CodePageName().c_str(), "UTF-8", "?");
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        // The longest well-formed run goes to the platform in one piece.
+        std::size_t end = pos;
+        while (end < utf8.size()) {
+            const std::size_t length = WellFormedLength(utf8, end);
+            if (length == 0)
+                break;
+            end += length;
+        }
+        if (end > pos)
+            codepage::AppendHostForm(utf8.substr(pos, end - pos), CodePageName(), out);
+        if (end < utf8.size()) {
+            out.push_back('?');
+            end += BrokenLength(utf8, end);
+        }
+        pos = end;
+    }
+    return out;
 }
+
 std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
 {
-    return Convert(hostBytes, "UTF-8", CodePageName().c_str(), replacement);
+    std::string out;
+    out.reserve(hostBytes.size() * 3 / 2);
+    codepage::AppendUtf8Form(hostBytes, CodePageName(), replacement, out);
+    return out;
 }
 
 std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
 {
+    std::string scratch;
     std::size_t hostBytes = 0;
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(utf8[pos]));
-        if (pos + length > utf8.size())
-            length = utf8.size() - pos;
-        const std::size_t width = Utf8ToHost(utf8.substr(pos, length)).size();
+        std::size_t length = 0;
+        const std::size_t width = HostWidthAt(utf8, pos, length, scratch);
         if (hostBytes + width > maxBytes)
             break;
         hostBytes += width;
@@ -101,7 +150,7 @@ std::string CutUtf8Bytes(std::string_view utf8, std::size_t maxBytes)
     if (utf8.size() <= maxBytes)
         return std::string(utf8);
     std::size_t pos = maxBytes;
-    while (pos > 0 && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
+    while (pos > 0 && IsContinuation(static_cast<unsigned char>(utf8[pos])))
         --pos;
     return std::string(utf8.substr(0, pos));
 }

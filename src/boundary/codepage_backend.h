@@ -1,0 +1,43 @@
+// What the code-page unit asks of the platform: converting runs of text
+// between UTF-8 and the host's code page. One implementation per platform
+// (iconv on Linux, the Win32 national-language functions on Windows); the
+// rules for broken input, the cuts and the code-page setting are shared.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace priv::codepage {
+
+// Appends the host form of `validUtf8`, which holds only well-formed UTF-8.
+// Every character the code page lacks becomes one "?"; a code page the
+// platform does not know leaves the text as it is.
+void AppendHostForm(std::string_view validUtf8, const std::string& codePage, std::string& out);
+
+// Appends the UTF-8 form of `hostBytes`. A byte that starts no character of
+// the code page becomes `replacement` and the conversion goes on with the
+// byte after it.
+void AppendUtf8Form(std::string_view hostBytes, const std::string& codePage, std::string_view replacement,
+                    std::string& out);
+
+// Appends one Unicode scalar value in UTF-8.
+inline void AppendUtf8(char32_t c, std::string& out)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+} // namespace priv::codepage
