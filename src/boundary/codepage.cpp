@@ -1,6 +1,8 @@
 #include "boundary/codepage.h"
 #include "boundary/codepage_backend.h"
 
+#include <algorithm>
+
 namespace priv {
 namespace {
 
@@ -66,23 +68,16 @@ std::size_t BrokenLength(std::string_view text, std::size_t pos)
     return length;
 }
 
-// Bytes the character (or broken sequence) at `pos` takes in the host code
-// page. ASCII is the same in every host code page; a broken sequence becomes
-// one "?".
-std::size_t HostWidthAt(std::string_view utf8, std::size_t pos, std::size_t& utf8Length, std::string& scratch)
+// End of the run of well-formed characters that starts at `pos`.
+std::size_t WellFormedRunEnd(std::string_view text, std::size_t pos)
 {
-    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-        utf8Length = 1;
-        return 1;
+    while (pos < text.size()) {
+        const std::size_t length = WellFormedLength(text, pos);
+        if (length == 0)
+            break;
+        pos += length;
     }
-    utf8Length = WellFormedLength(utf8, pos);
-    if (utf8Length == 0) {
-        utf8Length = BrokenLength(utf8, pos);
-        return 1;
-    }
-    scratch.clear();
-    codepage::AppendHostForm(utf8.substr(pos, utf8Length), CodePageName(), scratch);
-    return scratch.size();
+    return pos;
 }
 
 } // namespace
@@ -103,13 +98,7 @@ std::string Utf8ToHost(std::string_view utf8)
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         // The longest well-formed run goes to the platform in one piece.
-        std::size_t end = pos;
-        while (end < utf8.size()) {
-            const std::size_t length = WellFormedLength(utf8, end);
-            if (length == 0)
-                break;
-            end += length;
-        }
+        std::size_t end = WellFormedRunEnd(utf8, pos);
         if (end > pos)
             codepage::AppendHostForm(utf8.substr(pos, end - pos), CodePageName(), out);
         if (end < utf8.size()) {
@@ -131,16 +120,25 @@ std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
 
 std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
 {
-    std::string scratch;
     std::size_t hostBytes = 0;
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        std::size_t length = 0;
-        const std::size_t width = HostWidthAt(utf8, pos, length, scratch);
-        if (hostBytes + width > maxBytes)
+        if (WellFormedLength(utf8, pos) == 0) {
+            // A broken sequence becomes one "?", one byte.
+            if (hostBytes + 1 > maxBytes)
+                break;
+            hostBytes += 1;
+            pos += BrokenLength(utf8, pos);
+            continue;
+        }
+        // The platform measures a well-formed run in one go. Every character
+        // takes at least one host byte, so a long text is looked at only as
+        // far as can fit.
+        const std::size_t limit = std::min(utf8.size(), pos + 4 * (maxBytes - hostBytes + 1));
+        const std::size_t end = WellFormedRunEnd(utf8.substr(0, limit), pos);
+        pos += codepage::FittingPrefix(utf8.substr(pos, end - pos), CodePageName(), maxBytes, hostBytes);
+        if (pos < end)
             break;
-        hostBytes += width;
-        pos += length;
     }
     return std::string(utf8.substr(0, pos));
 }

@@ -1,63 +1,108 @@
-// Code-page conversion through iconv. Each thread keeps its two descriptors
-// open for as long as the code page stays the same: opening one costs far
-// more than converting a field, and the 255-byte cuts ask for every
-// character's width.
+// Code-page conversion through iconv. Opening a descriptor costs far more
+// than converting a field, and the 255-byte cuts ask for every character's
+// width, so descriptors are kept open in a small pool and reused: each
+// conversion borrows one for itself (a descriptor is never shared by two
+// threads at once) and gives it back. The pool is an ordinary static object,
+// so unloading the module closes them all; thread-local descriptors would keep
+// a dlclose'd module loaded until its threads end.
 #include "boundary/codepage_backend.h"
 
 #include <cerrno>
 #include <iconv.h>
+#include <mutex>
+#include <vector>
 
 namespace priv::codepage {
 namespace {
 
 const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
-class Descriptor {
-public:
-    Descriptor(bool toHost) : toHost_(toHost) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { Close(); }
+enum class Direction { ToHost, FromHost };
 
-    // The open descriptor for `codePage`, reset to its initial state; none
-    // when iconv does not know the code page.
-    iconv_t For(const std::string& codePage)
+struct Descriptor {
+    std::string codePage;
+    Direction direction = Direction::ToHost;
+    iconv_t cd = kNoDescriptor;
+};
+
+class DescriptorPool {
+public:
+    DescriptorPool() = default;
+    DescriptorPool(const DescriptorPool&) = delete;
+    DescriptorPool& operator=(const DescriptorPool&) = delete;
+    ~DescriptorPool()
     {
-        if (codePage != codePage_ || cd_ == kNoDescriptor) {
-            Close();
-            codePage_ = codePage;
-            cd_ = toHost_ ? iconv_open(codePage.c_str(), "UTF-8") : iconv_open("UTF-8", codePage.c_str());
+        for (const Descriptor& idle : idle_)
+            iconv_close(idle.cd);
+    }
+
+    // An idle descriptor for the code page and direction, or a new one;
+    // cd is kNoDescriptor when iconv does not know the code page.
+    Descriptor Take(const std::string& codePage, Direction direction)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+                if (it->direction == direction && it->codePage == codePage) {
+                    Descriptor found = std::move(*it);
+                    idle_.erase(std::next(it).base());
+                    return found;
+                }
+            }
         }
-        if (cd_ != kNoDescriptor)
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        return cd_;
+        Descriptor opened{codePage, direction, kNoDescriptor};
+        opened.cd = direction == Direction::ToHost ? iconv_open(codePage.c_str(), "UTF-8")
+                                                   : iconv_open("UTF-8", codePage.c_str());
+        return opened;
+    }
+
+    void GiveBack(Descriptor descriptor)
+    {
+        if (descriptor.cd == kNoDescriptor)
+            return;
+        // Back to its initial shift state for the next borrower.
+        iconv(descriptor.cd, nullptr, nullptr, nullptr, nullptr);
+        const std::lock_guard lock(mutex_);
+        idle_.push_back(std::move(descriptor));
+        // A few threads convert at a time; descriptors of a code page no
+        // longer in use age out from the front.
+        if (idle_.size() > kMaxIdle) {
+            iconv_close(idle_.front().cd);
+            idle_.erase(idle_.begin());
+        }
     }
 
 private:
-    void Close()
-    {
-        if (cd_ != kNoDescriptor)
-            iconv_close(cd_);
-        cd_ = kNoDescriptor;
-    }
-
-    bool toHost_;
-    std::string codePage_;
-    iconv_t cd_ = kNoDescriptor;
+    static constexpr std::size_t kMaxIdle = 8;
+    std::mutex mutex_;
+    std::vector<Descriptor> idle_;
 };
 
-thread_local Descriptor toHostDescriptor(true);
-thread_local Descriptor fromHostDescriptor(false);
-
-std::size_t Utf8Length(unsigned char lead)
+DescriptorPool& Pool()
 {
-    if (lead < 0xE0)
-        return 2;
-    return lead < 0xF0 ? 3 : 4;
+    static DescriptorPool pool;
+    return pool;
 }
 
+// A descriptor borrowed for the length of one conversion.
+class Borrowed {
+public:
+    Borrowed(const std::string& codePage, Direction direction) : descriptor_(Pool().Take(codePage, direction))
+    {
+    }
+    Borrowed(const Borrowed&) = delete;
+    Borrowed& operator=(const Borrowed&) = delete;
+    ~Borrowed() { Pool().GiveBack(std::move(descriptor_)); }
+
+    bool Known() const { return descriptor_.cd != kNoDescriptor; }
+    iconv_t Get() const { return descriptor_.cd; }
+
+private:
+    Descriptor descriptor_;
+};
+
 // Runs iconv over the whole input; at a character it cannot convert, appends
-// `replacement`, steps over `skip(position)` bytes and goes on.
+// `replacement`, steps over `skip(lead byte)` bytes and goes on.
 template <typename Skip>
 void Convert(iconv_t cd, std::string_view input, std::string_view replacement, Skip skip, std::string& out)
 {
@@ -86,26 +131,50 @@ void Convert(iconv_t cd, std::string_view input, std::string_view replacement, S
 
 void AppendHostForm(std::string_view validUtf8, const std::string& codePage, std::string& out)
 {
-    const iconv_t cd = toHostDescriptor.For(codePage);
-    if (cd == kNoDescriptor) {
+    const Borrowed descriptor(codePage, Direction::ToHost);
+    if (!descriptor.Known()) {
         out.append(validUtf8);
         return;
     }
     // The input is well-formed, so iconv stops only at a character the code
     // page lacks; it becomes one "?".
-    Convert(cd, validUtf8, "?", Utf8Length, out);
+    Convert(descriptor.Get(), validUtf8, "?", Utf8Length, out);
+}
+
+std::size_t FittingPrefix(std::string_view validUtf8, const std::string& codePage, std::size_t maxBytes,
+                          std::size_t& hostBytes)
+{
+    const Borrowed descriptor(codePage, Direction::ToHost);
+    std::string form;
+    std::size_t pos = 0;
+    while (pos < validUtf8.size()) {
+        const std::size_t length = Utf8Length(static_cast<unsigned char>(validUtf8[pos]));
+        std::size_t width = 1; // ASCII is itself in every host code page
+        if (length > 1 && descriptor.Known()) {
+            form.clear();
+            Convert(descriptor.Get(), validUtf8.substr(pos, length), "?", Utf8Length, form);
+            width = form.size();
+        } else if (length > 1) {
+            width = length; // an unknown code page leaves the text as it is
+        }
+        if (hostBytes + width > maxBytes)
+            break;
+        hostBytes += width;
+        pos += length;
+    }
+    return pos;
 }
 
 void AppendUtf8Form(std::string_view hostBytes, const std::string& codePage, std::string_view replacement,
                     std::string& out)
 {
-    const iconv_t cd = fromHostDescriptor.For(codePage);
-    if (cd == kNoDescriptor) {
+    const Borrowed descriptor(codePage, Direction::FromHost);
+    if (!descriptor.Known()) {
         out.append(hostBytes);
         return;
     }
     Convert(
-        cd, hostBytes, replacement, [](unsigned char) { return std::size_t{1}; }, out);
+        descriptor.Get(), hostBytes, replacement, [](unsigned char) { return std::size_t{1}; }, out);
 }
 
 } // namespace priv::codepage

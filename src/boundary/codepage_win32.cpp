@@ -64,7 +64,7 @@ std::u16string Utf16FromValidUtf8(std::string_view utf8)
     wide.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[pos]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t length = Utf8Length(lead);
         char32_t value = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t i = 1; i < length; ++i)
             value = (value << 6) | (static_cast<unsigned char>(utf8[pos + i]) & 0x3F);
@@ -143,6 +143,27 @@ void AppendHostForm(std::string_view validUtf8, const std::string& codePage, std
             out.push_back('?');
         i += length;
     }
+}
+
+std::size_t FittingPrefix(std::string_view validUtf8, const std::string& codePage, std::size_t maxBytes,
+                          std::size_t& hostBytes)
+{
+    std::string form;
+    std::size_t pos = 0;
+    while (pos < validUtf8.size()) {
+        const std::size_t length = Utf8Length(static_cast<unsigned char>(validUtf8[pos]));
+        std::size_t width = 1; // ASCII is itself in every host code page
+        if (length > 1) {
+            form.clear();
+            AppendHostForm(validUtf8.substr(pos, length), codePage, form);
+            width = form.size();
+        }
+        if (hostBytes + width > maxBytes)
+            break;
+        hostBytes += width;
+        pos += length;
+    }
+    return pos;
 }
 
 void AppendUtf8Form(std::string_view hostBytes, const std::string& codePage, std::string_view replacement,
