@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace priv::codepage {
@@ -46,16 +47,20 @@ UINT CodePageNumber(const std::string& name)
     return number;
 }
 
-// The cache of the last name looked up; the name rarely changes.
+// The last name looked up and its page, per thread. Plain arrays: a
+// thread-local object with a destructor would tie the DLL to its threads.
 UINT CachedCodePageNumber(const std::string& name)
 {
-    thread_local std::string cachedName;
+    thread_local char cachedName[32] = {};
     thread_local UINT cachedNumber = kUnknownCodePage;
-    if (name != cachedName || cachedNumber == kUnknownCodePage) {
-        cachedName = name;
-        cachedNumber = CodePageNumber(name);
+    if (cachedNumber != kUnknownCodePage && name == cachedName)
+        return cachedNumber;
+    const UINT number = CodePageNumber(name);
+    if (number != kUnknownCodePage && name.size() < sizeof cachedName) {
+        std::memcpy(cachedName, name.c_str(), name.size() + 1);
+        cachedNumber = number;
     }
-    return cachedNumber;
+    return number;
 }
 
 std::u16string Utf16FromValidUtf8(std::string_view utf8)

@@ -94,4 +94,15 @@ TEST_F(ModuleDll, WindowExportsReturnWithoutShowingAnything)
     EXPECT_EQ(buffer.Text(), "JS_DM=SYSTEM;ModalFormMsg=x");
 }
 
+TEST_F(ModuleDll, FreeLibraryUnloadsItAfterItConvertedText)
+{
+    Buffer buffer("pamCZY_DM=\xB9\xDC\xC0\xED;pamPWD=\xC8\xA8"); // GBK text
+    const auto login = Find<BooleanExport>("LoadLoginForm");
+    ASSERT_NE(login, nullptr);
+    EXPECT_EQ(login(0, buffer.argv), 0);
+    ASSERT_TRUE(FreeLibrary(module_));
+    module_ = nullptr;
+    EXPECT_EQ(GetModuleHandleA("privilege.dll"), nullptr);
+}
+
 } // namespace
