@@ -15,6 +15,13 @@ target_compile_options(priv_config INTERFACE -Wall -Wextra -Wpedantic -Wno-missi
 if(PRIV_WARNINGS_AS_ERRORS)
   target_compile_options(priv_config INTERFACE -Werror)
 endif()
+# Windows builds link the compiler's runtime statically, so that the module
+# and the test programs need nothing but system DLLs; the programs and DLLs
+# share one folder, where Windows looks for a program's DLLs first.
+if(MINGW)
+  target_link_options(priv_config INTERFACE -static)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+endif()
 target_include_directories(priv_config INTERFACE
   ${PROJECT_SOURCE_DIR}/src
   ${PROJECT_SOURCE_DIR}/include)
