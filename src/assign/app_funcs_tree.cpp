@@ -2,6 +2,9 @@
 
 #include "store/permit.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 namespace priv {
 
 bool PassesVersionFilter(const FunctionRecord& function, const std::string& versionTypeCode)
@@ -19,6 +22,43 @@ bool IsSeparatorRecord(const FunctionRecord& function)
         return false;
     const std::size_t last = name.find_last_not_of(' ');
     return last == first && name[first] == '-';
+}
+
+void MarkCompanies(TRolePermissions& permissions, const std::vector<std::pair<std::string, bool>>& marks)
+{
+    // The first company of each code, as Mark finds it.
+    std::unordered_map<std::string, int> positions;
+    positions.reserve(static_cast<std::size_t>(permissions.Count()) + marks.size());
+    for (int i = 0; i < permissions.Count(); ++i)
+        positions.emplace(permissions.Items(i)->GetCode(), i);
+    std::vector<int> dropped;
+    for (const auto& [code, granted] : marks) {
+        if (code.empty())
+            continue;
+        const auto found = positions.find(code);
+        if (found == positions.end()) {
+            if (granted) {
+                TCompPermit* company = permissions.AddCompany(kPermitAdded);
+                company->SetCode(code);
+                positions.emplace(code, permissions.Count() - 1);
+            }
+            continue;
+        }
+        TCompPermit* company = permissions.Items(found->second);
+        if (company->PermitState() == kPermitAdded) {
+            // Added in this pass and withdrawn again: nothing of it is saved.
+            if (!granted) {
+                dropped.push_back(found->second);
+                positions.erase(found);
+            }
+            continue;
+        }
+        company->SetPermitState(granted ? kPermitUnchanged : kPermitRemoved);
+    }
+    // Dropped from the back, so that the positions still to drop hold.
+    std::sort(dropped.begin(), dropped.end());
+    for (auto it = dropped.rbegin(); it != dropped.rend(); ++it)
+        permissions.DeleteChild(*it);
 }
 
 void TAppFuncsTree::Build()

@@ -9,6 +9,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace priv {
 
@@ -24,6 +26,11 @@ inline constexpr int kFunctionNodeKind = 2;
 bool PassesVersionFilter(const FunctionRecord& function, const std::string& versionTypeCode);
 // A menu separator of the host ("-", spaces around it allowed).
 bool IsSeparatorRecord(const FunctionRecord& function);
+
+// Marks many companies of a post at once, each exactly as
+// TRolePermissions::Mark(code, granted) would in list order, but finding
+// every company once instead of scanning the list per company.
+void MarkCompanies(TRolePermissions& permissions, const std::vector<std::pair<std::string, bool>>& marks);
 
 class TAppFuncsTree {
 public:

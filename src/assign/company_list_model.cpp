@@ -2,10 +2,12 @@
 
 #include "ui/window_utils.h"
 
+#include <QWidget>
+
 namespace priv {
 
-TCompanyListModel::TCompanyListModel(const std::vector<TCompanyRecord>& records, QObject* parent)
-    : QAbstractTableModel(parent), records_(records)
+TCompanyListModel::TCompanyListModel(const std::vector<TCompanyRecord>& records, QWidget* view)
+    : QAbstractTableModel(view), records_(records), view_(view)
 {
 }
 
@@ -75,7 +77,10 @@ Qt::ItemFlags TCompanyListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // Rows of a disabled list report themselves disabled.
+    Qt::ItemFlags flags = Qt::ItemIsSelectable;
+    if (!view_ || view_->isEnabled())
+        flags |= Qt::ItemIsEnabled;
     if (index.column() == 0)
         flags |= Qt::ItemIsUserCheckable;
     return flags;

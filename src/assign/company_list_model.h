@@ -25,7 +25,8 @@ class TCompanyListModel : public QAbstractTableModel {
 public:
     using CheckHandler = std::function<void(int row, bool ticked)>;
 
-    TCompanyListModel(const std::vector<TCompanyRecord>& records, QObject* parent);
+    // The model of `view`, over the window's records.
+    TCompanyListModel(const std::vector<TCompanyRecord>& records, QWidget* view);
 
     void SetCheckHandler(CheckHandler handler) { onChecked_ = std::move(handler); }
     void SetCheckHandlingConnected(bool connected) { checkHandling_ = connected; }
@@ -47,6 +48,7 @@ public:
 
 private:
     const std::vector<TCompanyRecord>& records_;
+    QWidget* view_;
     int rows_ = 0;
     CheckHandler onChecked_;
     bool checkHandling_ = true;

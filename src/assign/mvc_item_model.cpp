@@ -111,9 +111,11 @@ Qt::ItemFlags TMVCItemModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    // Rows of a disabled list report themselves disabled.
+    const Qt::ItemFlags enabled = view_->isEnabled() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
     if (!NodeOf(index))
-        return Qt::ItemIsEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
+        return enabled;
+    return enabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
 }
 
 QVariant TMVCItemModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -192,7 +194,12 @@ void TMVCItemModel::ApplyLook()
         return;
     lookApplied_ = true;
     view_->setFrameShape(QFrame::NoFrame);
-    view_->setFont(QFont(QStringLiteral("宋体"), 9));
+    // Set in full, so that nothing of the surrounding bold group box font
+    // is inherited.
+    QFont font(QStringLiteral("宋体"), 9);
+    font.setBold(false);
+    font.setItalic(false);
+    view_->setFont(font);
     view_->setUniformRowHeights(true);
     view_->setItemDelegate(new TGridRowDelegate(kRowHeight, view_));
     view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -426,8 +426,11 @@ void TfrmPrivilegeAssignEx::cbxCompListClick()
     for (TCompanyRecord& record : FCompanies)
         record.Granted = ticked;
     ShowCompanyRowsAfresh();
+    std::vector<std::pair<std::string, bool>> marks;
+    marks.reserve(FCompanies.size());
     for (const TCompanyRecord& record : FCompanies)
-        FPermissions->Mark(record.QYID, record.Granted);
+        marks.emplace_back(record.QYID, record.Granted);
+    MarkCompanies(*FPermissions, marks);
 }
 
 void TfrmPrivilegeAssignEx::vstCompListScroll(int dx)

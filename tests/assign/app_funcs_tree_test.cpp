@@ -47,6 +47,42 @@ TEST(FunctionRecordFilterTest, SeparatorsAndVersionsAsOneTable)
     }
 }
 
+TEST(MarkCompaniesTest, MarksAsMarkDoesOneByOne)
+{
+    // Stored (unchanged), stored and removed, added in this pass.
+    auto arrange = [](TRolePermissions& permissions) {
+        permissions.AddCompany(kPermitUnchanged)->SetCode("1");
+        permissions.AddCompany(kPermitRemoved)->SetCode("2");
+        permissions.AddCompany(kPermitAdded)->SetCode("3");
+        permissions.AddCompany(kPermitAdded)->SetCode("4");
+        permissions.AddCompany(kPermitUnchanged)->SetCode("5");
+    };
+    auto listing = [](const TRolePermissions& permissions) {
+        std::string out;
+        for (int i = 0; i < permissions.Count(); ++i)
+            out += permissions.Items(i)->GetCode() + ":" +
+                   std::to_string(permissions.Items(i)->PermitState()) + " ";
+        return out;
+    };
+    const std::vector<std::vector<std::pair<std::string, bool>>> cases = {
+        {{"1", true}, {"2", true}, {"3", true}, {"4", true}, {"5", true}, {"6", true}, {"7", true}},
+        {{"1", false}, {"2", false}, {"3", false}, {"4", false}, {"5", false}, {"6", false}},
+        // Withdrawn and granted again, an empty code, a new one withdrawn.
+        {{"3", false}, {"3", true}, {"", true}, {"8", true}, {"8", false}, {"1", false}, {"1", true}},
+        {{"4", false}, {"9", true}, {"3", false}, {"9", true}},
+    };
+    for (const auto& marks : cases) {
+        TRolePermissions oneByOne;
+        arrange(oneByOne);
+        for (const auto& [code, granted] : marks)
+            oneByOne.Mark(code, granted);
+        TRolePermissions atOnce;
+        arrange(atOnce);
+        MarkCompanies(atOnce, marks);
+        EXPECT_EQ(listing(atOnce), listing(oneByOne));
+    }
+}
+
 class AppFuncsTreeTest : public ::testing::Test {
 protected:
     void SetUp() override

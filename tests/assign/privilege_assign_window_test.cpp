@@ -264,6 +264,10 @@ TEST_F(AssignWindowTest, PostsByTheirPositionInTheList)
         EXPECT_EQ(test::FindControl<QCheckBox>(window_, "cbxCompList")->isEnabled(), c.editable);
         EXPECT_EQ(test::FindControl<QToolButton>(window_, "tBtnSave")->isEnabled(), c.editable);
         EXPECT_FALSE(Functions()->isEnabled());
+        // Rows of a disabled list report themselves disabled.
+        EXPECT_EQ(bool(Companies()->model()->flags(Companies()->model()->index(0, 1)) & Qt::ItemIsEnabled),
+                  c.editable);
+        EXPECT_FALSE(Functions()->model()->flags(Functions()->model()->index(0, 0)) & Qt::ItemIsEnabled);
         EXPECT_EQ(FunctionsCaption(), QString::fromUtf8(TfrmPrivilegeAssignEx::kNoCompanyCaption));
         for (int row = 0; row < 4; ++row)
             EXPECT_EQ(Ticked(row), c.ticks[static_cast<std::size_t>(row)]) << row;
