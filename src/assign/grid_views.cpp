@@ -10,6 +10,12 @@ THeaderBand::THeaderBand(Qt::Orientation orientation, QWidget* parent) : QHeader
 {
     setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setHighlightSections(false);
+    // The band also fills the header beyond the last column.
+    QPalette band = palette();
+    band.setColor(QPalette::Window, BandColor());
+    band.setColor(QPalette::Button, BandColor());
+    setPalette(band);
+    setAutoFillBackground(true);
 }
 
 void THeaderBand::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
@@ -39,10 +45,43 @@ TGridRowDelegate::TGridRowDelegate(int rowHeight, QObject* parent, bool gridLine
 {
 }
 
+QStyleOptionViewItem TGridRowDelegate::CheckOnlyCell(const QStyleOptionViewItem& option,
+                                                     const QModelIndex& index)
+{
+    QStyleOptionViewItem cell = option;
+    const QVariant alignment = index.data(Qt::TextAlignmentRole);
+    if (!index.data(Qt::CheckStateRole).isValid() || !index.data(Qt::DisplayRole).toString().isEmpty() ||
+        !alignment.isValid() || !(alignment.toInt() & Qt::AlignRight))
+        return cell;
+    const QWidget* widget = option.widget;
+    const QStyle* style = widget ? widget->style() : nullptr;
+    if (!style)
+        return cell;
+    const int box = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const int width = box + 2 * margin;
+    if (cell.rect.width() > width)
+        cell.rect.setLeft(cell.rect.right() - width + 1);
+    return cell;
+}
+
+bool TGridRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                   const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    return QStyledItemDelegate::editorEvent(event, model, CheckOnlyCell(option, index), index);
+}
+
 void TGridRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const
 {
-    QStyledItemDelegate::paint(painter, option, index);
+    const QStyleOptionViewItem cell = CheckOnlyCell(option, index);
+    if (cell.rect != option.rect && (option.state & QStyle::State_Selected)) {
+        // The selection still covers the whole cell.
+        const QPalette::ColorGroup group =
+            option.widget && !option.widget->isEnabled() ? QPalette::Disabled : QPalette::Active;
+        painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+    }
+    QStyledItemDelegate::paint(painter, cell, index);
     if (!gridLines_)
         return;
     painter->save();

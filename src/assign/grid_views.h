@@ -33,6 +33,11 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    // A cell that holds a check box and no text keeps the box at the side
+    // its alignment names (the toolkit would put it on the left).
+    static QStyleOptionViewItem CheckOnlyCell(const QStyleOptionViewItem& option, const QModelIndex& index);
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;

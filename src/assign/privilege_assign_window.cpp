@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -441,13 +442,16 @@ void TfrmPrivilegeAssignEx::vstCompListScroll(int dx)
 
 void TfrmPrivilegeAssignEx::PlaceCheckAllBox()
 {
-    QHeaderView* header = ui->vstCompList->header();
+    QTreeView* companies = ui->vstCompList;
+    QHeaderView* header = companies->header();
     QCheckBox* checkAll = ui->cbxCompList;
-    // Over the first column's header, as far right as its column (32 wide,
-    // the row boxes stand at its right end) lets it; it scrolls with it.
-    const int left = header->sectionViewportPosition(0);
-    const int width = header->sectionSize(0);
-    const int x = left + std::max(0, width - checkAll->width() - 9);
+    // Over the first column's header, above the rows' boxes at the right end
+    // of that column; it moves with the column when the list scrolls.
+    const QStyle* style = companies->style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, companies) + 1;
+    const int box = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, companies);
+    const int right = header->sectionViewportPosition(0) + header->sectionSize(0);
+    const int x = right - margin - (box + checkAll->width()) / 2;
     checkAll->move(x, std::max(0, (header->height() - checkAll->height()) / 2));
     checkAll->raise();
 }

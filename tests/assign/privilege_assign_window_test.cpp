@@ -149,8 +149,9 @@ protected:
         const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
         const int box = view->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, view);
         const bool before = Ticked(row);
+        // The box stands at the right end of its column.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          QPoint(cell.left() + margin + box / 2, cell.center().y()));
+                          QPoint(cell.right() - margin - box / 2, cell.center().y()));
         ASSERT_NE(Ticked(row), before) << "the click missed the box of row " << row;
     }
     void Key(Qt::Key key)
