@@ -7,7 +7,10 @@
 #include "ui/window_utils.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -297,6 +300,27 @@ TEST_F(ModelTreeViewTest, ChildrenAddedAndRemovedUnderAnOpenedRowReachTheView)
     EXPECT_EQ(Row(2, 0).data().toString(), QStringLiteral("功能C1"));
     c->FreeChild(0);
     EXPECT_EQ(model_->rowCount(Row(2)), 0);
+}
+
+TEST_F(ModelTreeViewTest, OnlyATextThatDoesNotFitShowsInATip)
+{
+    tree_->Root().ChildAt(1)->SetCaption(std::string(40, 'W') + "很长的应用名称");
+    view_->resize(160, 200);
+    view_->show();
+    QApplication::processEvents();
+    auto tipAt = [this](int row) {
+        QToolTip::hideText();
+        const QPoint at = view_->visualRect(Row(row)).center();
+        QHelpEvent help(QEvent::ToolTip, at, view_->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view_->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(0), QString());
+    EXPECT_EQ(tipAt(1), QString::fromStdString(tree_->Root().ChildAt(1)->Caption()));
+    EXPECT_EQ(view_->font().pointSize(), 9);
+    EXPECT_FALSE(view_->font().bold());
+    EXPECT_EQ(view_->sizeHintForRow(0), TMVCItemModel::kRowHeight);
+    QToolTip::hideText();
 }
 
 TEST_F(ModelTreeViewTest, DestroyingTheTreeLeavesTheViewEmpty)
