@@ -1,5 +1,6 @@
 #include "module/module_windows.h"
 
+#include "admin/operator_modify_pwd.h"
 #include "assign/privilege_assign_window.h"
 #include "boundary/param_string.h"
 #include "session/export_calls.h"
@@ -16,10 +17,17 @@ void ShowLogoutForm(void* /*applicationWindow*/)
     RunLoginWindow();
 }
 
-// The operator management and password change windows are not part of this
-// build yet: their exports open nothing.
+// The operator management window is not part of this build yet: its export
+// opens nothing.
 void ShowOperatorManagement(void*, void*, const std::string&) {}
-void ShowPasswordChange(void*, void*, const std::string&) {}
+
+void ShowPasswordChange(void* /*applicationWindow*/, void* container, const std::string& params)
+{
+    // The host and the module share one toolkit: the container is the host's
+    // own control. The page frees itself when it closes.
+    auto* window = new Tfrm_OperatorModifyPwdInner;
+    ShowModuleForm(static_cast<QWidget*>(container), window, params, true);
+}
 
 void ShowPrivilegeAssignment(void* /*applicationWindow*/, void* container, const std::string& params)
 {

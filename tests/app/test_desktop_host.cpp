@@ -430,6 +430,23 @@ TEST_P(DesktopHostTest, AWindowThatDoesNotOpenLeavesNoEmptyPage)
     }
 }
 
+TEST_P(DesktopHostTest, APostOperatorChangesHisPasswordInAPage)
+{
+    Tfrm_MainFrame& frame = SignIn("lina", "ln2024");
+    ASSERT_TRUE(frame.OpenFunction(kPasswordChangeFunction));
+    Settle();
+    QWidget* page = frame.PageWindow(frame.PageArea()->currentIndex());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(frame.PageFunctionCode(frame.PageArea()->currentIndex()),
+              QString::fromUtf8(kPasswordChangeFunction));
+    auto* code = page->findChild<QLabel*>(QStringLiteral("lblUserID"));
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->text(), QStringLiteral("lina"));
+    EXPECT_NE(page->findChild<QLineEdit*>(QStringLiteral("edtOldPwd")), nullptr);
+    EXPECT_TRUE(frame.CloseAllPages());
+    Settle();
+}
+
 // Answers the module's login window once it is up: signs in with a code and a
 // password, or cancels it when no code is given.
 class LoginWindowScript {
