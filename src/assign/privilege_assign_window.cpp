@@ -237,8 +237,35 @@ void TfrmPrivilegeAssignEx::cbxRolesChange()
     ui->cbxCompList->setChecked(false);
     FAppFuncsTree->ResetChecks();
     // A post the store cannot read (the placeholder, a post deleted
-    // meanwhile) leaves the set empty: nothing is shown ticked.
-    FRolesMgr->LoadPostPermissions(PostCode, FPermissions.get());
+    // meanwhile) leaves the set empty: nothing is shown ticked. A large load
+    // lets the event loop run between rows; nothing of the page may start
+    // on the half-read set meanwhile.
+    {
+        // Holds the page and its tool bar still for the load; both come back
+        // on every way out.
+        struct Quiet {
+            QWidget* page = nullptr;
+            QWidget* tools = nullptr;
+            ~Quiet()
+            {
+                if (page)
+                    page->setEnabled(true);
+                if (tools)
+                    tools->setEnabled(true);
+            }
+        } quiet;
+        if (FCompanies.size() > static_cast<std::size_t>(kLargeLoadCompanies)) {
+            if (ClientArea()->isEnabled()) {
+                quiet.page = ClientArea();
+                quiet.page->setEnabled(false);
+            }
+            if (ModuleToolbar()->isEnabled()) {
+                quiet.tools = ModuleToolbar();
+                quiet.tools->setEnabled(false);
+            }
+        }
+        FRolesMgr->LoadPostPermissions(PostCode, FPermissions.get());
+    }
 
     for (TCompanyRecord& record : FCompanies)
         record.Granted = FPermissions->FindCompany(record.QYID) != nullptr;

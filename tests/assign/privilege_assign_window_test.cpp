@@ -552,6 +552,42 @@ TEST_F(AssignWindowTest, AFailedCompanyListKeepsTheWindowClosed)
     EXPECT_NE(log.back().find("[70018504]取用户权限范围出错。"), std::string::npos);
 }
 
+TEST_F(AssignWindowTest, ALargeLoadHoldsThePageStillWhileEventsRun)
+{
+    // 1200 more companies, all granted to the post: the store lets the event
+    // loop run while it reads them.
+    ASSERT_TRUE(Db().ExecAll({
+        "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i "
+        "+ 1 "
+        "FROM n WHERE i < 1299) SELECT i, 'S' || i, '公司' || i, 0 FROM n",
+        "INSERT INTO QX_PRMSMAP (DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), QYMC, 0, "
+        "'10', "
+        "QYID FROM XT_QYXX WHERE QYID >= 100",
+        "INSERT INTO QX_ROLEPRMS (JS_DM, PRMS_DM) SELECT 'GW00002', PRMS_DM FROM QX_PRMSMAP WHERE "
+        "PRMS_TYPE='10' "
+        "AND KZDM >= 100",
+    }));
+    Open(kPost);
+    QComboBox* roles = test::FindControl<QComboBox>(window_, "cbxRoles");
+    QToolButton* save = test::FindControl<QToolButton>(window_, "tBtnSave");
+    int seen = 0;
+    bool quietWhileLoading = true;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, &probe, [&] {
+        ++seen;
+        quietWhileLoading = quietWhileLoading && !roles->isEnabled() && !save->isEnabled();
+    });
+    probe.start(0);
+    roles->setCurrentIndex(5); // GW00002
+    probe.stop();
+    EXPECT_GT(seen, 0) << "the load let no event run";
+    EXPECT_TRUE(quietWhileLoading);
+    EXPECT_TRUE(roles->isEnabled());
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(Companies()->isEnabled());
+    EXPECT_EQ(window_->Permissions().Count(), 1200);
+}
+
 TEST_F(AssignWindowTest, TheCodeCaptionSettingRenamesTheColumnOnly)
 {
     ASSERT_TRUE(Host().WriteIniValueStr("Config/System.ini", "SysCofig", "DisplayCompanyCodeName",
