@@ -49,6 +49,10 @@ check "unknown export exits 2" 2 $?
 "$PRIVHOST" --db "sqlite:$WORK/missing.db" --app-dir "$WORK/app" call FilterUserAuthrz 'a=1' >/dev/null 2>&1
 check "missing database exits 2" 2 $?
 
+# A relative app dir names one folder, wherever privhost is started from.
+(cd "$WORK" && "$PRIVHOST" --app-dir rel init --admin-password x >/dev/null 2>&1)
+check "a relative app dir keeps its database directly under it" "yes" "$([ -f "$WORK/rel/data/privilege.db" ] && echo yes || echo no)"
+
 run passwd admin --password 'new pw' >/dev/null
 check "passwd exit status" 0 $?
 check "the new password signs in" "LoadLoginForm 1 CZY_DM=admin;CZY_LB=0" "$(run call LoadLoginForm 'pamCZY_DM=admin;pamPWD=new pw')"
