@@ -94,6 +94,8 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     Type(dialog.get(), "edtOpName", "王丽");
     Type(dialog.get(), "edtPassword", "Pa$$ 1");
     Type(dialog.get(), "edtConfirmPassword", "Pa$$ 1");
+    for (const char* box : {"edtPassword", "edtConfirmPassword"})
+        EXPECT_EQ(Edit(dialog.get(), box)->displayText(), QStringLiteral("******")) << box;
     Pick(dialog.get(), "cbOperatorLb", "审核员");
     Pick(dialog.get(), "cbxDeprt", "财务部");
     Type(dialog.get(), "edtDhhm", "(010)8888-1234");
@@ -431,6 +433,24 @@ TEST_F(OperatorDialogTest, StoreFailuresWhenEditing)
     QTest::mouseClick(FindControl<QPushButton>(dialog.get(), "sBtnClose"), Qt::LeftButton);
     EXPECT_EQ(dialog->result(), mrCancel);
     EXPECT_TRUE(fennix::ShownMessages().empty());
+}
+
+TEST_F(OperatorDialogTest, AFailedReloadAfterEditingOneselfIsShownWithoutALogLine)
+{
+    SignInAs("clerk", "BUSINESS");
+    auto dialog = Open(true, "clerk");
+    ASSERT_TRUE(dialog->SelfEdit());
+    Type(dialog.get(), "edtOpName", "张三丰");
+    // The change is written; reading the operator back for the host fails.
+    fennix::FailStatementsContaining("SELECT t1.*");
+    const std::size_t logLines = Db().LogLines().size();
+    Save(dialog.get());
+    EXPECT_EQ(ShownTexts(),
+              (std::vector<std::string>{"系统错误：[70018502]\r\n修改用户信息操作失败：数据库操作出错。"}));
+    EXPECT_EQ(fennix::ShownMessages()[0].kind, fennix::MessageKind::Error);
+    EXPECT_TRUE(dialog->isVisible()) << "not reported as confirmed";
+    EXPECT_EQ(Column("clerk", "CZY_MC"), "张三丰");
+    EXPECT_EQ(Db().LogLines().size(), logLines) << "no log line for the reload";
 }
 
 } // namespace
