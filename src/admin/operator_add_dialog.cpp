@@ -138,7 +138,7 @@ Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     save->setAutoDefault(false);
     AddDialogButton(save);
     CloseButton()->setText(QStringLiteral("取消"));
-    setTabOrder(ui->edtZz, save);
+    setTabOrder(ui->ckbYxbz, save);
     setTabOrder(save, CloseButton());
     connect(save, &QPushButton::clicked, this, [this] { RunGuarded([this] { sBtnSaveClick(); }); });
 

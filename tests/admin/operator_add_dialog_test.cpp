@@ -128,6 +128,20 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     EXPECT_EQ(signIn(1, wrong.argv), 0);
 }
 
+TEST_F(OperatorDialogTest, TabWalksTheControlsAsTheyStandOnTheForm)
+{
+    auto dialog = Open(false);
+    const std::vector<std::string> expected = {
+        "edtOpName", "edtPassword", "edtConfirmPassword", "cbOperatorLb", "cbxDeprt", "edtDhhm", "edtEmail",
+        "edtZz",     "ckbYxbz",     "sBtnSave",           "sBtnClose",    "edtOpId"};
+    std::vector<std::string> visited;
+    for (std::size_t step = 0; step < expected.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(visited, expected);
+}
+
 TEST_F(OperatorDialogTest, TheCodeBoxKeepsWhatACodeMayHoldButLetsPastedTextThrough)
 {
     auto dialog = Open(false);
