@@ -251,6 +251,33 @@ TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"), links);
 }
 
+TEST_F(OperatorDialogTest, AnAddressKeepsNoMoreThanTheOperatorRecordCanReadBack)
+{
+    // 200 characters may be typed, but only as many Chinese ones as fit in
+    // the record's 255 code-page bytes: a longer address would come back
+    // cut and be written back cut with the next change.
+    SignInAs("admin", "0");
+    auto dialog = Open(true, "clerk");
+    QLineEdit* address = Edit(dialog.get(), "edtZz");
+    address->clear();
+    TypeInto(address, QString(130, QChar(0x8DEF))); // 路
+    EXPECT_EQ(address->text(), QString(127, QChar(0x8DEF)));
+    Save(dialog.get());
+    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
+
+    auto again = Open(true, "clerk");
+    EXPECT_EQ(Edit(again.get(), "edtZz")->text(), QString(127, QChar(0x8DEF))) << "read back whole";
+    Type(again.get(), "edtDhhm", "123");
+    Save(again.get());
+    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
+
+    // Plain letters still go up to the box's 200.
+    auto latin = Open(true, "clerk");
+    Edit(latin.get(), "edtZz")->clear();
+    QTest::keyClicks(Edit(latin.get(), "edtZz"), QString(210, QLatin1Char('a')));
+    EXPECT_EQ(Edit(latin.get(), "edtZz")->text().size(), 200);
+}
+
 TEST_F(OperatorDialogTest, AnEmptyPasswordAndTheDepartmentPlaceholderAreStoredAsTheyAlwaysWere)
 {
     auto dialog = Open(false);
