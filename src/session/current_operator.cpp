@@ -2,16 +2,20 @@
 
 namespace priv {
 
+// Module-wide state is never destroyed: a host that exits without unloading
+// the module runs the module's unload handler after exit() has destroyed
+// every static object, and that handler still clears this state.
+
 OperatorInfo& CurrentOperator()
 {
-    static OperatorInfo current;
-    return current;
+    static auto* current = new OperatorInfo;
+    return *current;
 }
 
 std::string& PrevOperatorText()
 {
-    static std::string previous;
-    return previous;
+    static auto* previous = new std::string;
+    return *previous;
 }
 
 } // namespace priv

@@ -135,21 +135,17 @@ void Tfrm_Status::paintEvent(QPaintEvent*)
 
 namespace {
 
-// The one status window of the module. A window still open when the
-// application has gone is left alone: Qt can no longer destroy it.
+// The one status window of the module. The slot is never destroyed: the
+// module's unload handler hides the window, and a host that exits without
+// unloading runs that handler after exit() destroyed the static objects.
 struct StatusWindowSlot {
     std::unique_ptr<Tfrm_Status> window;
-    ~StatusWindowSlot()
-    {
-        if (!QCoreApplication::instance())
-            (void)window.release();
-    }
 };
 
 StatusWindowSlot& Slot()
 {
-    static StatusWindowSlot slot;
-    return slot;
+    static auto* slot = new StatusWindowSlot;
+    return *slot;
 }
 
 class StatusWindowDisplay final : public StatusDisplay {
@@ -177,6 +173,12 @@ void HideStatus()
     StatusWindowSlot& slot = Slot();
     if (!slot.window)
         return;
+    // A window still open when the application has gone is left alone: Qt
+    // can no longer close or destroy it.
+    if (!QCoreApplication::instance()) {
+        (void)slot.window.release();
+        return;
+    }
     slot.window->close();
     slot.window.reset();
 }
