@@ -16,10 +16,8 @@ namespace {
 
 LoginWindowRunner& InstalledLoginWindow()
 {
-    // Never destroyed, like the operator state: the unload handler resets
-    // it, possibly after exit() destroyed the static objects.
-    static auto* runner = new LoginWindowRunner;
-    return *runner;
+    static LoginWindowRunner runner;
+    return runner;
 }
 
 // The host's product list: blank lines are no products, each code counts

@@ -135,17 +135,21 @@ void Tfrm_Status::paintEvent(QPaintEvent*)
 
 namespace {
 
-// The one status window of the module. The slot is never destroyed: the
-// module's unload handler hides the window, and a host that exits without
-// unloading runs that handler after exit() destroyed the static objects.
+// The one status window of the module. A window still open when the
+// application has gone is left alone: Qt can no longer destroy it.
 struct StatusWindowSlot {
     std::unique_ptr<Tfrm_Status> window;
+    ~StatusWindowSlot()
+    {
+        if (!QCoreApplication::instance())
+            (void)window.release();
+    }
 };
 
 StatusWindowSlot& Slot()
 {
-    static auto* slot = new StatusWindowSlot;
-    return *slot;
+    static StatusWindowSlot slot;
+    return slot;
 }
 
 class StatusWindowDisplay final : public StatusDisplay {
