@@ -6,6 +6,7 @@
 #include "store/schema.h"
 #include "store/store_common.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace priv {
@@ -267,6 +268,9 @@ bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermission
     try {
         permissions->SetPostCode(postCode);
         permissions->Clear();
+        store::ReadSnapshot snapshot;
+        if (!snapshot.Begin())
+            return false;
         if (!PostCodeExists(postCode))
             return false;
         bool loaded;
@@ -326,14 +330,17 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     return true;
 }
 
+std::string TRolesMgr::StoredCompaniesStatement(const std::string& postCode)
+{
+    return std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
+           " FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
+           "t2.QYID=t3.KZDM AND t1.JS_DM='" +
+           Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany + "'";
+}
+
 bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode)
 {
-    if (!store::Run(FLastStatement, FQuery,
-                    std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
-                        " FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
-                        "t2.QYID=t3.KZDM AND t1.JS_DM='" +
-                        Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany + "'",
-                    true))
+    if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
         return false;
     Host& host = CurrentHost();
     const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
@@ -395,6 +402,112 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
                 host.ProcessMessages();
         }
     }
+    return true;
+}
+
+// The same tree read in three set statements: the companies as above, then
+// every sub-application node of the post's companies, then every function
+// node beneath those, each joined from the post's grant rows. The children
+// of one node keep the order of their codes, as the statement per node reads
+// them from its index.
+bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode)
+{
+    if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
+        return false;
+    Host& host = CurrentHost();
+    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    ScopedStatus status(large, kLoadingPermissionsText);
+
+    // A node granted twice appears as two companies; both get its children.
+    std::unordered_map<std::int32_t, std::vector<TCompPermit*>> companies;
+    permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
+    for (; !FQuery.Eof(); FQuery.Next()) {
+        TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
+        company->SetPermitCode(static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)));
+        company->SetParentCode(0);
+        company->SetTexts(FQuery.AsString(schema::kCompanyId), FQuery.AsString(schema::kCompanyTaxNumber),
+                          FQuery.AsString(schema::kCompanyName));
+        company->SetAllGranted(true);
+        companies[company->PermitCode()].push_back(company);
+    }
+    if (large)
+        host.ProcessMessages();
+
+    struct Row {
+        std::int32_t code;
+        std::int32_t parent;
+        std::string target;
+        std::string name;
+    };
+    // Rows by parent, each node once (the post's grant rows may repeat one),
+    // in the order of their codes.
+    auto readRows = [this](bool withName) {
+        std::vector<Row> rows;
+        rows.reserve(static_cast<std::size_t>(FQuery.RecordCount()));
+        for (; !FQuery.Eof(); FQuery.Next())
+            rows.push_back({static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)),
+                            static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitParent)),
+                            FQuery.AsString(schema::kPermitTarget),
+                            withName ? FQuery.AsString(schema::kPermitTargetName) : std::string()});
+        std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+            return a.parent != b.parent ? a.parent < b.parent : a.code < b.code;
+        });
+        rows.erase(
+            std::unique(rows.begin(), rows.end(),
+                        [](const Row& a, const Row& b) { return a.code == b.code && a.parent == b.parent; }),
+            rows.end());
+        return rows;
+    };
+
+    const std::string post = Text(postCode);
+    if (!store::Run(
+            FLastStatement, FQuery,
+            "SELECT t2.PRMS_DM, t2.PARENT_DM, t2.DYDM FROM QX_ROLEPRMS t1, QX_PRMSMAP t2 WHERE t1.JS_DM='" +
+                post + "' AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20'",
+            true))
+        return false;
+    PermitTextPool pool;
+    std::unordered_map<std::int32_t, std::vector<TAppPermit*>> apps;
+    for (const Row& row : readRows(false)) {
+        const auto owners = companies.find(row.parent);
+        if (owners == companies.end())
+            continue;
+        const SubAppDescriptor* descriptor = FindSubAppDescriptor(row.target);
+        for (TCompPermit* company : owners->second) {
+            company->SetAllGranted(false);
+            if (!descriptor)
+                continue;
+            TAppPermit* app = company->AddSubApp(kPermitUnchanged);
+            app->SetPermitCode(row.code);
+            app->SetParentCode(row.parent);
+            app->ShareTexts(pool.SubApp(row.target, descriptor->product, descriptor->name));
+            apps[row.code].push_back(app);
+        }
+    }
+    if (large)
+        host.ProcessMessages();
+
+    if (!store::Run(FLastStatement, FQuery,
+                    "SELECT t3.PRMS_DM,t3.PARENT_DM,t3.DYDM,t3.DYMC FROM QX_ROLEPRMS t1, QX_PRMSMAP t2, "
+                    "QX_PRMSMAP t3 WHERE t1.JS_DM='" +
+                        post +
+                        "' AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20' AND t3.PARENT_DM=t2.PRMS_DM AND "
+                        "t3.PRMS_TYPE='30'",
+                    true))
+        return false;
+    for (const Row& row : readRows(true)) {
+        const auto owners = apps.find(row.parent);
+        if (owners == apps.end())
+            continue;
+        const auto texts = pool.Function(row.target, row.name);
+        for (TAppPermit* app : owners->second) {
+            TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
+            function->SetPermitCode(row.code);
+            function->SetParentCode(row.parent);
+            function->ShareTexts(texts);
+        }
+    }
+    FQuery.Reset({});
     return true;
 }
 

@@ -75,6 +75,8 @@ private:
     bool LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
                                 bool everyFunction);
     bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
+    bool LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode);
+    static std::string StoredCompaniesStatement(const std::string& postCode);
     bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
                               AssignedCodes& assigned);
     void DeleteDescendants(const std::string& permitCode, std::unordered_set<std::string>& visited);

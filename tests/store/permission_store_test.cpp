@@ -277,6 +277,33 @@ TEST_P(PermissionStoreTest, AStoredLoadThatCannotReadEverythingFailsAndGrantsNot
     }
 }
 
+// A load reads in one snapshot of its own and ends it on every way out; in
+// a host transaction it reads the transaction's rows and leaves it open.
+TEST_P(PermissionStoreTest, ALoadEndsItsReadAndJoinsAnOpenTransaction)
+{
+    GrantWith("GW00001", 11, {{"02", {"F1"}}});
+    std::string message;
+    TRolePermissions permissions;
+    for (const bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "failed load" : "load");
+        if (fail)
+            fennix::FailStatementsContaining("PRMS_TYPE='30'", 0, 1);
+        EXPECT_EQ(store.LoadPostPermissions("GW00001", &permissions), !fail);
+        fennix::ClearStatementFailures();
+        ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+        ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    }
+
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    GrantWith("GW00001", 12, {{"03", {"F2", "F3"}}});
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    ASSERT_EQ(permissions.Count(), 2);
+    EXPECT_EQ(permissions.Items(1)->Items(0)->Count(), 2);
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    EXPECT_EQ(permissions.Count(), 1);
+}
+
 TEST_P(PermissionStoreTest, LargeLoadsShowTheStatusWindowAndAlwaysHideIt)
 {
     ASSERT_TRUE(Db().Exec("DELETE FROM XT_QYXX"));

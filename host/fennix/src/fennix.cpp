@@ -53,6 +53,7 @@ void ResetSessionState(detail::HostState& state)
     state.shown.clear();
     state.failures.clear();
     state.executed.clear();
+    state.keepStatements = false;
 }
 
 } // namespace
@@ -207,6 +208,12 @@ std::vector<std::string> ExecutedStatements()
 void ClearExecutedStatements()
 {
     State().executed.clear();
+    State().keepStatements = true;
+}
+
+std::size_t CachedStatementCount(const std::string& connectionName)
+{
+    return detail::CachedStatements(connectionName);
 }
 
 // --- Clock, keyboard -------------------------------------------------------------

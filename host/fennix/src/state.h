@@ -40,6 +40,8 @@ struct HostState {
 
     // Database seams.
     std::vector<StatementFailure> failures;
+    // Only while a test reads the log: a large save runs a million statements.
+    bool keepStatements = false;
     std::vector<std::string> executed;
 
     // Clock and keyboard.

@@ -100,9 +100,15 @@ FENNIX_API std::string CatalogueText(int number);
 // commit does); a rollback always runs.
 FENNIX_API void FailStatementsContaining(const std::string& fragment, int skip = 0, int times = -1);
 FENNIX_API void ClearStatementFailures();
-// Every statement text handed to ExecADOQueryMsg, in order (failed ones too).
+// The statement log: every statement text handed to ExecADOQueryMsg, in
+// order (failed ones too), kept only once asked for. ClearExecutedStatements
+// empties it and keeps statements from then on; Open empties it and stops
+// keeping (a large save would otherwise leave a million texts behind).
 FENNIX_API std::vector<std::string> ExecutedStatements();
 FENNIX_API void ClearExecutedStatements();
+// How many compiled statements the connection keeps for texts that come
+// again (SQLite; 0 where the driver gains nothing from keeping them).
+FENNIX_API std::size_t CachedStatementCount(const std::string& connectionName);
 
 // --- Clock, keyboard ------------------------------------------------------------
 // Fixes Now() (and the log's time stamps); nullopt: the real local clock.
