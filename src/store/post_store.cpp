@@ -280,6 +280,8 @@ bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermission
             loaded = LoadBuiltInPermissions(*permissions, schema::kSystemPost, false);
         else if (postCode == schema::kBusinessPost)
             loaded = LoadBuiltInPermissions(*permissions, schema::kBusinessPost, false);
+        else if (FStoredLoad == StoredLoad::InSets)
+            loaded = LoadStoredPermissionsInSets(*permissions, postCode);
         else
             loaded = LoadStoredPermissions(*permissions, postCode);
         if (!loaded)
@@ -449,9 +451,12 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
                             static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitParent)),
                             FQuery.AsString(schema::kPermitTarget),
                             withName ? FQuery.AsString(schema::kPermitTargetName) : std::string()});
-        std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        const auto byParentThenCode = [](const Row& a, const Row& b) {
             return a.parent != b.parent ? a.parent < b.parent : a.code < b.code;
-        });
+        };
+        // SQLite's plan hands them over in this order already.
+        if (!std::is_sorted(rows.begin(), rows.end(), byParentThenCode))
+            std::sort(rows.begin(), rows.end(), byParentThenCode);
         rows.erase(
             std::unique(rows.begin(), rows.end(),
                         [](const Row& a, const Row& b) { return a.code == b.code && a.parent == b.parent; }),

@@ -68,6 +68,13 @@ public:
 
     const std::string& LastStatement() const { return FLastStatement; }
 
+    // How a created post's tree is read: in three set statements, whatever
+    // its size (the default), or one statement per company and per
+    // sub-application. Both build the same tree; the statements per node cost
+    // a round trip to the server each.
+    enum class StoredLoad { InSets, PerNode };
+    void SetStoredLoad(StoredLoad road) { FStoredLoad = road; }
+
 private:
     // Nodes whose code a save attempt set, with the code they had before.
     using AssignedCodes = std::vector<std::pair<TAbstractPermit*, std::int32_t>>;
@@ -83,6 +90,7 @@ private:
 
     QueryResult FQuery;
     std::string FLastStatement;
+    StoredLoad FStoredLoad = StoredLoad::InSets;
 };
 
 } // namespace priv
