@@ -49,6 +49,8 @@ public:
             ++current_;
     }
     void First() { current_ = 0; }
+    // Makes row `row` (counted from 0) the current one; past the end: Eof.
+    void MoveTo(std::size_t row) { current_ = row < rowCount_ ? row : rowCount_; }
     int RecordCount() const { return static_cast<int>(rowCount_); }
     const std::vector<std::string>& Columns() const { return columns_; }
 

@@ -435,22 +435,19 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
     if (large)
         host.ProcessMessages();
 
+    // The rows of FQuery by parent, each node once (the post's grant rows may
+    // repeat one), in the order of their codes; the texts stay in FQuery.
     struct Row {
         std::int32_t code;
         std::int32_t parent;
-        std::string target;
-        std::string name;
+        std::size_t row;
     };
-    // Rows by parent, each node once (the post's grant rows may repeat one),
-    // in the order of their codes.
-    auto readRows = [this](bool withName) {
+    auto orderRows = [this] {
         std::vector<Row> rows;
         rows.reserve(static_cast<std::size_t>(FQuery.RecordCount()));
-        for (; !FQuery.Eof(); FQuery.Next())
+        for (std::size_t row = 0; !FQuery.Eof(); FQuery.Next(), ++row)
             rows.push_back({static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)),
-                            static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitParent)),
-                            FQuery.AsString(schema::kPermitTarget),
-                            withName ? FQuery.AsString(schema::kPermitTargetName) : std::string()});
+                            static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitParent)), row});
         const auto byParentThenCode = [](const Row& a, const Row& b) {
             return a.parent != b.parent ? a.parent < b.parent : a.code < b.code;
         };
@@ -473,11 +470,13 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
         return false;
     PermitTextPool pool;
     std::unordered_map<std::int32_t, std::vector<TAppPermit*>> apps;
-    for (const Row& row : readRows(false)) {
+    for (const Row& row : orderRows()) {
         const auto owners = companies.find(row.parent);
         if (owners == companies.end())
             continue;
-        const SubAppDescriptor* descriptor = FindSubAppDescriptor(row.target);
+        FQuery.MoveTo(row.row);
+        const std::string target = FQuery.AsString(schema::kPermitTarget);
+        const SubAppDescriptor* descriptor = FindSubAppDescriptor(target);
         for (TCompPermit* company : owners->second) {
             company->SetAllGranted(false);
             if (!descriptor)
@@ -485,7 +484,7 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
             TAppPermit* app = company->AddSubApp(kPermitUnchanged);
             app->SetPermitCode(row.code);
             app->SetParentCode(row.parent);
-            app->ShareTexts(pool.SubApp(row.target, descriptor->product, descriptor->name));
+            app->ShareTexts(pool.SubApp(target, descriptor->product, descriptor->name));
             apps[row.code].push_back(app);
         }
     }
@@ -500,11 +499,13 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
                         "t3.PRMS_TYPE='30'",
                     true))
         return false;
-    for (const Row& row : readRows(true)) {
+    for (const Row& row : orderRows()) {
         const auto owners = apps.find(row.parent);
         if (owners == apps.end())
             continue;
-        const auto texts = pool.Function(row.target, row.name);
+        FQuery.MoveTo(row.row);
+        const auto texts =
+            pool.Function(FQuery.AsString(schema::kPermitTarget), FQuery.AsString(schema::kPermitTargetName));
         for (TAppPermit* app : owners->second) {
             TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
             function->SetPermitCode(row.code);
