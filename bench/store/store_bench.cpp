@@ -1,30 +1,27 @@
 // Loading and saving a post's permissions, the built-in super administrator
-// over ten thousand companies, and the sign-in operator list, on SQLite.
-// Every scenario runs beside a raw baseline in the same run: the same rows
-// read or written with Qt SQL directly, which is the floor the store's
-// statements are measured against.
+// over ten thousand companies, and the sign-in operator list, on SQLite and,
+// when PRIV_TEST_PG_URL names a server, on PostgreSQL. Every scenario measures
+// its baseline in the same run and reports "ratio", the store's time over the
+// baseline's (the best of the iterations of each): the same rows read or
+// written with Qt SQL directly on a connection of their own, which is the
+// floor the store's statements are measured against.
 //
 // Memory is counted by replacing the global allocation functions: "live" is
 // what a load leaves allocated (the tree and what the store keeps), "peak" the
 // most that was allocated at once during the load.
 #include "store/operator_store.h"
 #include "store/post_store.h"
-#include "support/database_fixture.h"
+#include "support/bench_data.h"
 
 #include <QCoreApplication>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 #include <QVariant>
 
-#include <benchmark/benchmark.h>
-
+#include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
+#include <limits>
 #include <malloc.h>
 #include <new>
 #include <sys/resource.h>
@@ -84,73 +81,12 @@ void operator delete[](void* p, std::size_t) noexcept
 namespace priv::bench {
 namespace {
 
-using test::Backend;
-using test::TestDatabase;
-
 long MaxRssKiB()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
-
-bool Run(TestDatabase& db, const std::string& sql)
-{
-    if (db.Exec(sql))
-        return true;
-    std::cerr << "arranging failed: " << sql << "\n";
-    return false;
-}
-
-// Ten sub-applications of thirty functions each (and a main frame of five),
-// written into `folder`; the stored post is granted all of it.
-constexpr int kSubApps = 10;
-constexpr int kFunctions = 30;
-
-std::string SubAppCode(int app)
-{
-    char code[8];
-    std::snprintf(code, sizeof code, "%02d", app + 2);
-    return code;
-}
-std::string FunctionCode(int app, int function)
-{
-    return SubAppCode(app) + "001-01-" + std::to_string(100 + function).substr(1) + "-00-00";
-}
-
-std::string WriteAppsFile(const QTemporaryDir& folder)
-{
-    const std::string path = folder.path().toStdString() + "/bench-apps.json";
-    std::ofstream out(path);
-    out << R"({"versionType": "50", "mainFrame": {"code": "01", "product": "0100", "name": "主框架", "functions": [)";
-    for (int f = 0; f < 5; ++f)
-        out << (f ? "," : "") << R"({"code": "01001-01-0)" << f << R"(-00-00", "name": "系统功能)" << f
-            << R"(", "posts": "SYSTEM", "versions": ""})";
-    out << "]}, \"subApps\": [";
-    for (int a = 0; a < kSubApps; ++a) {
-        out << (a ? "," : "") << R"({"code": ")" << SubAppCode(a) << R"(", "product": ")" << SubAppCode(a)
-            << R"(00", "name": "子系统)" << a << R"(", "enabled": true, "functions": [)";
-        for (int f = 0; f < kFunctions; ++f)
-            out << (f ? "," : "") << R"({"code": ")" << FunctionCode(a, f) << R"(", "name": "业务功能名称)"
-                << a << "-" << f << R"(", "posts": "BUSINESS", "versions": ""})";
-        out << "]}";
-    }
-    out << "]}";
-    return path;
-}
-
-// A raw Qt SQL connection to the benchmark's database file.
-class RawConnection {
-public:
-    explicit RawConnection(const TestDatabase& db)
-    {
-        QSqlDatabase connection = QSqlDatabase::addDatabase("QSQLITE", "bench_raw");
-        connection.setDatabaseName(QString::fromStdString(db.Url().substr(std::string("sqlite:").size())));
-        connection.open();
-    }
-    ~RawConnection() { QSqlDatabase::removeDatabase("bench_raw"); }
-    QSqlDatabase Get() const { return QSqlDatabase::database("bench_raw"); }
-};
 
 // Reads every row and every column, as the host does.
 long long ReadAll(QSqlQuery& query)
@@ -163,40 +99,13 @@ long long ReadAll(QSqlQuery& query)
     return cells;
 }
 
-bool ArrangeCompanies(TestDatabase& db, int count)
+long long RawSelect(const RawConnection& raw, const char* sql)
 {
-    return Run(db, "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                   "SELECT i + 1 FROM n WHERE i < " +
-                       std::to_string(count) +
-                       ") SELECT i, '91110000' || i, '北京某某税务咨询有限公司' || i, 0 FROM n");
-}
-
-// The whole grant of the stored post GW00001 over `companies` companies,
-// written with set statements (the save benchmark writes it the store's way).
-bool ArrangeStoredGrant(TestDatabase& db)
-{
-    std::string apps = "WITH a(code, name) AS (VALUES ";
-    for (int a = 0; a < kSubApps; ++a)
-        apps += std::string(a ? "," : "") + "('" + SubAppCode(a) + "', '子系统" + std::to_string(a) + "')";
-    apps += ") ";
-    std::string functions = "WITH f(app, code, name) AS (VALUES ";
-    for (int a = 0; a < kSubApps; ++a)
-        for (int f = 0; f < kFunctions; ++f)
-            functions += std::string(a || f ? "," : "") + "('" + SubAppCode(a) + "', '" + FunctionCode(a, f) +
-                         "', '业务功能名称" + std::to_string(a) + "-" + std::to_string(f) + "')";
-    functions += ") ";
-    return Run(db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')") &&
-           Run(db,
-               "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), "
-               "QYMC, 0, '10', QYID FROM XT_QYXX") &&
-           Run(db, "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT 'GW00001', PRMS_DM FROM QX_PRMSMAP") &&
-           Run(db,
-               "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + apps +
-                   "SELECT a.code, a.name, c.PRMS_DM, '20', 0 FROM QX_PRMSMAP c, a WHERE c.PRMS_TYPE='10'") &&
-           Run(db, "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + functions +
-                       "SELECT f.code, f.name, s.PRMS_DM, '30', 0 FROM QX_PRMSMAP s, f WHERE "
-                       "s.PRMS_TYPE='20' AND "
-                       "s.DYDM=f.app");
+    QSqlQuery query(raw.Get());
+    query.setForwardOnly(true);
+    if (!query.exec(QString::fromUtf8(sql)))
+        return -1;
+    return ReadAll(query);
 }
 
 void CountNodes(const TAbstractPermit& node, long long& nodes)
@@ -207,69 +116,76 @@ void CountNodes(const TAbstractPermit& node, long long& nodes)
     }
 }
 
-std::unique_ptr<TestDatabase> OpenDatabase(const std::string& appsFile)
-{
-    auto db = std::make_unique<TestDatabase>(Backend::SQLite, [&appsFile](fennix::Settings& settings) {
-        if (!appsFile.empty())
-            settings.appsFile = appsFile;
-    });
-    if (!db->Ok())
-        std::cerr << "benchmark database: " << db->Error() << "\n";
-    return db;
-}
+// The best time of the iterations of the measured code and of its baseline.
+struct Best {
+    double measured = std::numeric_limits<double>::infinity();
+    double baseline = std::numeric_limits<double>::infinity();
+
+    void Report(benchmark::State& state, const char* measuredName, const char* baselineName) const
+    {
+        state.counters[measuredName] = measured;
+        state.counters[baselineName] = baseline;
+        state.counters["ratio"] = baseline > 0 ? measured / baseline : 0.0;
+    }
+};
 
 // --- Loading a stored post ---------------------------------------------------------------
 
-void BM_LoadStoredPost(benchmark::State& state)
-{
-    QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder));
-    if (!db->Ok() || !ArrangeCompanies(*db, static_cast<int>(state.range(0))) || !ArrangeStoredGrant(*db)) {
-        state.SkipWithError("arranging failed");
-        return;
-    }
-    TRolesMgr store;
-    long long nodes = 0;
-    for (auto _ : state) {
-        TRolePermissions permissions;
-        if (!store.LoadPostPermissions("GW00001", &permissions)) {
-            state.SkipWithError("load failed");
-            return;
-        }
-        state.PauseTiming();
-        nodes = 0;
-        CountNodes(permissions, nodes);
-        state.ResumeTiming();
-    }
-    state.counters["nodes"] = static_cast<double>(nodes);
-}
-BENCHMARK(BM_LoadStoredPost)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Every node of the post's tree in one SELECT: what the load turns into nodes.
+const char* kStoredRowsSelect =
+    "SELECT t.PRMS_DM, t.PARENT_DM, t.DYDM, t.DYMC, t.PRMS_TYPE, q.QYSBH, q.QYMC FROM QX_PRMSMAP t "
+    "LEFT JOIN XT_QYXX q ON q.QYID=t.KZDM AND t.PRMS_TYPE='10'";
 
-void BM_LoadStoredPost_RawSelectBaseline(benchmark::State& state)
+void LoadStoredPost(benchmark::State& state, Backend backend)
 {
+    const int companies = static_cast<int>(state.range(0));
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder));
-    if (!db->Ok() || !ArrangeCompanies(*db, static_cast<int>(state.range(0))) || !ArrangeStoredGrant(*db)) {
+    auto db = OpenDatabase(backend, WriteAppsFile(folder));
+    if (!db->Ok() || !ArrangeCompanies(*db, companies) || !ArrangeStoredGrant(*db, "GW00001", companies) ||
+        !Analyze(*db)) {
         state.SkipWithError("arranging failed");
         return;
     }
     RawConnection raw(*db);
+    TRolesMgr store;
+    long long nodes = 0;
     long long cells = 0;
+    double hostSelect = std::numeric_limits<double>::infinity();
+    Best best;
     for (auto _ : state) {
-        QSqlQuery query(raw.Get());
-        query.setForwardOnly(true);
-        query.exec(
-            "SELECT t.PRMS_DM, t.PARENT_DM, t.DYDM, t.DYMC, t.PRMS_TYPE, q.QYSBH, q.QYMC FROM QX_PRMSMAP t "
-            "LEFT JOIN XT_QYXX q ON q.QYID=t.KZDM AND t.PRMS_TYPE='10'");
-        cells = ReadAll(query);
+        TRolePermissions permissions;
+        bool loaded = false;
+        const double load =
+            Milliseconds([&] { loaded = store.LoadPostPermissions("GW00001", &permissions); });
+        state.SetIterationTime(load / 1000.0);
+        if (!loaded) {
+            state.SkipWithError("load failed");
+            return;
+        }
+        best.measured = std::min(best.measured, load);
+        best.baseline =
+            std::min(best.baseline, Milliseconds([&] { cells = RawSelect(raw, kStoredRowsSelect); }));
+        // The same rows through the host's statement runner, in one statement.
+        hostSelect = std::min(hostSelect, Milliseconds([&] {
+                                  QueryResult rows;
+                                  std::string message;
+                                  CurrentHost().ExecADOQueryMsg(kMainConnection, kStoredRowsSelect, rows,
+                                                                message, true);
+                              }));
+        nodes = 0;
+        CountNodes(permissions, nodes);
     }
+    best.Report(state, "load_ms", "raw_select_ms");
+    state.counters["host_select_ms"] = hostSelect;
+    state.counters["nodes"] = static_cast<double>(nodes);
     state.counters["cells"] = static_cast<double>(cells);
 }
-BENCHMARK(BM_LoadStoredPost_RawSelectBaseline)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// --- Saving a post's whole grant from empty -------------------------------------------------
+// --- Saving a post's grant from empty --------------------------------------------------------
 
-void MarkWholeGrant(TRolePermissions& permissions, int companies)
+// Every company with every sub-application and function named, the
+// companies not wholly granted: the store writes every node as a row.
+void MarkGrant(TRolePermissions& permissions, int companies)
 {
     for (int c = 1; c <= companies; ++c) {
         TCompPermit* company = permissions.Mark(std::to_string(c), true);
@@ -282,135 +198,208 @@ void MarkWholeGrant(TRolePermissions& permissions, int companies)
     }
 }
 
-void BM_SaveWholeGrantFromEmpty(benchmark::State& state)
-{
-    const int companies = static_cast<int>(state.range(0));
-    QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder));
-    if (!db->Ok() || !ArrangeCompanies(*db, companies) ||
-        !Run(*db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')")) {
-        state.SkipWithError("arranging failed");
-        return;
+// The same rows as the store's save, with the same columns and the post's
+// links, written with prepared statements in one transaction; each new code
+// is taken back as the database gives it (RETURNING on PostgreSQL, the last
+// row id on SQLite), as the children need it.
+class RawSave {
+public:
+    RawSave(const RawConnection& raw, bool postgres) : connection_(raw.Get()), postgres_(postgres) {}
+
+    bool Write(const TRolePermissions& permissions)
+    {
+        connection_.transaction();
+        insert_ = QSqlQuery(connection_);
+        link_ = QSqlQuery(connection_);
+        ok_ = insert_.prepare(QString::fromLatin1("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, "
+                                                  "KZDM) VALUES(?, ?, ?, ?, ?)") +
+                              (postgres_ ? QStringLiteral(" RETURNING PRMS_DM") : QString())) &&
+              link_.prepare(QStringLiteral("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES(?, ?)"));
+        post_ = QString::fromStdString(permissions.PostCode());
+        if (ok_)
+            WriteChildren(permissions, 0);
+        insert_ = QSqlQuery();
+        link_ = QSqlQuery();
+        return connection_.commit() && ok_;
     }
-    TRolesMgr store;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Run(*db, "DELETE FROM QX_PRMSMAP");
-        Run(*db, "DELETE FROM QX_ROLEPRMS");
-        TRolePermissions permissions;
-        store.LoadPostPermissions("GW00001", &permissions);
-        MarkWholeGrant(permissions, companies);
-        state.ResumeTiming();
-        std::string message;
-        if (!store.SavePostPermissions(&permissions, message)) {
-            state.SkipWithError(("save failed: " + message).c_str());
-            return;
+
+private:
+    void WriteChildren(const TAbstractPermit& parent, qlonglong parentCode)
+    {
+        for (int i = 0; ok_ && i < parent.Count(); ++i) {
+            const TAbstractPermit& child = *parent.Items(i);
+            const bool company = child.PermitType() == "10";
+            insert_.bindValue(0, QString::fromStdString(child.GetCode()));
+            insert_.bindValue(1, QString::fromStdString(child.GetName()));
+            insert_.bindValue(2, parentCode);
+            insert_.bindValue(3, QString::fromStdString(child.PermitType()));
+            insert_.bindValue(4, company ? QString::fromStdString(child.GetCode()).toLongLong() : 0);
+            ok_ = insert_.exec();
+            qlonglong code = 0;
+            if (ok_ && postgres_)
+                code = insert_.next() ? insert_.value(0).toLongLong() : 0;
+            else if (ok_)
+                code = insert_.lastInsertId().toLongLong();
+            if (ok_ && company) {
+                link_.bindValue(0, post_);
+                link_.bindValue(1, code);
+                ok_ = link_.exec();
+            }
+            if (ok_ && !child.AllGranted())
+                WriteChildren(child, code);
         }
     }
-    state.counters["rows"] = std::stod(db->Scalar("SELECT COUNT(*) FROM QX_PRMSMAP"));
-}
-BENCHMARK(BM_SaveWholeGrantFromEmpty)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-void BM_SaveWholeGrant_RawPreparedInsertBaseline(benchmark::State& state)
+    QSqlDatabase connection_;
+    bool postgres_;
+    QSqlQuery insert_;
+    QSqlQuery link_;
+    QString post_;
+    bool ok_ = true;
+};
+
+void SaveGrant(benchmark::State& state, Backend backend)
 {
     const int companies = static_cast<int>(state.range(0));
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder));
-    if (!db->Ok()) {
+    auto db = OpenDatabase(backend, WriteAppsFile(folder));
+    if (!db->Ok() || !ArrangeCompanies(*db, companies) ||
+        !Arrange(*db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')") || !Analyze(*db)) {
         state.SkipWithError("arranging failed");
         return;
     }
     RawConnection raw(*db);
+    TRolesMgr store;
+    Best best;
+    std::string rows;
+    std::string baselineRows;
     for (auto _ : state) {
-        state.PauseTiming();
-        Run(*db, "DELETE FROM QX_PRMSMAP");
-        state.ResumeTiming();
-        QSqlDatabase connection = raw.Get();
-        connection.transaction();
-        QSqlQuery insert(connection);
-        insert.prepare(
-            "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES(?, '', ?, ?, ?)");
-        auto add = [&insert](const QString& code, qlonglong parent, const char* type, qlonglong extension) {
-            insert.bindValue(0, code);
-            insert.bindValue(1, parent);
-            insert.bindValue(2, QString::fromLatin1(type));
-            insert.bindValue(3, extension);
-            insert.exec();
-            return insert.lastInsertId().toLongLong();
-        };
-        for (int c = 1; c <= companies; ++c) {
-            const qlonglong company = add(QString::number(c), 0, "10", c);
-            for (int a = 0; a < kSubApps; ++a) {
-                const qlonglong app = add(QString::fromStdString(SubAppCode(a)), company, "20", 0);
-                for (int f = 0; f < kFunctions; ++f)
-                    add(QString::fromStdString(FunctionCode(a, f)), app, "30", 0);
-            }
+        db->ExecAll({"DELETE FROM QX_PRMSMAP", "DELETE FROM QX_ROLEPRMS"});
+        TRolePermissions permissions;
+        store.LoadPostPermissions("GW00001", &permissions);
+        MarkGrant(permissions, companies);
+        std::string message;
+        bool saved = false;
+        const double save = Milliseconds([&] { saved = store.SavePostPermissions(&permissions, message); });
+        state.SetIterationTime(save / 1000.0);
+        if (!saved) {
+            state.SkipWithError(("save failed: " + message).c_str());
+            return;
         }
-        connection.commit();
+        rows = db->Scalar("SELECT COUNT(*) FROM QX_PRMSMAP") + "/" +
+               db->Scalar("SELECT COUNT(*) FROM QX_ROLEPRMS");
+        best.measured = std::min(best.measured, save);
+
+        db->ExecAll({"DELETE FROM QX_PRMSMAP", "DELETE FROM QX_ROLEPRMS"});
+        TRolePermissions same;
+        same.SetPostCode("GW00001");
+        MarkGrant(same, companies);
+        RawSave baseline(raw, db->IsPostgres());
+        bool written = false;
+        best.baseline = std::min(best.baseline, Milliseconds([&] { written = baseline.Write(same); }));
+        baselineRows = db->Scalar("SELECT COUNT(*) FROM QX_PRMSMAP") + "/" +
+                       db->Scalar("SELECT COUNT(*) FROM QX_ROLEPRMS");
+        if (!written || baselineRows != rows) {
+            state.SkipWithError(
+                ("the baseline wrote other rows: " + baselineRows + " against " + rows).c_str());
+            return;
+        }
     }
-    state.counters["rows"] = std::stod(db->Scalar("SELECT COUNT(*) FROM QX_PRMSMAP"));
+    best.Report(state, "save_ms", "raw_insert_ms");
+    state.counters["rows"] = std::stod(rows.substr(0, rows.find('/')));
+    state.counters["ms_per_company"] = best.measured / companies;
 }
-BENCHMARK(BM_SaveWholeGrant_RawPreparedInsertBaseline)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
 
 // --- The built-in super administrator over ten thousand companies ---------------------------
 
-void BM_LoadBuiltInSuperAdmin(benchmark::State& state)
+// The floor of the super administrator's load: its companies read raw, and
+// as many nodes as its tree has (`functions`: the functions of each of a
+// company's sub-applications), built with texts shared as the store shares
+// them.
+long long BuildSameNodes(const RawConnection& raw, const std::vector<int>& functions,
+                         TRolePermissions& permissions)
 {
-    auto db = OpenDatabase(std::string()); // the sample applications
-    if (!db->Ok() || !ArrangeCompanies(*db, static_cast<int>(state.range(0)))) {
+    QSqlQuery query(raw.Get());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("select QYID,QYSBH,QYMC from XT_QYXX where 1=1 and LBDM=0")))
+        return -1;
+    std::vector<std::shared_ptr<const TAppPermit::Texts>> appTexts;
+    std::vector<std::vector<std::shared_ptr<const TAppFuncPermit::Texts>>> functionTexts;
+    for (std::size_t a = 0; a < functions.size(); ++a) {
+        appTexts.push_back(PermitTexts<3>::Make({std::to_string(a), std::to_string(a) + "00", "子系统"}));
+        functionTexts.emplace_back();
+        for (int f = 0; f < functions[a]; ++f)
+            functionTexts.back().push_back(PermitTexts<2>::Make({std::to_string(f), "业务功能名称"}));
+    }
+    long long nodes = 0;
+    while (query.next()) {
+        TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
+        company->SetTexts(query.value(0).toString().toStdString(), query.value(1).toString().toStdString(),
+                          query.value(2).toString().toStdString());
+        ++nodes;
+        company->ReserveChildren(functions.size());
+        for (std::size_t a = 0; a < functions.size(); ++a) {
+            TAppPermit* app = company->AddSubApp(kPermitUnchanged);
+            app->ShareTexts(appTexts[a]);
+            app->ReserveChildren(functionTexts[a].size());
+            for (const auto& texts : functionTexts[a])
+                app->AddFunction(kPermitUnchanged)->ShareTexts(texts);
+            nodes += 1 + static_cast<long long>(functionTexts[a].size());
+        }
+    }
+    return nodes;
+}
+
+void LoadBuiltInSuperAdmin(benchmark::State& state, Backend backend)
+{
+    QTemporaryDir folder;
+    auto db = OpenDatabase(backend, WriteAppsFile(folder));
+    if (!db->Ok() || !ArrangeCompanies(*db, static_cast<int>(state.range(0))) || !Analyze(*db)) {
         state.SkipWithError("arranging failed");
         return;
     }
-    long long nodes = 0, live = 0, peak = 0;
+    RawConnection raw(*db);
+    long long nodes = 0, baselineNodes = 0, live = 0, peak = 0;
+    std::vector<int> shape; // the functions of each sub-application of a company
+    Best best;
     for (auto _ : state) {
-        TRolesMgr store;
-        TRolePermissions permissions;
-        const long long before = liveBytes.load();
-        peakBytes = before;
-        if (!store.LoadPostPermissions("0", &permissions)) {
-            state.SkipWithError("load failed");
-            return;
+        {
+            TRolesMgr store;
+            TRolePermissions permissions;
+            const long long before = liveBytes.load();
+            peakBytes = before;
+            bool loaded = false;
+            const double load = Milliseconds([&] { loaded = store.LoadPostPermissions("0", &permissions); });
+            state.SetIterationTime(load / 1000.0);
+            if (!loaded) {
+                state.SkipWithError("load failed");
+                return;
+            }
+            best.measured = std::min(best.measured, load);
+            live = liveBytes.load() - before;
+            peak = peakBytes.load() - before;
+            nodes = 0;
+            CountNodes(permissions, nodes);
+            shape.clear();
+            if (permissions.Count() > 0)
+                for (int a = 0; a < permissions.Items(0)->Count(); ++a)
+                    shape.push_back(permissions.Items(0)->Items(a)->Count());
         }
-        state.PauseTiming();
-        live = liveBytes.load() - before;
-        peak = peakBytes.load() - before;
-        nodes = 0;
-        CountNodes(permissions, nodes);
-        state.ResumeTiming();
+        TRolePermissions same;
+        best.baseline =
+            std::min(best.baseline, Milliseconds([&] { baselineNodes = BuildSameNodes(raw, shape, same); }));
     }
+    if (baselineNodes != nodes) {
+        state.SkipWithError("the baseline built another number of nodes");
+        return;
+    }
+    best.Report(state, "load_ms", "raw_build_ms");
     state.counters["nodes"] = static_cast<double>(nodes);
     state.counters["live_MiB"] = static_cast<double>(live) / (1 << 20);
     state.counters["peak_MiB"] = static_cast<double>(peak) / (1 << 20);
     state.counters["bytes_per_node"] = nodes ? static_cast<double>(live) / static_cast<double>(nodes) : 0.0;
     state.counters["maxrss_MiB"] = static_cast<double>(MaxRssKiB()) / 1024.0;
 }
-BENCHMARK(BM_LoadBuiltInSuperAdmin)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-void BM_LoadBuiltInSuperAdmin_RawCompanySelectBaseline(benchmark::State& state)
-{
-    auto db = OpenDatabase(std::string());
-    if (!db->Ok() || !ArrangeCompanies(*db, static_cast<int>(state.range(0)))) {
-        state.SkipWithError("arranging failed");
-        return;
-    }
-    RawConnection raw(*db);
-    long long cells = 0;
-    for (auto _ : state) {
-        QSqlQuery query(raw.Get());
-        query.setForwardOnly(true);
-        query.exec("select QYID,QYSBH,QYMC from XT_QYXX where 1=1 and LBDM=0");
-        cells = ReadAll(query);
-    }
-    state.counters["cells"] = static_cast<double>(cells);
-}
-BENCHMARK(BM_LoadBuiltInSuperAdmin_RawCompanySelectBaseline)
-    ->Arg(10000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
 
 // --- The sign-in operator list ------------------------------------------------------------
 
@@ -423,65 +412,89 @@ bool ArrangeOperators(TestDatabase& db, int count)
 {
     const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                           std::to_string(count) + ") ";
-    return Run(db, "INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'B01', '征收管理科')") &&
-           Run(db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')") &&
-           Run(db,
+    return Arrange(db, "INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'B01', '征收管理科')") &&
+           Arrange(db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')") &&
+           Arrange(
+               db,
                "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, DHHM, EMAIL, ZZ, YXBZ, "
                "SFXZSJ, XZSJ, ZHDLSJ, BM_DM) " +
                    n +
                    "SELECT 'op' || i, '操作员' || i, 'X1b#2c$3d%4e', '1', '', '', '010-12345678', "
-                   "'op@example.cn', '北京市海淀区', 'Y', 'N', '2030-01-01 00:00', '2024-03-05 08:30', 'B01' "
-                   "FROM n") &&
-           Run(db, "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) SELECT CZY_DM, 'GW00001' FROM QX_CZY");
+                   "'op@example.cn', '北京市海淀区', 'Y', 'N', " +
+                   (db.IsPostgres() ? "TIMESTAMP '2030-01-01 00:00', TIMESTAMP '2024-03-05 08:30'"
+                                    : "'2030-01-01 00:00', '2024-03-05 08:30'") +
+                   ", 'B01' FROM n") &&
+           Arrange(db, "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) SELECT CZY_DM, 'GW00001' FROM QX_CZY");
 }
 
-void BM_ListOperators(benchmark::State& state)
+void ListOperators(benchmark::State& state, Backend backend)
 {
-    auto db = OpenDatabase(std::string());
-    if (!db->Ok() || !ArrangeOperators(*db, static_cast<int>(state.range(0)))) {
-        state.SkipWithError("arranging failed");
-        return;
-    }
-    std::size_t listed = 0;
-    for (auto _ : state) {
-        QueryResult query;
-        std::string message;
-        if (!CurrentHost().ExecADOQueryMsg(kMainConnection, kSignInList, query, message, true)) {
-            state.SkipWithError(message.c_str());
-            return;
-        }
-        TOperatorInfoList list;
-        list.reserve(static_cast<std::size_t>(query.RecordCount()));
-        for (; !query.Eof(); query.Next()) {
-            OperatorInfo info = ReadOperatorRow(query);
-            info.DepartmentName = RecordText(query.AsString("SSBM"));
-            info.DepartmentCode.clear();
-            list.push_back(std::move(info));
-        }
-        listed = list.size();
-    }
-    state.counters["operators"] = static_cast<double>(listed);
-}
-BENCHMARK(BM_ListOperators)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-void BM_ListOperators_RawSelectBaseline(benchmark::State& state)
-{
-    auto db = OpenDatabase(std::string());
-    if (!db->Ok() || !ArrangeOperators(*db, static_cast<int>(state.range(0)))) {
+    auto db = OpenDatabase(backend, std::string());
+    if (!db->Ok() || !ArrangeOperators(*db, static_cast<int>(state.range(0))) || !Analyze(*db)) {
         state.SkipWithError("arranging failed");
         return;
     }
     RawConnection raw(*db);
-    long long cells = 0;
+    std::size_t listed = 0;
+    Best best;
     for (auto _ : state) {
-        QSqlQuery query(raw.Get());
-        query.setForwardOnly(true);
-        query.exec(kSignInList);
-        cells = ReadAll(query);
+        bool ok = false;
+        std::string message;
+        const double list = Milliseconds([&] {
+            QueryResult query;
+            ok = CurrentHost().ExecADOQueryMsg(kMainConnection, kSignInList, query, message, true);
+            TOperatorInfoList operators;
+            operators.reserve(static_cast<std::size_t>(query.RecordCount()));
+            for (; !query.Eof(); query.Next()) {
+                OperatorInfo info = ReadOperatorRow(query);
+                info.DepartmentName = RecordText(query.AsString("SSBM"));
+                info.DepartmentCode.clear();
+                operators.push_back(std::move(info));
+            }
+            listed = operators.size();
+        });
+        state.SetIterationTime(list / 1000.0);
+        if (!ok) {
+            state.SkipWithError(message.c_str());
+            return;
+        }
+        best.measured = std::min(best.measured, list);
+        best.baseline = std::min(best.baseline, Milliseconds([&] { RawSelect(raw, kSignInList); }));
     }
-    state.counters["cells"] = static_cast<double>(cells);
+    best.Report(state, "list_ms", "raw_select_ms");
+    state.counters["operators"] = static_cast<double>(listed);
 }
-BENCHMARK(BM_ListOperators_RawSelectBaseline)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void Register(Backend backend)
+{
+    const std::string suffix = std::string("/") + test::ToString(backend);
+    auto with = [backend](void (*function)(benchmark::State&, Backend)) {
+        return [function, backend](benchmark::State& state) { function(state, backend); };
+    };
+    benchmark::RegisterBenchmark(("BM_LoadStoredPost" + suffix).c_str(), with(LoadStoredPost))
+        ->Arg(100)
+        ->Arg(1000)
+        ->Arg(5000)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark(("BM_SaveGrantFromEmpty" + suffix).c_str(), with(SaveGrant))
+        ->Arg(100)
+        ->Arg(1000)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    benchmark::RegisterBenchmark(("BM_LoadBuiltInSuperAdmin" + suffix).c_str(), with(LoadBuiltInSuperAdmin))
+        ->Arg(10000)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark(("BM_ListOperators" + suffix).c_str(), with(ListOperators))
+        ->Arg(100000)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+}
 
 } // namespace
 } // namespace priv::bench
@@ -492,6 +505,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    for (const priv::test::Backend backend : priv::test::AvailableBackends())
+        priv::bench::Register(backend);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -36,15 +36,22 @@ public:
     void SetMaxRecords(int maxRecords) { maxRecords_ = maxRecords < 0 ? 0 : maxRecords; }
     int MaxRecords() const { return maxRecords_; }
     void AddRow(std::vector<Cell> row);
+    // Appends a row of null cells, one per column, for the reader to fill in
+    // place; valid until the next row is added.
+    Cell* AddEmptyRow();
+    // Room for this many rows in all, when the reader knows it ahead.
+    void ReserveRows(std::size_t rows);
 
-    bool Eof() const { return current_ >= rows_.size(); }
+    bool Eof() const { return current_ >= rowCount_; }
     void Next()
     {
-        if (current_ < rows_.size())
+        if (current_ < rowCount_)
             ++current_;
     }
     void First() { current_ = 0; }
-    int RecordCount() const { return static_cast<int>(rows_.size()); }
+    // Makes row `row` (counted from 0) the current one; past the end: Eof.
+    void MoveTo(std::size_t row) { current_ = row < rowCount_ ? row : rowCount_; }
+    int RecordCount() const { return static_cast<int>(rowCount_); }
     const std::vector<std::string>& Columns() const { return columns_; }
 
     bool HasField(std::string_view name) const { return ColumnIndex(name) >= 0; }
@@ -60,9 +67,21 @@ private:
     const Cell* CurrentCell(std::string_view name) const;
 
     std::vector<std::string> columns_;
-    std::vector<std::vector<Cell>> rows_;
+    // Row after row, Columns().size() cells each: one block for the whole
+    // result instead of one per row.
+    std::vector<Cell> cells_;
+    std::size_t rowCount_ = 0;
     std::size_t current_ = 0;
     int maxRecords_ = 0;
+    // The last names asked for and their columns: readers ask for the same
+    // few fields on every row.
+    struct NameMemo {
+        const char* data = nullptr;
+        std::size_t size = 0;
+        int column = -1;
+    };
+    mutable NameMemo memo_[4];
+    mutable unsigned memoNext_ = 0;
 };
 
 // The kinds of entries in the host's named-value records.
@@ -128,6 +147,13 @@ public:
     // Whether a transaction that someone (the host or the module) began is
     // open on the connection: work done then belongs to that transaction.
     virtual bool DBInTransaction(const std::string& connection) = 0;
+    // A read of several statements that must see one state of the database
+    // while other workstations write: between DBBeginRead and DBEndRead every
+    // statement reads the same snapshot (a host transaction already open on
+    // the connection serves as it). Writes do not belong in a read. A host
+    // that cannot hold a snapshot runs the statements as they come.
+    virtual bool DBBeginRead(const std::string& /*connection*/, std::string& /*message*/) { return true; }
+    virtual void DBEndRead(const std::string& /*connection*/) {}
 
     // --- Message boxes and the message catalogue ------------------------------
     virtual void InfoMsgBox(const std::string& text) = 0;

@@ -6,6 +6,7 @@
 #include "store/schema.h"
 #include "store/store_common.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace priv {
@@ -285,6 +286,9 @@ bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermission
     try {
         permissions->SetPostCode(postCode);
         permissions->Clear();
+        store::ReadSnapshot snapshot;
+        if (!snapshot.Begin())
+            return false;
         if (!PostCodeExists(postCode))
             return false;
         bool loaded;
@@ -294,6 +298,8 @@ bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermission
             loaded = LoadBuiltInPermissions(*permissions, schema::kSystemPost, false);
         else if (postCode == schema::kBusinessPost)
             loaded = LoadBuiltInPermissions(*permissions, schema::kBusinessPost, false);
+        else if (FStoredLoad == StoredLoad::InSets)
+            loaded = LoadStoredPermissionsInSets(*permissions, postCode);
         else
             loaded = LoadStoredPermissions(*permissions, postCode);
         if (!loaded)
@@ -344,14 +350,17 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     return true;
 }
 
+std::string TRolesMgr::StoredCompaniesStatement(const std::string& postCode)
+{
+    return std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
+           " FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
+           "t2.QYID=t3.KZDM AND t1.JS_DM='" +
+           Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany + "'";
+}
+
 bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode)
 {
-    if (!store::Run(FLastStatement, FQuery,
-                    std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
-                        " FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
-                        "t2.QYID=t3.KZDM AND t1.JS_DM='" +
-                        Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany + "'",
-                    true))
+    if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
         return false;
     Host& host = CurrentHost();
     const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
@@ -413,6 +422,116 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
                 host.ProcessMessages();
         }
     }
+    return true;
+}
+
+// The same tree read in three set statements: the companies as above, then
+// every sub-application node of the post's companies, then every function
+// node beneath those, each joined from the post's grant rows. The children
+// of one node keep the order of their codes, as the statement per node reads
+// them from its index.
+bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode)
+{
+    if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
+        return false;
+    Host& host = CurrentHost();
+    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    ScopedStatus status(large, kLoadingPermissionsText);
+
+    // A node granted twice appears as two companies; both get its children.
+    std::unordered_map<std::int32_t, std::vector<TCompPermit*>> companies;
+    permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
+    for (; !FQuery.Eof(); FQuery.Next()) {
+        TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
+        company->SetPermitCode(static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)));
+        company->SetParentCode(0);
+        company->SetTexts(FQuery.AsString(schema::kCompanyId), FQuery.AsString(schema::kCompanyTaxNumber),
+                          FQuery.AsString(schema::kCompanyName));
+        company->SetAllGranted(true);
+        companies[company->PermitCode()].push_back(company);
+    }
+    if (large)
+        host.ProcessMessages();
+
+    // The rows of FQuery by parent, each node once (the post's grant rows may
+    // repeat one), in the order of their codes; the texts stay in FQuery.
+    struct Row {
+        std::int32_t code;
+        std::int32_t parent;
+        std::size_t row;
+    };
+    auto orderRows = [this] {
+        std::vector<Row> rows;
+        rows.reserve(static_cast<std::size_t>(FQuery.RecordCount()));
+        for (std::size_t row = 0; !FQuery.Eof(); FQuery.Next(), ++row)
+            rows.push_back({static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)),
+                            static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitParent)), row});
+        const auto byParentThenCode = [](const Row& a, const Row& b) {
+            return a.parent != b.parent ? a.parent < b.parent : a.code < b.code;
+        };
+        // SQLite's plan hands them over in this order already.
+        if (!std::is_sorted(rows.begin(), rows.end(), byParentThenCode))
+            std::sort(rows.begin(), rows.end(), byParentThenCode);
+        rows.erase(
+            std::unique(rows.begin(), rows.end(),
+                        [](const Row& a, const Row& b) { return a.code == b.code && a.parent == b.parent; }),
+            rows.end());
+        return rows;
+    };
+
+    const std::string post = Text(postCode);
+    if (!store::Run(
+            FLastStatement, FQuery,
+            "SELECT t2.PRMS_DM, t2.PARENT_DM, t2.DYDM FROM QX_ROLEPRMS t1, QX_PRMSMAP t2 WHERE t1.JS_DM='" +
+                post + "' AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20'",
+            true))
+        return false;
+    PermitTextPool pool;
+    std::unordered_map<std::int32_t, std::vector<TAppPermit*>> apps;
+    for (const Row& row : orderRows()) {
+        const auto owners = companies.find(row.parent);
+        if (owners == companies.end())
+            continue;
+        FQuery.MoveTo(row.row);
+        const std::string target = FQuery.AsString(schema::kPermitTarget);
+        const SubAppDescriptor* descriptor = FindSubAppDescriptor(target);
+        for (TCompPermit* company : owners->second) {
+            company->SetAllGranted(false);
+            if (!descriptor)
+                continue;
+            TAppPermit* app = company->AddSubApp(kPermitUnchanged);
+            app->SetPermitCode(row.code);
+            app->SetParentCode(row.parent);
+            app->ShareTexts(pool.SubApp(target, descriptor->product, descriptor->name));
+            apps[row.code].push_back(app);
+        }
+    }
+    if (large)
+        host.ProcessMessages();
+
+    if (!store::Run(FLastStatement, FQuery,
+                    "SELECT t3.PRMS_DM,t3.PARENT_DM,t3.DYDM,t3.DYMC FROM QX_ROLEPRMS t1, QX_PRMSMAP t2, "
+                    "QX_PRMSMAP t3 WHERE t1.JS_DM='" +
+                        post +
+                        "' AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20' AND t3.PARENT_DM=t2.PRMS_DM AND "
+                        "t3.PRMS_TYPE='30'",
+                    true))
+        return false;
+    for (const Row& row : orderRows()) {
+        const auto owners = apps.find(row.parent);
+        if (owners == apps.end())
+            continue;
+        FQuery.MoveTo(row.row);
+        const auto texts =
+            pool.Function(FQuery.AsString(schema::kPermitTarget), FQuery.AsString(schema::kPermitTargetName));
+        for (TAppPermit* app : owners->second) {
+            TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
+            function->SetPermitCode(row.code);
+            function->SetParentCode(row.parent);
+            function->ShareTexts(texts);
+        }
+    }
+    FQuery.Reset({});
     return true;
 }
 

@@ -90,6 +90,12 @@ public:
     // True when the last failed save failed because another workstation had
     // changed the same nodes meanwhile: the caller should reload the post.
     bool LastSaveConflicted() const { return FConflict; }
+    // How a created post's tree is read: in three set statements, whatever
+    // its size (the default), or one statement per company and per
+    // sub-application. Both build the same tree; the statements per node cost
+    // a round trip to the server each.
+    enum class StoredLoad { InSets, PerNode };
+    void SetStoredLoad(StoredLoad road) { FStoredLoad = road; }
 
 private:
     // Nodes whose code a save attempt set, with the code they had before.
@@ -98,6 +104,8 @@ private:
     bool LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
                                 bool everyFunction);
     bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
+    bool LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode);
+    static std::string StoredCompaniesStatement(const std::string& postCode);
     bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
                               AssignedCodes& assigned);
     void DeleteDescendants(const std::string& permitCode, std::unordered_set<std::string>& visited);
@@ -111,6 +119,7 @@ private:
     QueryResult FQuery;
     std::string FLastStatement;
     bool FConflict = false;
+    StoredLoad FStoredLoad = StoredLoad::InSets;
 };
 
 } // namespace priv

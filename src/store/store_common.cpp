@@ -90,4 +90,21 @@ bool Transaction::Commit(std::string* message)
     return committed;
 }
 
+ReadSnapshot::~ReadSnapshot()
+{
+    if (!open_)
+        return;
+    try {
+        CurrentHost().DBEndRead(kMainConnection);
+    } catch (...) {
+    }
+}
+
+bool ReadSnapshot::Begin()
+{
+    std::string message;
+    open_ = CurrentHost().DBBeginRead(kMainConnection, message);
+    return open_;
+}
+
 } // namespace priv::store

@@ -63,4 +63,20 @@ private:
     bool open_ = false;
 };
 
+// One snapshot of MainAppCon for the reads of a load, so that a post read
+// in many statements is read as one state while another workstation saves
+// (and the statements skip a lock each). Ends when the object goes.
+class ReadSnapshot {
+public:
+    ReadSnapshot() = default;
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+    ~ReadSnapshot();
+    // False when the host could not open one; then nothing must be read.
+    bool Begin();
+
+private:
+    bool open_ = false;
+};
+
 } // namespace priv::store

@@ -181,6 +181,7 @@ TEST_P(HostDatabase, PermissionNodeCodesGrowAndAreNeverReused)
 
 TEST_P(HostDatabase, FailedStatementAnswersFalseWithTheDatabasesReason)
 {
+    fennix::ClearExecutedStatements(); // keeps the statement log from here on
     bool ok = true;
     std::string message;
     priv::QueryResult rows = Open("SELECT * FROM NO_SUCH_TABLE", &ok, &message);
@@ -252,6 +253,7 @@ TEST_P(HostDatabase, CommitAfterAFailedStatementIsHonest)
 
 TEST_P(HostDatabase, StatementsFailOnDemand)
 {
+    fennix::ClearExecutedStatements();
     fennix::FailStatementsContaining("QX_ROLES", 1, 2);
     std::vector<bool> results;
     std::string message;
@@ -330,6 +332,178 @@ TEST(DatabaseAddress, IsShownWithoutItsPasswords)
         EXPECT_EQ(fennix::UrlForDisplay(url), shown) << url;
 }
 
+// Cells arrive as the host has always handed them on, whatever the column's
+// type on each database.
+TEST_P(HostDatabase, CellsReadAsTextOfTheHostsForms)
+{
+    const bool postgres = GetParam() == Backend::PostgreSQL;
+    struct CellCase {
+        const char* expression;
+        bool isNull;
+        const char* text;
+    };
+    std::vector<CellCase> cases = {
+        {"42", false, "42"},
+        {"-7", false, "-7"},
+        {"CAST(NULL AS TEXT)", true, ""},
+        {"''", false, ""},
+        {"'北京某某有限公司'", false, "北京某某有限公司"},
+        {"'a''b\\c'", false, "a'b\\c"},
+        {"1.5", false, "1.5"},
+        {"CAST(2 AS REAL)", false, "2"},
+        {"CAST(0.1 AS DOUBLE PRECISION) * 3", false, "0.30000000000000004"},
+    };
+    if (postgres) {
+        cases.push_back({"TIMESTAMP '2024-03-05 14:07:09.250'", false, "2024-03-05 14:07:09"});
+        cases.push_back({"DATE '2024-03-05'", false, "2024-03-05"});
+        cases.push_back({"TIME '08:30:01.5'", false, "08:30:01"});
+        cases.push_back({"TRUE", false, "1"});
+        cases.push_back({"1 = 2", false, "0"});
+        cases.push_back({"CAST(12.50 AS NUMERIC(6, 2))", false, "12.5"});
+    } else {
+        cases.push_back({"CAST('ab' AS BLOB)", false, "ab"});
+    }
+    for (const CellCase& c : cases) {
+        SCOPED_TRACE(c.expression);
+        priv::QueryResult rows = Open(std::string("SELECT ") + c.expression + " AS v");
+        ASSERT_EQ(rows.RecordCount(), 1);
+        EXPECT_EQ(rows.IsNull("V"), c.isNull);
+        EXPECT_EQ(rows.AsString("v"), c.text);
+    }
+}
+
+// Queries asked again run from their compiled statement where the database
+// gains from it (SQLite); results, failures and a table made anew are the
+// same as without.
+TEST_P(HostDatabase, QueriesAskedAgainAnswerAsTheFirstTime)
+{
+    const bool sqlite = GetParam() == Backend::SQLite;
+    ASSERT_TRUE(Db().Exec("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'B1', '财务部')"));
+    const std::string select = "SELECT * FROM XT_BMXX WHERE QYID=0";
+    const std::size_t before = fennix::CachedStatementCount(kMainConnection);
+    for (int i = 0; i < 3; ++i) {
+        priv::QueryResult rows = Open(select);
+        ASSERT_EQ(rows.RecordCount(), 1);
+        EXPECT_EQ(rows.AsString("BM_MC"), "财务部");
+    }
+    EXPECT_EQ(fennix::CachedStatementCount(kMainConnection), sqlite ? before + 1 : 0u);
+    ASSERT_TRUE(Run("UPDATE XT_BMXX SET BM_MC='办税服务部' WHERE BM_DM='B1'"));
+    EXPECT_EQ(fennix::CachedStatementCount(kMainConnection), sqlite ? before + 1 : 0u)
+        << "writes are not kept";
+    EXPECT_EQ(Open(select).AsString("BM_MC"), "办税服务部");
+
+    // The table goes: the kept query fails with the database's reason, every
+    // time; made again with other columns, it answers with them.
+    ASSERT_TRUE(Db().Exec("DROP TABLE XT_BMXX"));
+    for (int i = 0; i < 2; ++i) {
+        bool ok = true;
+        std::string message;
+        priv::QueryResult rows = Open(select, &ok, &message);
+        EXPECT_FALSE(ok);
+        EXPECT_NE(Lower(message).find("xt_bmxx"), std::string::npos) << message;
+        EXPECT_TRUE(rows.Eof());
+        EXPECT_TRUE(rows.Columns().empty());
+    }
+    ASSERT_TRUE(
+        Db().ExecAll({"CREATE TABLE XT_BMXX (BM_DM text, QYID integer, BM_MC text, BZ text)",
+                      "INSERT INTO XT_BMXX(BM_DM, QYID, BM_MC, BZ) VALUES('B2', 0, '稽查局', '新')"}));
+    priv::QueryResult rows = Open(select);
+    ASSERT_EQ(rows.RecordCount(), 1);
+    ASSERT_EQ(rows.Columns().size(), 4u);
+    EXPECT_EQ(Lower(rows.Columns().front()), "bm_dm");
+    EXPECT_EQ(rows.AsString("BM_MC"), "稽查局");
+    EXPECT_EQ(rows.AsString("BZ"), "新");
+
+    // One statement at a time, as ever.
+    bool ok = true;
+    Open("SELECT 1 AS a; SELECT 2 AS b", &ok);
+    EXPECT_FALSE(ok);
+}
+
+// A query that wants its first rows gets exactly those, in its order, inside
+// a host transaction or outside one, and leaves the transaction state as it
+// found it; one that fails still fails.
+TEST_P(HostDatabase, FirstRowsOnlyKeepTheTransactionAsItWas)
+{
+    ASSERT_TRUE(
+        Db().ExecAll({"INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('F1', '', "
+                      "0, '30', 0)",
+                      "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('F1', '', "
+                      "0, '30', 0)",
+                      "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('F1', '', "
+                      "0, '30', 0)"}));
+    const std::string newest = "SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='F1' order by PRMS_DM desc";
+    const std::string greatest = Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP");
+    auto first = [&](int wanted, bool* ok = nullptr, std::string* message = nullptr) {
+        priv::QueryResult rows;
+        rows.SetMaxRecords(wanted);
+        std::string text;
+        const bool opened = Host().ExecADOQueryMsg(kMainConnection, newest, rows, text, true);
+        if (ok)
+            *ok = opened;
+        if (message)
+            *message = text;
+        return rows;
+    };
+    std::string message;
+    for (int wanted : {1, 2, 5}) {
+        SCOPED_TRACE(wanted);
+        priv::QueryResult rows = first(wanted);
+        ASSERT_EQ(rows.RecordCount(), std::min(wanted, 3));
+        EXPECT_EQ(rows.AsString("PRMS_DM"), greatest);
+        // Outside a transaction nothing stays open.
+        ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+        ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    }
+
+    // Inside one the read-back sees the transaction's own insert, and the
+    // transaction goes on: its rollback takes the insert away.
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(
+        Run("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('F1', '', 0, '30', 0)"));
+    const std::string ours = first(1).AsString("PRMS_DM");
+    EXPECT_GT(std::stoll(ours), std::stoll(greatest));
+    ASSERT_TRUE(Run("UPDATE QX_PRMSMAP SET DYMC='x' WHERE PRMS_DM=" + ours));
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP WHERE DYDM='F1'"), greatest);
+
+    // A failing query fails with the database's reason, and leaves no
+    // transaction open behind it.
+    bool ok = true;
+    priv::QueryResult none;
+    none.SetMaxRecords(1);
+    EXPECT_FALSE(Host().ExecADOQueryMsg(kMainConnection, "SELECT PRMS_DM FROM NO_SUCH_TABLE order by PRMS_DM",
+                                        none, message, true));
+    EXPECT_NE(Lower(message).find("no_such_table"), std::string::npos) << message;
+    EXPECT_TRUE(none.Eof());
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    (void)ok;
+
+    // A statement that is no query runs whatever the row limit.
+    priv::QueryResult limited;
+    limited.SetMaxRecords(1);
+    ASSERT_TRUE(Host().ExecADOQueryMsg(kMainConnection, "UPDATE QX_PRMSMAP SET DYMC='y' WHERE DYDM='F1'",
+                                       limited, message, true))
+        << message;
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP WHERE DYMC='y'"), "3");
+}
+
+// The statement log is kept only once a test asks for it, until fennix
+// opens again.
+TEST_P(HostDatabase, StatementLogIsKeptOnlyWhenAskedFor)
+{
+    ASSERT_TRUE(Db().Reopen({}));
+    ASSERT_TRUE(Run("UPDATE QX_ROLES SET JS_MC='审核员' WHERE JS_DM='AUDITOR'"));
+    EXPECT_TRUE(fennix::ExecutedStatements().empty());
+    fennix::ClearExecutedStatements();
+    ASSERT_TRUE(Run("DELETE FROM XT_BMXX"));
+    EXPECT_EQ(fennix::ExecutedStatements(), (std::vector<std::string>{"DELETE FROM XT_BMXX"}));
+    ASSERT_TRUE(Db().Reopen({}));
+    ASSERT_TRUE(Run("DELETE FROM XT_BMXX"));
+    EXPECT_TRUE(fennix::ExecutedStatements().empty());
+}
+
 // Several workstations: the permission store inserts a node and reads its
 // code back as the greatest PRMS_DM of its DYDM, in one host transaction.
 class Workstations : public HostDatabase {
@@ -376,6 +550,47 @@ TEST_P(Workstations, ReadBackFindsOurOwnNode)
     // Outside a transaction the read-back would now give the other node.
     EXPECT_EQ(Open(readBack_).AsInteger("PRMS_DM"), all.AsInteger("PRMS_DM"));
     EXPECT_GT(all.AsInteger("PRMS_DM"), ours);
+}
+
+// A read of several statements sees one state: another workstation's commit
+// in between is not seen (PostgreSQL) or waits for the read to end (SQLite).
+TEST_P(Workstations, AReadSeesOneStateWhileAnotherWorkstationWrites)
+{
+    auto other = Db().OpenSecondConnection("OtherWorkstation");
+    ASSERT_TRUE(other->Ok());
+    const std::string count = "SELECT COUNT(*) AS N FROM QX_PRMSMAP WHERE DYDM='1001'";
+    std::string message;
+    ASSERT_TRUE(Host().DBBeginRead(kMainConnection, message)) << message;
+    EXPECT_EQ(Open(count).AsInteger("N"), 0);
+    if (GetParam() == Backend::PostgreSQL) {
+        ASSERT_TRUE(other->Exec(insert_));
+    } else {
+        EXPECT_FALSE(other->Exec(insert_)); // locked until the read ends
+    }
+    EXPECT_EQ(Open(count).AsInteger("N"), 0);
+    // Reads nest; a host transaction waits for the outermost read to end.
+    ASSERT_TRUE(Host().DBBeginRead(kMainConnection, message)) << message;
+    Host().DBEndRead(kMainConnection);
+    EXPECT_FALSE(Host().DBBeginTrans(kMainConnection, message));
+    if (GetParam() == Backend::PostgreSQL) {
+        EXPECT_FALSE(Run(insert_)) << "a read writes nothing";
+    }
+    Host().DBEndRead(kMainConnection);
+    Host().DBEndRead(kMainConnection); // one end too many does nothing
+
+    if (GetParam() == Backend::SQLite) {
+        ASSERT_TRUE(other->Exec(insert_));
+    }
+    EXPECT_EQ(Open(count).AsInteger("N"), 1);
+
+    // Inside a host transaction a read joins it and leaves it open.
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run(insert_));
+    ASSERT_TRUE(Host().DBBeginRead(kMainConnection, message)) << message;
+    EXPECT_EQ(Open(count).AsInteger("N"), 2);
+    Host().DBEndRead(kMainConnection);
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(Open(count).AsInteger("N"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HostDatabase, ::testing::ValuesIn(priv::test::AvailableBackends()),

@@ -250,6 +250,61 @@ TEST_P(PermissionStoreTest, StoredPostsAreReadFromTheTree)
     EXPECT_EQ(auditor.Count(), 0);
 }
 
+// Every node with all it carries, depth first, one line each.
+std::string Dump(const TAbstractPermit& node, const std::string& indent = std::string())
+{
+    std::string text;
+    for (int i = 0; i < node.Count(); ++i) {
+        const TAbstractPermit& child = *node.Items(i);
+        text += indent + child.PermitType() + " " + child.GetCode() + " '" + child.GetName() + "' #" +
+                std::to_string(child.PermitCode()) + " ^" + std::to_string(child.ParentCode()) + " s" +
+                std::to_string(child.PermitState()) + (child.AllGranted() ? " all" : "");
+        if (const auto* company = dynamic_cast<const TCompPermit*>(&child))
+            text += " " + company->TaxNumber();
+        if (const auto* app = dynamic_cast<const TAppPermit*>(&child))
+            text += " " + app->ProductCode();
+        text += "\n" + Dump(child, indent + "  ");
+    }
+    return text;
+}
+
+// The set statements build node for node the tree that the statements per
+// company and sub-application build, odd rows included.
+TEST_P(PermissionStoreTest, BothLoadRoadsBuildTheSameTree)
+{
+    Grant("GW00001", 11);
+    const int company =
+        GrantWith("GW00001", 12, {{"03", {"F3", "F1"}}, {"02", {"F1", "F2"}}, {"99", {"F9"}}});
+    GrantWith("GW00001", 13, {{"02", {}}});
+    GrantWith("GW00002", 11, {{"03", {"F3"}}});
+    // The same company node granted twice, a grant of a node that is no
+    // company, a company node of a company that is gone, and a function
+    // hanging directly under a company.
+    ASSERT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('GW00001', " +
+                          std::to_string(company) + ")"));
+    const int stray = Node("02", "", 0, "20");
+    ASSERT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('GW00001', " +
+                          std::to_string(stray) + ")"));
+    Node("F7", "名F7", stray, "30");
+    GrantWith("GW00001", 77, {{"02", {"F1"}}});
+    Node("F8", "名F8", company, "30");
+
+    TRolePermissions perNode;
+    store.SetStoredLoad(TRolesMgr::StoredLoad::PerNode);
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &perNode));
+    TRolePermissions inSets;
+    store.SetStoredLoad(TRolesMgr::StoredLoad::InSets);
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &inSets));
+    EXPECT_EQ(perNode.Count(), 4) << Dump(perNode);
+    EXPECT_EQ(Dump(inSets), Dump(perNode));
+    EXPECT_EQ(inSets.FunctionState("F2"), 1);
+
+    // And the same when nothing is stored for the post.
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE JS_DM='GW00001'"));
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &inSets));
+    EXPECT_EQ(inSets.Count(), 0);
+}
+
 struct StoredFailure {
     const char* name;
     std::string fragment;
@@ -260,13 +315,22 @@ TEST_P(PermissionStoreTest, AStoredLoadThatCannotReadEverythingFailsAndGrantsNot
 {
     GrantWith("GW00001", 11, {{"02", {"F1"}}, {"03", {"F2", "F3"}}});
     GrantWith("GW00001", 12, {{"02", {"F1"}}});
-    const std::vector<StoredFailure> cases = {
-        {"the companies", "QX_ROLEPRMS t1", 0},
-        {"the sub-applications of the second company", "PRMS_TYPE='20'", 1},
-        {"the functions of the second sub-application", "PRMS_TYPE='30'", 1},
+    struct RoadFailure : StoredFailure {
+        TRolesMgr::StoredLoad road;
     };
-    for (const StoredFailure& c : cases) {
+    const std::vector<RoadFailure> cases = {
+        {{"the companies", "QX_ROLEPRMS t1", 0}, TRolesMgr::StoredLoad::PerNode},
+        {{"the sub-applications of the second company", "PRMS_TYPE='20'", 1}, TRolesMgr::StoredLoad::PerNode},
+        {{"the functions of the second sub-application", "PRMS_TYPE='30'", 1},
+         TRolesMgr::StoredLoad::PerNode},
+        {{"the companies", "QX_ROLEPRMS t1", 0}, TRolesMgr::StoredLoad::InSets},
+        {{"the sub-applications", "PRMS_TYPE='20'", 0}, TRolesMgr::StoredLoad::InSets},
+        {{"the functions", "PRMS_TYPE='30'", 0}, TRolesMgr::StoredLoad::InSets},
+    };
+    for (const RoadFailure& c : cases) {
         SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.road == TRolesMgr::StoredLoad::InSets ? "in sets" : "per node");
+        store.SetStoredLoad(c.road);
         fennix::FailStatementsContaining(c.fragment, c.skip, 1);
         TRolePermissions permissions;
         EXPECT_FALSE(store.LoadPostPermissions("GW00001", &permissions));
@@ -275,6 +339,33 @@ TEST_P(PermissionStoreTest, AStoredLoadThatCannotReadEverythingFailsAndGrantsNot
         ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
         EXPECT_EQ(permissions.Count(), 2);
     }
+}
+
+// A load reads in one snapshot of its own and ends it on every way out; in
+// a host transaction it reads the transaction's rows and leaves it open.
+TEST_P(PermissionStoreTest, ALoadEndsItsReadAndJoinsAnOpenTransaction)
+{
+    GrantWith("GW00001", 11, {{"02", {"F1"}}});
+    std::string message;
+    TRolePermissions permissions;
+    for (const bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "failed load" : "load");
+        if (fail)
+            fennix::FailStatementsContaining("PRMS_TYPE='30'", 0, 1);
+        EXPECT_EQ(store.LoadPostPermissions("GW00001", &permissions), !fail);
+        fennix::ClearStatementFailures();
+        ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+        ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    }
+
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    GrantWith("GW00001", 12, {{"03", {"F2", "F3"}}});
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    ASSERT_EQ(permissions.Count(), 2);
+    EXPECT_EQ(permissions.Items(1)->Items(0)->Count(), 2);
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    EXPECT_EQ(permissions.Count(), 1);
 }
 
 TEST_P(PermissionStoreTest, LargeLoadsShowTheStatusWindowAndAlwaysHideIt)
@@ -307,10 +398,13 @@ TEST_P(PermissionStoreTest, LargeLoadsShowTheStatusWindowAndAlwaysHideIt)
     EXPECT_EQ(permissions.Count(), 1001);
     ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
     EXPECT_EQ(permissions.Count(), 1001);
+    fennix::FailStatementsContaining("PRMS_TYPE='30'", 0, 1);
+    EXPECT_FALSE(store.LoadPostPermissions("GW00001", &permissions));
+    store.SetStoredLoad(TRolesMgr::StoredLoad::PerNode);
     fennix::FailStatementsContaining("PRMS_TYPE='20'", 500, 1);
     EXPECT_FALSE(store.LoadPostPermissions("GW00001", &permissions));
-    EXPECT_EQ(status.shown, (std::vector<std::string>(3, "正在读取用户权限，请稍候 ...")));
-    EXPECT_EQ(status.hidden, 3) << "hidden on every way out, the failed load included";
+    EXPECT_EQ(status.shown, (std::vector<std::string>(4, "正在读取用户权限，请稍候 ...")));
+    EXPECT_EQ(status.hidden, 4) << "hidden on every way out, the failed loads included";
 }
 
 // --- Saving ----------------------------------------------------------------------------

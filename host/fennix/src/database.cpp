@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "native_statements.h"
 #include "state.h"
 
 #include <QDate>
@@ -19,6 +20,7 @@
 
 #include <map>
 #include <utility>
+#include <memory>
 
 namespace fennix::detail {
 namespace {
@@ -214,10 +216,13 @@ std::string CellText(const QVariant& value)
     }
 }
 
-// What the host knows about a transaction it opened on a connection.
+// What the host knows about a transaction it opened on a connection, and
+// about reads that asked for one snapshot.
 struct TransactionState {
     bool open = false;
     bool statementFailed = false;
+    int reads = 0;                    // DBBeginRead calls not yet ended
+    bool readsOwnTransaction = false; // the outermost read began the transaction
 };
 
 std::map<std::string, TransactionState>& Transactions()
@@ -231,7 +236,23 @@ bool IsPostgres(const QSqlDatabase& db)
     return db.driverName() == QLatin1String("QPSQL");
 }
 
-bool RunOn(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std::string& error)
+// The runners on the drivers' own handles, by connection name.
+std::map<std::string, std::unique_ptr<NativeStatements>>& Natives()
+{
+    static auto* natives = new std::map<std::string, std::unique_ptr<NativeStatements>>;
+    return *natives;
+}
+
+NativeStatements* NativeFor(const std::string& name, const QSqlDatabase& db)
+{
+    std::unique_ptr<NativeStatements>& native = Natives()[name];
+    if (!native || !native->Serves(db))
+        native = NativeStatements::For(db);
+    return native.get();
+}
+
+// Through Qt SQL, for a driver whose handle is not known here.
+bool RunOnQt(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std::string& error)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -267,6 +288,14 @@ bool RunOn(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std::s
     // Lets SQLite give up its read lock now rather than when the query dies.
     query.finish();
     return true;
+}
+
+bool RunOn(const std::string& name, QSqlDatabase& db, const std::string& sql, priv::QueryResult* rows,
+           std::string& error)
+{
+    if (NativeStatements* native = NativeFor(name, db))
+        return native->Run(sql, rows, error);
+    return RunOnQt(db, QString::fromStdString(sql), rows, error);
 }
 
 bool Database(const std::string& name, QSqlDatabase& db, std::string& error)
@@ -378,8 +407,11 @@ void CloseNamedConnection(const std::string& name)
     if (!QSqlDatabase::contains(connection))
         return;
     {
+        // Kept statements must go before the connection they belong to.
+        Natives().erase(name);
         QSqlDatabase db = QSqlDatabase::database(connection, false);
-        if (db.isOpen() && Transactions()[name].open)
+        const TransactionState& state = Transactions()[name];
+        if (db.isOpen() && (state.open || state.readsOwnTransaction))
             db.rollback();
         db.close();
     }
@@ -398,7 +430,7 @@ bool Execute(const std::string& name, const std::string& sql, priv::QueryResult*
     QSqlDatabase db;
     if (!Database(name, db, error))
         return false;
-    const bool ok = RunOn(db, QString::fromUtf8(sql), rows, error);
+    const bool ok = RunOn(name, db, sql, rows, error);
     if (!ok) {
         auto& transaction = Transactions()[name];
         if (transaction.open)
@@ -431,7 +463,8 @@ bool BeginTransaction(const std::string& name, std::string& error)
     QSqlDatabase db;
     if (!Database(name, db, error))
         return false;
-    if (Transactions()[name].open) {
+    const TransactionState& current = Transactions()[name];
+    if (current.open || current.readsOwnTransaction) {
         // PostgreSQL would only warn and go on inside the open transaction;
         // refuse on both databases so that the caller learns of its mistake.
         error = "连接“" + name + "”上已有进行中的事务。";
@@ -441,12 +474,11 @@ bool BeginTransaction(const std::string& name, std::string& error)
     const std::string begin = postgres ? "BEGIN" : "BEGIN IMMEDIATE";
     if (InjectedFailure(begin, error))
         return false;
-    if (!RunOn(db, QString::fromStdString(begin), nullptr, error))
+    if (!RunOn(name, db, begin, nullptr, error))
         return false;
-    if (postgres &&
-        !RunOn(db, QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"), nullptr, error)) {
+    if (postgres && !RunOn(name, db, "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ", nullptr, error)) {
         std::string ignored;
-        RunOn(db, QStringLiteral("ROLLBACK"), nullptr, ignored);
+        RunOn(name, db, "ROLLBACK", nullptr, ignored);
         return false;
     }
     Transactions()[name] = TransactionState{true, false};
@@ -467,7 +499,7 @@ bool CommitTransaction(const std::string& name, std::string& error)
     if (InjectedFailure("COMMIT", injected)) {
         // A commit that fails ends the transaction without its changes.
         std::string ignored;
-        RunOn(db, QStringLiteral("ROLLBACK"), nullptr, ignored);
+        RunOn(name, db, "ROLLBACK", nullptr, ignored);
         transaction = TransactionState{};
         error = injected;
         return false;
@@ -476,12 +508,12 @@ bool CommitTransaction(const std::string& name, std::string& error)
     // with a silent rollback; say so instead of reporting a commit.
     if (transaction.statementFailed && IsPostgres(db)) {
         std::string ignored;
-        RunOn(db, QStringLiteral("ROLLBACK"), nullptr, ignored);
+        RunOn(name, db, "ROLLBACK", nullptr, ignored);
         transaction = TransactionState{};
         error = "事务中有语句执行失败，所有更改已回滚。";
         return false;
     }
-    const bool ok = RunOn(db, QStringLiteral("COMMIT"), nullptr, error);
+    const bool ok = RunOn(name, db, "COMMIT", nullptr, error);
     transaction = TransactionState{};
     return ok;
 }
@@ -495,7 +527,7 @@ bool RollbackTransaction(const std::string& name, std::string& error)
         error = "连接“" + name + "”上没有进行中的事务。";
         return false;
     }
-    const bool ok = RunOn(db, QStringLiteral("ROLLBACK"), nullptr, error);
+    const bool ok = RunOn(name, db, "ROLLBACK", nullptr, error);
     Transactions()[name] = TransactionState{};
     return ok;
 }
@@ -504,6 +536,63 @@ bool TransactionOpen(const std::string& name)
 {
     const auto found = Transactions().find(name);
     return found != Transactions().end() && found->second.open;
+}
+
+// Reads of one snapshot.
+//
+// PostgreSQL: a REPEATABLE READ transaction, read only, sees the state of its
+// first statement throughout; it ends with a rollback, as it has nothing to
+// keep (and a failed statement may have aborted it).
+//
+// SQLite: a deferred transaction takes the shared lock at its first read and
+// holds it to the end, so no other connection commits in between (a writer
+// waits up to its busy timeout). Every statement also skips taking and
+// giving back the lock of its own, which is most of the cost of a small
+// read. It ends with a commit, so that nothing written in it by mistake is
+// lost.
+//
+// A host transaction already open serves as the snapshot; reads nest, and the
+// outermost one ends the transaction it began. Not recorded in the statement
+// log and not subject to statement failures.
+bool BeginRead(const std::string& name, std::string& error)
+{
+    QSqlDatabase db;
+    if (!Database(name, db, error))
+        return false;
+    TransactionState& state = Transactions()[name];
+    if (state.reads > 0 || state.open) {
+        ++state.reads;
+        return true;
+    }
+    const bool postgres = IsPostgres(db);
+    if (!RunOn(name, db, postgres ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN", nullptr,
+               error))
+        return false;
+    state.reads = 1;
+    state.readsOwnTransaction = true;
+    return true;
+}
+
+void EndRead(const std::string& name)
+{
+    TransactionState& state = Transactions()[name];
+    if (state.reads == 0 || --state.reads > 0)
+        return;
+    if (!state.readsOwnTransaction)
+        return;
+    state.readsOwnTransaction = false;
+    QSqlDatabase db;
+    std::string ignored;
+    if (!Database(name, db, ignored))
+        return;
+    if (IsPostgres(db) || !RunOn(name, db, "COMMIT", nullptr, ignored))
+        RunOn(name, db, "ROLLBACK", nullptr, ignored);
+}
+
+std::size_t CachedStatements(const std::string& name)
+{
+    const auto found = Natives().find(name);
+    return found == Natives().end() || !found->second ? 0 : found->second->CachedStatements();
 }
 
 bool InjectedFailure(const std::string& sql, std::string& message)

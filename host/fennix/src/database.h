@@ -26,6 +26,13 @@ bool CommitTransaction(const std::string& name, std::string& error);
 bool RollbackTransaction(const std::string& name, std::string& error);
 bool TransactionOpen(const std::string& name);
 
+// One snapshot for several reads (see database.cpp); reads nest.
+bool BeginRead(const std::string& name, std::string& error);
+void EndRead(const std::string& name);
+
+// How many compiled statements the connection keeps for texts that come again.
+std::size_t CachedStatements(const std::string& name);
+
 // The failure rules of FailStatementsContaining: true when `sql` is to fail,
 // with the message that says so.
 bool InjectedFailure(const std::string& sql, std::string& message);

@@ -54,6 +54,7 @@ void ResetSessionState(detail::HostState& state)
     state.failures.clear();
     state.executed.clear();
     state.statementHook = nullptr;
+    state.keepStatements = false;
 }
 
 } // namespace
@@ -218,6 +219,12 @@ std::vector<std::string> ExecutedStatements()
 void ClearExecutedStatements()
 {
     State().executed.clear();
+    State().keepStatements = true;
+}
+
+std::size_t CachedStatementCount(const std::string& connectionName)
+{
+    return detail::CachedStatements(connectionName);
 }
 
 // --- Clock, keyboard -------------------------------------------------------------

@@ -24,7 +24,8 @@ bool FrameworkHost::ExecADOQueryMsg(const std::string& connection, const std::st
                                     priv::QueryResult& query, std::string& message, bool open)
 {
     detail::HostState& state = State();
-    state.executed.push_back(sql);
+    if (state.keepStatements)
+        state.executed.push_back(sql);
     if (open)
         query.Reset({});
     if (detail::InjectedFailure(sql, message))
@@ -62,6 +63,16 @@ bool FrameworkHost::DBCommitTrans(const std::string& connection, std::string& me
 bool FrameworkHost::DBRollbackTrans(const std::string& connection, std::string& message)
 {
     return detail::RollbackTransaction(connection, message);
+}
+
+bool FrameworkHost::DBBeginRead(const std::string& connection, std::string& message)
+{
+    return detail::BeginRead(connection, message);
+}
+
+void FrameworkHost::DBEndRead(const std::string& connection)
+{
+    detail::EndRead(connection);
 }
 
 // --- Messages ----------------------------------------------------------------

@@ -13,6 +13,8 @@ public:
     bool DBCommitTrans(const std::string& connection, std::string& message) override;
     bool DBRollbackTrans(const std::string& connection, std::string& message) override;
     bool DBInTransaction(const std::string& connection) override;
+    bool DBBeginRead(const std::string& connection, std::string& message) override;
+    void DBEndRead(const std::string& connection) override;
 
     void InfoMsgBox(const std::string& text) override;
     void ErrorMsgBox(const std::string& text) override;

@@ -41,6 +41,8 @@ struct HostState {
 
     // Database seams.
     std::vector<StatementFailure> failures;
+    // Only while a test reads the log: a large save runs a million statements.
+    bool keepStatements = false;
     std::vector<std::string> executed;
     std::function<void(const std::string&)> statementHook;
 

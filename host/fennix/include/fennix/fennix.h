@@ -107,9 +107,15 @@ FENNIX_API void ClearStatementFailures();
 // workstation in at an exact point of an operation. Empty: none. Open
 // forgets it.
 FENNIX_API void SetStatementHook(std::function<void(const std::string& sql)> hook);
-// Every statement text handed to ExecADOQueryMsg, in order (failed ones too).
+// The statement log: every statement text handed to ExecADOQueryMsg, in
+// order (failed ones too), kept only once asked for. ClearExecutedStatements
+// empties it and keeps statements from then on; Open empties it and stops
+// keeping (a large save would otherwise leave a million texts behind).
 FENNIX_API std::vector<std::string> ExecutedStatements();
 FENNIX_API void ClearExecutedStatements();
+// How many compiled statements the connection keeps for texts that come
+// again (SQLite; 0 where the driver gains nothing from keeping them).
+FENNIX_API std::size_t CachedStatementCount(const std::string& connectionName);
 
 // --- Clock, keyboard ------------------------------------------------------------
 // Fixes Now() (and the log's time stamps); nullopt: the real local clock.

@@ -1,0 +1,481 @@
+#include "native_statements.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QSqlDriver>
+#include <QString>
+#include <QVariant>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <list>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace fennix::detail {
+namespace {
+
+using Cell = priv::QueryResult::Cell;
+
+// Floating-point cells read as Qt SQL has always given them: fixed notation,
+// the shortest text that reads back as the same number.
+std::string DoubleText(double value)
+{
+    const QByteArray text = QString::number(value, 'f', QLocale::FloatingPointShortest).toUtf8();
+    return std::string(text.constData(), static_cast<std::size_t>(text.size()));
+}
+
+// The driver's handle when its type is one of `typeNames` (the name Qt
+// registered depends on how the client library declares the type).
+template <typename T> T HandleOf(const QSqlDatabase& db, std::initializer_list<const char*> typeNames)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || !handle.typeName())
+        return nullptr;
+    for (const char* typeName : typeNames)
+        if (std::strcmp(handle.typeName(), typeName) == 0)
+            return *static_cast<const T*>(handle.constData());
+    return nullptr;
+}
+
+const std::initializer_list<const char*> kSqliteHandle = {"sqlite3*"};
+const std::initializer_list<const char*> kPostgresHandle = {"PGconn*", "pg_conn*"};
+
+bool OnlySpaceAndComments(const char* text)
+{
+    while (*text) {
+        if (std::strchr(" \t\r\n\f\v;", *text)) {
+            ++text;
+        } else if (text[0] == '-' && text[1] == '-') {
+            while (*text && *text != '\n')
+                ++text;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- SQLite -------------------------------------------------------------------
+
+// Compiling a statement costs about as much as running a small one, and the
+// module asks the same queries again and again (a new node's code is read
+// back by its target code, which repeats across companies). Compiled queries
+// are kept by their text, the least recently used going first; SQLite
+// compiles a kept statement again by itself when the schema changed.
+class SqliteStatements final : public NativeStatements {
+public:
+    explicit SqliteStatements(sqlite3* db) : db_(db) {}
+    ~SqliteStatements() override
+    {
+        for (auto& [text, statement] : lru_)
+            sqlite3_finalize(statement);
+    }
+
+    bool Serves(const QSqlDatabase& db) const override
+    {
+        return HandleOf<sqlite3*>(db, kSqliteHandle) == db_;
+    }
+
+    std::size_t CachedStatements() const override { return lru_.size(); }
+
+    bool Run(const std::string& sql, priv::QueryResult* rows, std::string& error) override
+    {
+        const bool keep = IsPlainQuery(sql);
+        sqlite3_stmt* statement = keep ? Take(sql) : nullptr;
+        if (!statement && !Prepare(sql, keep, statement, error))
+            return false;
+        if (!statement) { // nothing but spaces and comments
+            if (rows)
+                rows->Reset({});
+            return true;
+        }
+        const bool ok = Step(statement, rows, error);
+        // Ends the statement's read, so that its lock goes now.
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        if (keep)
+            Give(sql, statement);
+        else
+            sqlite3_finalize(statement);
+        return ok;
+    }
+
+private:
+    static constexpr std::size_t kCapacity = 512;
+    using Entry = std::pair<std::string, sqlite3_stmt*>;
+
+    sqlite3_stmt* Take(const std::string& sql)
+    {
+        const auto found = index_.find(sql);
+        if (found == index_.end())
+            return nullptr;
+        sqlite3_stmt* statement = found->second->second;
+        lru_.erase(found->second);
+        index_.erase(found);
+        return statement;
+    }
+
+    void Give(const std::string& sql, sqlite3_stmt* statement)
+    {
+        lru_.emplace_front(sql, statement);
+        index_.emplace(lru_.front().first, lru_.begin());
+        if (lru_.size() > kCapacity) {
+            index_.erase(lru_.back().first);
+            sqlite3_finalize(lru_.back().second);
+            lru_.pop_back();
+        }
+    }
+
+    bool Prepare(const std::string& sql, bool keep, sqlite3_stmt*& statement, std::string& error)
+    {
+        const char* tail = nullptr;
+        const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()) + 1,
+                                          keep ? SQLITE_PREPARE_PERSISTENT : 0, &statement, &tail);
+        if (rc != SQLITE_OK) {
+            error = sqlite3_errmsg(db_);
+            sqlite3_finalize(statement);
+            statement = nullptr;
+            return false;
+        }
+        // One statement per call, as the host has always run them.
+        if (statement && tail && !OnlySpaceAndComments(tail)) {
+            sqlite3_finalize(statement);
+            statement = nullptr;
+            error = "Unable to execute multiple statements at a time";
+            return false;
+        }
+        return true;
+    }
+
+    bool Step(sqlite3_stmt* statement, priv::QueryResult* rows, std::string& error)
+    {
+        int rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            error = sqlite3_errmsg(db_);
+            return false;
+        }
+        if (!rows)
+            return true; // executed, not opened
+        // Names are taken after the first step: a statement compiled again
+        // for a changed schema may have other columns now.
+        const int count = sqlite3_column_count(statement);
+        std::vector<std::string> columns;
+        columns.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const char* name = sqlite3_column_name(statement, i);
+            columns.emplace_back(name ? name : "");
+        }
+        rows->Reset(std::move(columns));
+        const int maxRecords = rows->MaxRecords();
+        while (rc == SQLITE_ROW) {
+            Cell* cells = rows->AddEmptyRow();
+            for (int i = 0; i < count; ++i)
+                ReadCell(statement, i, cells[i]);
+            if (maxRecords > 0 && rows->RecordCount() >= maxRecords)
+                return true;
+            rc = sqlite3_step(statement);
+        }
+        if (rc != SQLITE_DONE) {
+            error = sqlite3_errmsg(db_);
+            return false;
+        }
+        return true;
+    }
+
+    static void ReadCell(sqlite3_stmt* statement, int column, Cell& cell)
+    {
+        switch (sqlite3_column_type(statement, column)) {
+        case SQLITE_NULL:
+            return;
+        case SQLITE_FLOAT:
+            cell.isNull = false;
+            cell.text = DoubleText(sqlite3_column_double(statement, column));
+            return;
+        case SQLITE_BLOB: {
+            const void* bytes = sqlite3_column_blob(statement, column);
+            const int size = sqlite3_column_bytes(statement, column);
+            cell.isNull = false;
+            if (bytes && size > 0)
+                cell.text.assign(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+            return;
+        }
+        default: { // integers come as their decimal text, texts as UTF-8
+            const unsigned char* text = sqlite3_column_text(statement, column);
+            const int size = sqlite3_column_bytes(statement, column);
+            cell.isNull = false;
+            if (text && size > 0)
+                cell.text.assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+            return;
+        }
+        }
+    }
+
+    sqlite3* db_;
+    std::list<Entry> lru_;
+    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+};
+
+// --- PostgreSQL -----------------------------------------------------------------
+
+// How a column's text is turned into the host's cell text.
+enum class PgColumn { Text, Bool, Double, DateTime, Time, Bytes };
+
+// Type codes of the server's built-in types (pg_type.oid), fixed since 7.x.
+PgColumn ColumnKind(Oid type)
+{
+    switch (type) {
+    case 16: // bool
+        return PgColumn::Bool;
+    case 700:  // float4
+    case 701:  // float8
+    case 1700: // numeric
+        return PgColumn::Double;
+    case 1114: // timestamp
+    case 1184: // timestamptz
+        return PgColumn::DateTime;
+    case 1083: // time
+    case 1266: // timetz
+        return PgColumn::Time;
+    case 17: // bytea
+        return PgColumn::Bytes;
+    default:
+        return PgColumn::Text;
+    }
+}
+
+// The server's error as Qt SQL has always reported it: its message with the
+// SQLSTATE in brackets.
+std::string PgErrorText(PGconn* connection, const PGresult* result)
+{
+    std::string text = result ? PQresultErrorMessage(result) : "";
+    if (text.empty())
+        text = PQerrorMessage(connection);
+    if (result)
+        if (const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE))
+            text += std::string("(") + state + ")";
+    const auto first = text.find_first_not_of(" \t\r\n");
+    const auto last = text.find_last_not_of(" \t\r\n");
+    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    return text.empty() ? std::string("数据库操作失败。") : text;
+}
+
+void ReadPgCell(const char* value, int length, PgColumn kind, Cell& cell)
+{
+    cell.isNull = false;
+    switch (kind) {
+    case PgColumn::Text:
+        cell.text.assign(value, static_cast<std::size_t>(length));
+        return;
+    case PgColumn::Bool:
+        cell.text = value[0] == 't' ? "1" : "0";
+        return;
+    case PgColumn::Double:
+        cell.text = DoubleText(std::strtod(value, nullptr));
+        return;
+    case PgColumn::DateTime:
+        // "yyyy-mm-dd hh:nn:ss" and whatever follows (fractions, zone):
+        // the host's date-times are whole seconds.
+        cell.text.assign(value, static_cast<std::size_t>(length < 19 ? length : 19));
+        return;
+    case PgColumn::Time:
+        cell.text.assign(value, static_cast<std::size_t>(length < 8 ? length : 8));
+        return;
+    case PgColumn::Bytes: {
+        std::size_t size = 0;
+        unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(value), &size);
+        if (bytes) {
+            cell.text.assign(reinterpret_cast<const char*>(bytes), size);
+            PQfreemem(bytes);
+        }
+        return;
+    }
+    }
+}
+
+class PgResult {
+public:
+    explicit PgResult(PGresult* result = nullptr) : result_(result) {}
+    ~PgResult() { PQclear(result_); }
+    PgResult(const PgResult&) = delete;
+    PgResult& operator=(const PgResult&) = delete;
+    PgResult(PgResult&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
+    PgResult& operator=(PgResult&& other) noexcept
+    {
+        std::swap(result_, other.result_);
+        return *this;
+    }
+    PGresult* get() const { return result_; }
+
+private:
+    PGresult* result_;
+};
+
+// Statements go to the server as they are, each in one round trip; the
+// result arrives as text and is copied cell by cell. The server plans a
+// statement faster than a second round trip would cost, so texts are not
+// prepared ahead.
+class PostgresStatements final : public NativeStatements {
+public:
+    explicit PostgresStatements(PGconn* connection) : connection_(connection) {}
+
+    bool Serves(const QSqlDatabase& db) const override
+    {
+        return HandleOf<PGconn*>(db, kPostgresHandle) == connection_;
+    }
+
+    bool Run(const std::string& sql, priv::QueryResult* rows, std::string& error) override
+    {
+        if (rows && rows->MaxRecords() > 0 && IsPlainQuery(sql))
+            return RunFirstRows(sql, *rows, error);
+        // The extended protocol takes one statement only, as the host has
+        // always run them: text after a ';' never runs as a statement of its own.
+        PgResult result(PQexecParams(connection_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+        return Accept(result.get(), rows, error);
+    }
+
+private:
+    bool Accept(const PGresult* result, priv::QueryResult* rows, std::string& error)
+    {
+        const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
+            error = PgErrorText(connection_, result);
+            return false;
+        }
+        if (rows)
+            Read(result, *rows);
+        return true;
+    }
+
+    // A query that wants only its first rows reads them through a cursor,
+    // so that the server neither sends the rest nor, where an index gives the
+    // order, reads it: a new node's code is read back as the first row of
+    // every node with its target code, newest first. Declaring, fetching and
+    // closing go in one pipeline, one round trip; outside a host transaction
+    // they get a transaction of their own, as a cursor needs one.
+    bool RunFirstRows(const std::string& sql, priv::QueryResult& rows, std::string& error)
+    {
+        const bool own = PQtransactionStatus(connection_) == PQTRANS_IDLE;
+        std::vector<std::string> steps;
+        if (own)
+            steps.emplace_back("BEGIN");
+        steps.push_back("DECLARE fennix_first_rows NO SCROLL CURSOR FOR " + sql);
+        const std::size_t fetch = steps.size();
+        steps.push_back("FETCH FORWARD " + std::to_string(rows.MaxRecords()) + " FROM fennix_first_rows");
+        steps.emplace_back("CLOSE fennix_first_rows");
+        if (own)
+            steps.emplace_back("COMMIT");
+
+        if (!PQenterPipelineMode(connection_)) {
+            PgResult result(PQexecParams(connection_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+            return Accept(result.get(), &rows, error);
+        }
+        bool ok = true;
+        std::size_t sent = 0;
+        for (; sent < steps.size(); ++sent)
+            if (!PQsendQueryParams(connection_, steps[sent].c_str(), 0, nullptr, nullptr, nullptr, nullptr,
+                                   0))
+                break;
+        if (sent < steps.size()) {
+            ok = false;
+            error = PgErrorText(connection_, nullptr);
+        }
+        if (!PQpipelineSync(connection_) && ok) {
+            ok = false;
+            error = PgErrorText(connection_, nullptr);
+        }
+        // Every step answers with its results and an empty one; the sync
+        // ends the pipeline. The first failure is the answer; the steps after
+        // it come back aborted.
+        for (std::size_t step = 0; step < sent; ++step) {
+            while (PGresult* next = PQgetResult(connection_)) {
+                PgResult result(next);
+                const ExecStatusType status = PQresultStatus(next);
+                if (!ok || status == PGRES_PIPELINE_ABORTED)
+                    continue;
+                if (status == PGRES_TUPLES_OK && step == fetch)
+                    Read(next, rows);
+                else if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+                    error = PgErrorText(connection_, next);
+                    ok = false;
+                }
+            }
+        }
+        while (PGresult* next = PQgetResult(connection_)) {
+            PgResult result(next);
+            if (PQresultStatus(next) == PGRES_PIPELINE_SYNC)
+                break;
+        }
+        PQexitPipelineMode(connection_);
+        if (!ok && own && PQtransactionStatus(connection_) != PQTRANS_IDLE)
+            PgResult(PQexec(connection_, "ROLLBACK"));
+        if (!ok)
+            rows.Reset({});
+        return ok;
+    }
+
+    static void Read(const PGresult* result, priv::QueryResult& rows)
+    {
+        const int count = PQnfields(result);
+        std::vector<std::string> columns;
+        std::vector<PgColumn> kinds;
+        columns.reserve(static_cast<std::size_t>(count));
+        kinds.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            columns.emplace_back(PQfname(result, i));
+            kinds.push_back(ColumnKind(PQftype(result, i)));
+        }
+        rows.Reset(std::move(columns));
+        int total = PQntuples(result);
+        if (rows.MaxRecords() > 0 && total > rows.MaxRecords())
+            total = rows.MaxRecords();
+        rows.ReserveRows(static_cast<std::size_t>(total));
+        for (int row = 0; row < total; ++row) {
+            Cell* cells = rows.AddEmptyRow();
+            for (int i = 0; i < count; ++i)
+                if (!PQgetisnull(result, row, i))
+                    ReadPgCell(PQgetvalue(result, row, i), PQgetlength(result, row, i),
+                               kinds[static_cast<std::size_t>(i)], cells[i]);
+        }
+    }
+
+    PGconn* connection_;
+};
+
+} // namespace
+
+bool IsPlainQuery(const std::string& sql)
+{
+    std::size_t at = 0;
+    while (at < sql.size() && (sql[at] == ' ' || sql[at] == '\t' || sql[at] == '\r' || sql[at] == '\n'))
+        ++at;
+    static constexpr char kSelect[] = "select";
+    if (sql.size() - at < sizeof kSelect)
+        return false;
+    for (std::size_t i = 0; i + 1 < sizeof kSelect; ++i) {
+        const char c = sql[at + i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kSelect[i])
+            return false;
+    }
+    const char after = sql[at + sizeof kSelect - 1];
+    return !(after == '_' || (after >= '0' && after <= '9') || (after >= 'a' && after <= 'z') ||
+             (after >= 'A' && after <= 'Z'));
+}
+
+std::unique_ptr<NativeStatements> NativeStatements::For(const QSqlDatabase& db)
+{
+    if (sqlite3* handle = HandleOf<sqlite3*>(db, kSqliteHandle))
+        return std::make_unique<SqliteStatements>(handle);
+    if (PGconn* handle = HandleOf<PGconn*>(db, kPostgresHandle))
+        return std::make_unique<PostgresStatements>(handle);
+    return nullptr;
+}
+
+} // namespace fennix::detail

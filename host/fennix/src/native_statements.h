@@ -1,0 +1,39 @@
+// Statements run on the driver's own connection handle, underneath Qt SQL:
+// the module's texts go to the database unchanged, and every cell arrives as
+// the UTF-8 text the host hands on, without passing through QVariant and
+// QString. The connection itself (opening, options, closing) stays Qt SQL's.
+#pragma once
+
+#include "boundary/host.h"
+
+#include <QSqlDatabase>
+
+#include <memory>
+#include <string>
+
+namespace fennix::detail {
+
+class NativeStatements {
+public:
+    // The runner for the driver behind `db`; none when its handle is not one
+    // of the drivers known here (the caller then goes through Qt SQL).
+    static std::unique_ptr<NativeStatements> For(const QSqlDatabase& db);
+    virtual ~NativeStatements() = default;
+
+    // Whether this runner still belongs to the handle `db` has now.
+    virtual bool Serves(const QSqlDatabase& db) const = 0;
+
+    // Runs one statement; with `rows` its result set is read into them, no
+    // more than rows->MaxRecords() rows when that is set. The error text is
+    // the database's own.
+    virtual bool Run(const std::string& sql, priv::QueryResult* rows, std::string& error) = 0;
+
+    // Prepared statements kept for texts that come again (none where the
+    // driver gains nothing from them).
+    virtual std::size_t CachedStatements() const { return 0; }
+};
+
+// True when the statement is a plain query (its first word is SELECT).
+bool IsPlainQuery(const std::string& sql);
+
+} // namespace fennix::detail
