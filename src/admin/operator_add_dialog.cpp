@@ -136,9 +136,6 @@ public:
 
 } // namespace
 
-const char* const Tfrm_OperatorAdd::kUnstorablePasswordText =
-    "密码中含有系统不能保存的字符，请只使用字母、数字、符号或常用汉字。";
-
 Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     : Tfrm_CustomDlgEx(parent), ui(std::make_unique<Ui::Tfrm_OperatorAdd>()),
       rolesWordBook_(std::make_unique<TRolesWordBook>()),
@@ -297,15 +294,13 @@ bool Tfrm_OperatorAdd::CheckPasswordStorable()
     const std::string password = ToUtf8(ui->edtPassword->text());
     if (editMode_ && password == loadedPassword_)
         return true;
-    // The cipher works on the host code-page bytes; a character the code
-    // page lacks would come back as "?" and the operator could never sign in
-    // with what he typed. Length needs no check: the box holds 20
-    // characters, at most two bytes each, far below what the stored form
-    // can hold.
-    static_assert(2 * kPasswordMaxLength <= MaxPasswordHostBytes);
-    if (HostToUtf8(Utf8ToHost(password)) == password)
+    // The same check, with the same words, as every other way of setting a
+    // password: the cipher works on the host code-page bytes, and a password
+    // it cannot keep exactly could never be typed again.
+    std::string reason;
+    if (PasswordStorable(password, &reason))
         return true;
-    CurrentHost().InfoMsgBox(kUnstorablePasswordText);
+    CurrentHost().InfoMsgBox(reason);
     ClearPasswords();
     ui->edtPassword->setFocus();
     return false;

@@ -39,10 +39,6 @@ public:
     // Edit mode: whether the controls differ from the record as loaded.
     bool IsOperatorChanged() const;
 
-    // Shown when a password holds a character that the host's code page
-    // cannot store.
-    static const char* const kUnstorablePasswordText;
-
 public slots:
     void sBtnSaveClick();
     void sBtnCloseClick() override;

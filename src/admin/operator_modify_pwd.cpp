@@ -1,6 +1,5 @@
 #include "admin/operator_modify_pwd.h"
 
-#include "boundary/codepage.h"
 #include "boundary/host.h"
 #include "cipher/crypt.h"
 #include "session/privilege_manager.h"
@@ -21,14 +20,6 @@ constexpr int kNewPasswordsDiffer = 104029;
 constexpr int kPasswordChanged = 104030;
 constexpr const char* kModifyFailedText = "系统错误：[70018503]\r\n修改密码失败：数据库操作出错。";
 constexpr const char* kModifyFailedLog = "[70018503]修改密码失败：数据库操作出错。";
-// A password is enciphered in the host's code page: a character it cannot
-// hold would be stored as "?" and the typed password would never match again.
-constexpr const char* kUnsupportedCharacterText = "新密码中含有系统不支持的字符，请重新输入。";
-
-bool HostCodePageHolds(const std::string& utf8)
-{
-    return HostToUtf8(Utf8ToHost(utf8)) == utf8;
-}
 
 } // namespace
 
@@ -94,8 +85,11 @@ void Tfrm_OperatorModifyPwdInner::tbtnSaveClick()
         ui->edtNewPwd->setFocus();
         return;
     }
-    if (!HostCodePageHolds(newPassword)) {
-        host.InfoMsgBox(kUnsupportedCharacterText);
+    // A password the cipher cannot keep exactly could never be typed again;
+    // refused with the same words as every other way of setting one.
+    std::string unstorable;
+    if (!PasswordStorable(newPassword, &unstorable)) {
+        host.InfoMsgBox(unstorable);
         ui->edtNewPwd->clear();
         ui->edtReNewPwd->clear();
         ui->edtNewPwd->setFocus();

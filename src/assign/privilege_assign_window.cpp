@@ -35,6 +35,10 @@ constexpr int kAuditorPosition = 3;
 constexpr const char* kUserManagementFunction = "01003-01-07-00-00";
 constexpr const char* kPrivilegeAssignFunction = "01003-01-19-00-00";
 
+// Added to a save refused because another workstation changed the same
+// nodes: the window reads the post afresh right after the message.
+constexpr const char* kConflictReloadText = "已重新读取该岗位当前的权限，请在此基础上重新勾选后保存。";
+
 constexpr int kCompanyColumnWidths[TCompanyListModel::kColumnCount] = {32, 140, 200};
 constexpr int kCompanyHeaderHeight = 18;
 
@@ -534,6 +538,16 @@ void TfrmPrivilegeAssignEx::tBtnSaveClick()
     hideStatus.active = false;
     HideStatus();
     if (!saved) {
+        if (FRolesMgr->LastSaveConflicted()) {
+            // Another workstation granted or withdrew the same nodes: the
+            // ticks describe a state that no longer exists and saving them
+            // again would fail the same way. Read the post afresh, as when
+            // it is picked, so that the user ticks again on what is stored.
+            host.ErrorMsgBox("系统错误：[70018505]\r\n" + message + "\r\n" + kConflictReloadText);
+            host.Error("1", "[70018506]保存出错：子系统分配权限无法写入数据库。");
+            cbxRolesChange();
+            return;
+        }
         // The ticks stay as the user left them, so that saving again works
         // once the cause is gone.
         host.ErrorMsgBox("系统错误：[70018505]\r\n" + message);

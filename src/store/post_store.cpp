@@ -549,6 +549,8 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
             it->first->SetPermitCode(it->second);
     };
     FConflict = false;
+    FPostHeld = false;
+    FHoldFailed = false;
     try {
         const std::string postCode = permissions->PostCode();
         if (postCode.empty())
@@ -568,13 +570,6 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
         std::string beginMessage;
         if (!transaction.Begin(&beginMessage)) {
             message = "权限分配失败：无法开始数据库事务：" + beginMessage;
-            return false;
-        }
-        std::string lockMessage;
-        if (!LockPost(postCode, lockMessage)) {
-            if (!lockMessage.empty())
-                message = lockMessage;
-            transaction.Rollback(std::string());
             return false;
         }
         if (!SaveChildPermissions(postCode, *permissions, message, assigned)) {
@@ -605,7 +600,7 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
         const std::int32_t state = child->PermitState();
         bool saved = true;
         if ((state == kPermitAdded || state == kPermitRemoved) &&
-            !StillApplies(postCode, parent, *child, message))
+            (!HoldPost(postCode, message) || !StillApplies(postCode, parent, *child, message)))
             return false;
         if (state == kPermitAdded) {
             // Only companies hang under 0; a sub-application or function
@@ -637,11 +632,19 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
         if (child->AllGranted()) {
             // Everything beneath is granted: what was stored beneath goes. A
             // node that was never stored (code 0) has nothing beneath it.
-            if (child->PermitCode() > 0)
-                DeletePermissionChildren(std::to_string(child->PermitCode()));
+            if (child->PermitCode() > 0) {
+                const std::string code = std::to_string(child->PermitCode());
+                TextList beneath;
+                if (GetChildPermissionCodes(code, beneath)) {
+                    if (!HoldPost(postCode, message))
+                        return false;
+                    DeletePermissionChildren(code);
+                }
+            }
         } else if (!SaveChildPermissions(postCode, *child, message, assigned)) {
-            // A conflict names its node plainly, at any depth.
-            if (!FConflict)
+            // A conflict or a post that cannot be held names its cause
+            // plainly, at any depth.
+            if (!FConflict && !FHoldFailed)
                 message = SaveFailedText(message);
             return false;
         }
@@ -650,6 +653,21 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
 }
 
 // --- Several workstations ---------------------------------------------------------------
+
+bool TRolesMgr::HoldPost(const std::string& postCode, std::string& message)
+{
+    if (FPostHeld)
+        return true;
+    std::string lockMessage;
+    if (!LockPost(postCode, lockMessage)) {
+        FHoldFailed = true;
+        if (!lockMessage.empty())
+            message = lockMessage;
+        return false;
+    }
+    FPostHeld = true;
+    return true;
+}
 
 bool TRolesMgr::LockPost(const std::string& postCode, std::string& message)
 {

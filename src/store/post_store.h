@@ -71,7 +71,9 @@ public:
     const std::string& LastStatement() const { return FLastStatement; }
 
     // --- Several workstations ---------------------------------------------------------
-    // Every write of a post's permissions starts here, inside its transaction:
+    // Every write of a post's permissions is preceded by this, inside its
+    // transaction (a save takes it before its first write, so a save that
+    // writes nothing leaves the row alone):
     // the post's row is locked, so that another workstation writing the same
     // post waits until this one ends (PostgreSQL then fails it, SQLite's
     // transaction already holds the whole file), and what the other one
@@ -114,12 +116,19 @@ private:
     // removed it (or removed the parent) meanwhile, or a check failed.
     bool StillApplies(const std::string& postCode, const TAbstractPermit& parent,
                       const TAbstractPermit& child, std::string& message);
+    // Locks the post once per save, right before its first write; false with
+    // the lock's message (or `message` unchanged when the row is gone).
+    bool HoldPost(const std::string& postCode, std::string& message);
     std::optional<bool> Holds(std::string sql);
 
     QueryResult FQuery;
     std::string FLastStatement;
     bool FConflict = false;
     StoredLoad FStoredLoad = StoredLoad::InSets;
+    // Within one save: whether the post's row is locked, and whether taking
+    // the lock failed (its message then stands as it is).
+    bool FPostHeld = false;
+    bool FHoldFailed = false;
 };
 
 } // namespace priv

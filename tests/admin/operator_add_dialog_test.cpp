@@ -5,6 +5,7 @@
 
 #include "admin/operator_add_dialog.h"
 #include "admin/word_book.h"
+#include "cipher/crypt.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -165,6 +166,10 @@ TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
         const char* focus; // the control that gets the focus
         std::vector<const char*> emptied;
     };
+    // Refused with the same words as privhost's passwd and init.
+    std::string unstorable;
+    ASSERT_FALSE(PasswordStorable("pw\U0001F600", &unstorable));
+    ASSERT_NE(unstorable.find("代码页"), std::string::npos) << unstorable;
     const Case cases[] = {
         {"no code", [](QWidget* d) { Type(d, "edtOpId", "   "); }, 104017, nullptr, "edtOpId", {}},
         {"no name, wrong phone too",
@@ -194,7 +199,7 @@ TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
              Type(d, "edtConfirmPassword", QStringLiteral("pw\U0001F600"));
          },
          0,
-         Tfrm_OperatorAdd::kUnstorablePasswordText,
+         unstorable.c_str(),
          "edtPassword",
          {"edtPassword", "edtConfirmPassword"}},
         {"placeholder post",

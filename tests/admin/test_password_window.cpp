@@ -173,6 +173,10 @@ TEST_F(PasswordWindowTest, RefusesAWrongOldPasswordOrDifferingNewOnes)
         const char* newAfter;
         bool focusOnOld; // else on the first new box
     };
+    // Refused with the same words as privhost's passwd and init.
+    std::string unstorable;
+    ASSERT_FALSE(priv::PasswordStorable("密码😀", &unstorable));
+    ASSERT_NE(unstorable.find("代码页"), std::string::npos) << unstorable;
     const Case cases[] = {
         {"old#pw1", "New#pw2", "New#pw2", "104028", "", "New#pw2", true},
         {"OLD#PW1", "New#pw2", "New#pw2", "104028", "", "New#pw2", true},
@@ -182,7 +186,7 @@ TEST_F(PasswordWindowTest, RefusesAWrongOldPasswordOrDifferingNewOnes)
         {"Old#pw1", "New#pw2", "new#pw2", "104029", "Old#pw1", "", false},
         {"Old#pw1", "New#pw2", "", "104029", "Old#pw1", "", false},
         // A character the host's code page cannot hold would be stored as "?".
-        {"Old#pw1", "密码😀", "密码😀", "新密码中含有系统不支持的字符，请重新输入。", "Old#pw1", "", false},
+        {"Old#pw1", "密码😀", "密码😀", unstorable.c_str(), "Old#pw1", "", false},
     };
     page->activateWindow();
     for (const Case& c : cases) {

@@ -533,8 +533,66 @@ TEST_F(AssignWindowTest, AFailedSaveKeepsTheTicksSoThatSavingAgainWorks)
     // A further save without changes writes nothing.
     fennix::ClearExecutedStatements();
     Save();
-    EXPECT_TRUE(WritingStatements().empty());
+    EXPECT_EQ(WritingStatements(), std::vector<std::string>{});
     EXPECT_EQ(StoredGrants(), saved);
+}
+
+TEST_F(AssignWindowTest, ASaveRefusedForAnotherWorkstationsChangeReadsThePostAfresh)
+{
+    Open(kPost);
+    // The user grants company 3 and withdraws one function in company 1.
+    ClickBox(2);
+    ClickRow(0);
+    SetFunction("02001-01-03-00-00", false);
+
+    // Meanwhile another workstation grants company 3 as well and withdraws
+    // company 2, through a store of its own.
+    {
+        TRolesMgr other;
+        TRolePermissions theirs;
+        ASSERT_TRUE(other.LoadPostPermissions(kPost, &theirs));
+        theirs.Mark("3", true);
+        theirs.Mark("2", false);
+        std::string message;
+        ASSERT_TRUE(other.SavePostPermissions(&theirs, message)) << message;
+    }
+    const Grants theirs = StoredGrants();
+    ASSERT_EQ(theirs.count("3:*"), 1u);
+    ASSERT_EQ(theirs.count("2:*"), 0u);
+
+    fennix::ClearShownMessages();
+    Save();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].kind, fennix::MessageKind::Error);
+    const std::string shown = Messages()[0].text;
+    EXPECT_EQ(shown.rfind("系统错误：[70018505]\r\n权限分配失败：[3]已在其他工作站上授予该岗位", 0), 0u)
+        << shown;
+    EXPECT_NE(shown.find("已重新读取该岗位当前的权限"), std::string::npos) << shown;
+    EXPECT_EQ(StoredGrants(), theirs) << "the refused save wrote nothing";
+
+    // The window shows what is stored now, not the user's ticks.
+    EXPECT_TRUE(Ticked(0));
+    EXPECT_FALSE(Ticked(1)) << "withdrawn by the other workstation";
+    EXPECT_TRUE(Ticked(2));
+    EXPECT_FALSE(Ticked(3));
+    EXPECT_EQ(window_->ShownCompany(), -1);
+    EXPECT_EQ(FunctionsCaption(), Q(TfrmPrivilegeAssignEx::kNoCompanyCaption));
+    ClickRow(0);
+    EXPECT_EQ(CheckedFunctions(),
+              (Grants{"01:*", kPrivilegeAssign, "02:*", "02001-01-01-00-00", "02001-01-03-00-00"}))
+        << "the withdrawn function is ticked again as stored";
+
+    // Ticking again on that state saves.
+    SetFunction("02001-01-03-00-00", false);
+    ClickBox(3);
+    fennix::ClearShownMessages();
+    Save();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, "保存岗位[出纳岗]权限信息成功。");
+    EXPECT_EQ(StoredGrants(), (Grants{"1:01", "1:01:" + std::string(kPrivilegeAssign), "1:02",
+                                      "1:02:02001-01-01-00-00", "3:*", "4:*"}));
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP WHERE PRMS_TYPE='10' AND KZDM=3"), "1")
+        << "company 3 is held once";
 }
 
 TEST_F(AssignWindowTest, AFailedCompanyListKeepsTheWindowClosed)

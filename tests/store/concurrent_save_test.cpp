@@ -323,6 +323,47 @@ TEST_P(TwoWorkstationsTest, WhileOneSaveRunsNoOtherWorkstationWritesThatPost)
     EXPECT_TRUE(other->Commit(&otherMessage)) << otherMessage;
 }
 
+TEST_P(TwoWorkstationsTest, ASaveWithNothingToWriteWritesNothingAndNeverWaitsForThePost)
+{
+    // A partly granted company and a whole one, both stored.
+    GrantBase("GW00001");
+    {
+        TRolesMgr store;
+        TRolePermissions permissions;
+        ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+        permissions.Mark("12", true);
+        std::string message;
+        ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    }
+    const std::vector<std::string> stored = StoredTree();
+
+    // On PostgreSQL another workstation is saving the post right now; the
+    // save must not wait for it. (SQLite's transaction takes the whole file
+    // as it begins, so there the save could not even start.)
+    std::unique_ptr<SecondConnection> other;
+    std::string otherMessage;
+    if (Db().IsPostgres()) {
+        other = Db().OpenSecondConnection("OtherWorkstation");
+        ASSERT_TRUE(other->Ok());
+        ASSERT_TRUE(other->Begin(&otherMessage)) << otherMessage;
+        ASSERT_TRUE(other->Exec("UPDATE QX_ROLES SET JS_MC=JS_MC WHERE JS_DM='GW00001'"));
+        ASSERT_TRUE(Db().Exec("SET lock_timeout = '300ms'"));
+    }
+
+    TRolesMgr store;
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    fennix::ClearExecutedStatements();
+    std::string message;
+    EXPECT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    for (const char* verb : {"INSERT", "UPDATE", "DELETE"})
+        EXPECT_EQ(StatementsContaining(verb), std::vector<std::string>{}) << verb;
+    if (other) {
+        EXPECT_TRUE(other->Rollback(&otherMessage)) << otherMessage;
+    }
+    EXPECT_EQ(StoredTree(), stored);
+}
+
 TEST_P(TwoWorkstationsTest, ANodeAnotherWorkstationAddsMeanwhileNeverBecomesOurParent)
 {
     // The other workstation grants the same company to another post between

@@ -322,14 +322,14 @@ bool PinSessionSettings(QSqlDatabase& db, std::string& error)
         {"client_encoding", "UTF8"},
     };
     for (const auto& [name, value] : kPinned) {
-        if (!RunOn(db, QStringLiteral("SET %1 = '%2'").arg(QLatin1String(name), QLatin1String(value)),
+        if (!RunOnQt(db, QStringLiteral("SET %1 = '%2'").arg(QLatin1String(name), QLatin1String(value)),
                    nullptr, error)) {
             error = "无法设置会话参数 " + std::string(name) + "：" + error;
             return false;
         }
         priv::QueryResult shown;
         std::string readError;
-        if (!RunOn(db, QStringLiteral("SHOW %1").arg(QLatin1String(name)), &shown, readError) ||
+        if (!RunOnQt(db, QStringLiteral("SHOW %1").arg(QLatin1String(name)), &shown, readError) ||
             shown.Eof() || shown.AsString(name) != value) {
             error = "会话参数 " + std::string(name) + " 未能设为 " + value + "，拒绝使用此连接。";
             return false;
