@@ -5,6 +5,7 @@
 #include "boundary/codepage.h"
 #include "boundary/host.h"
 #include "boundary/param_string.h"
+#include "ui/accessibility.h"
 
 #include <fennix/fennix.h>
 #include <fennix/host_message_event.h>
@@ -128,9 +129,11 @@ Tfrm_MainFrame::Tfrm_MainFrame(ModuleLoader& module, QWidget* parent) : QMainWin
     setObjectName(QString::fromLatin1(kMainFrameClass));
     setWindowTitle(QStringLiteral("税务申报管理平台 — 权限模块宿主"));
     resize(1180, 760);
+    priv::InstallAccessibility();
     BuildWindow();
     ApplyLook();
     InstallHostChannel();
+    priv::PublishAccessibility(this);
 }
 
 Tfrm_MainFrame::~Tfrm_MainFrame()
@@ -201,10 +204,14 @@ void Tfrm_MainFrame::BuildWindow()
     toolBar_->addAction(changeOperator);
     toolBar_->addAction(closeAll);
     toolBar_->addSeparator();
-    auto* companyLabel = new QLabel(QStringLiteral("  当前企业："), toolBar_);
+    auto* companyLabel = new QLabel(QStringLiteral("当前企业(&C)："), toolBar_);
+    companyLabel->setObjectName(QStringLiteral("lblCompany"));
+    companyLabel->setContentsMargins(8, 0, 2, 0);
     toolBar_->addWidget(companyLabel);
     companies_ = new QComboBox(toolBar_);
     companies_->setObjectName(QStringLiteral("cbxCompany"));
+    // The label names the company switch for screen readers; Alt+C reaches it.
+    companyLabel->setBuddy(companies_);
     companies_->setMinimumWidth(300);
     toolBar_->addWidget(companies_);
     connect(companies_, &QComboBox::activated, this, &Tfrm_MainFrame::OnCompanyChosen);
@@ -245,6 +252,7 @@ void Tfrm_MainFrame::BuildWindow()
     navigationLayout->addWidget(navigationCaption);
     tree_ = new QTreeWidget(navigation_);
     tree_->setObjectName(QStringLiteral("tvFunctions"));
+    tree_->setAccessibleName(navigationCaption->text());
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
     tree_->setIndentation(18);

@@ -1,10 +1,11 @@
 #include "signin/login_window.h"
 
-#include "session/current_operator.h"
 #include "boundary/host.h"
-#include "session/privilege_manager.h"
 #include "boundary/text.h"
 #include "boundary/utilities.h"
+#include "session/current_operator.h"
+#include "session/privilege_manager.h"
+#include "ui/accessibility.h"
 #include "ui/balloon_tool_tip.h"
 #include "ui/window_utils.h"
 
@@ -282,6 +283,7 @@ QString Tfrm_Login::BackgroundFileForVersion(const std::string& appPath, const s
 void Tfrm_Login::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    PublishAccessibility(this);
     if (opened_)
         return;
     opened_ = true;

@@ -1,5 +1,6 @@
 #include "ui/custom_dlg.h"
 
+#include "ui/accessibility.h"
 #include "ui/host_messages.h"
 #include "ui/main_frame.h"
 #include "ui/window_utils.h"
@@ -50,6 +51,7 @@ void Tfrm_CustomDlg::FormCreate()
 {
     ApplySkinScheme();
     HookEditIme();
+    PublishAccessibility(this);
 }
 
 void Tfrm_CustomDlg::ApplySkinScheme()
@@ -162,6 +164,7 @@ void Tfrm_CustomDlg::showEvent(QShowEvent* event)
             move(frame.topLeft());
         }
     }
+    PublishAccessibility(this);
     QDialog::showEvent(event);
 }
 

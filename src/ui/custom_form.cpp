@@ -1,6 +1,7 @@
 #include "ui/custom_form.h"
 
 #include "boundary/param_string.h"
+#include "ui/accessibility.h"
 #include "ui/host_messages.h"
 #include "ui/main_frame.h"
 #include "ui/window_utils.h"
@@ -58,6 +59,7 @@ void Tfrm_Custom::FormCreate()
 {
     ApplySkinScheme();
     HookEditIme();
+    PublishAccessibility(this);
 }
 
 void Tfrm_Custom::ApplySkinScheme()
@@ -143,6 +145,9 @@ bool Tfrm_Custom::event(QEvent* event)
     }
     if (event->type() == QEvent::Polish)
         RunGuarded([this] { EnsureFormCreated(); });
+    if (event->type() == QEvent::Show)
+        // Controls a descendant added after the creation are published too.
+        PublishAccessibility(this);
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::WindowActivate) {
         // Keeps the host's caption active while the focus is in the module's

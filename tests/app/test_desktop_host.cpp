@@ -9,6 +9,7 @@
 #include "module_loader.h"
 
 #include "support/database_fixture.h"
+#include "ui/accessibility_walk.h"
 
 #include "boundary/codepage.h"
 #include "boundary/datetime.h"
@@ -31,6 +32,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -201,6 +203,40 @@ TEST_P(DesktopHostTest, TheTreeShowsWhatThePostMayNotUse)
         EXPECT_EQ(mainFrame->child(2)->flags(), Qt::NoItemFlags);
         SaveScreenshot(frame_.get(), std::string(c.code) == "lina" ? "desktop-host-signed-in"
                                                                    : "desktop-host-withdrawn-products");
+    }
+}
+
+TEST_P(DesktopHostTest, AReaderFindsEveryControlAndHearsWhichFunctionsAreGreyed)
+{
+    Tfrm_MainFrame& frame = SignIn("liuyang", "ly2024");
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(&frame);
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+    ASSERT_NE(companies, nullptr);
+    QAccessibleInterface* company = QAccessible::queryAccessibleInterface(companies);
+    EXPECT_EQ(company->text(QAccessible::Name), QStringLiteral("当前企业(C)："));
+    EXPECT_EQ(company->text(QAccessible::Value), companies->currentText());
+    EXPECT_EQ(company->text(QAccessible::Description), QStringLiteral("cbxCompany"));
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(frame.FunctionTree());
+    EXPECT_EQ(tree->text(QAccessible::Name), QStringLiteral("功能导航"));
+
+    // The password change is open to the post, the operator management and
+    // the withdrawn products are not.
+    std::map<std::string, bool> disabledByName;
+    for (const priv::test::AccessibleItem& item : priv::test::AccessibleItems(frame.FunctionTree()))
+        disabledByName[item.name] = item.disabled;
+    struct Expected {
+        QTreeWidgetItem* item;
+        bool disabled;
+    };
+    for (const Expected& e :
+         {Expected{Function("01003-01-20-00-00"), false}, Expected{Function("01003-01-07-00-00"), true},
+          Expected{Product("0300"), true}, Expected{Product("0100"), false}}) {
+        ASSERT_NE(e.item, nullptr);
+        const std::string name = e.item->text(0).toStdString();
+        ASSERT_EQ(disabledByName.count(name), 1u) << name;
+        EXPECT_EQ(disabledByName[name], e.disabled) << name;
     }
 }
 

@@ -4,11 +4,12 @@
 // operator and the run through the sign-in export.
 #include "signin/login_window.h"
 
+#include "cipher/crypt.h"
 #include "session/current_operator.h"
 #include "session/export_calls.h"
 #include "session/privilege_manager.h"
-#include "cipher/crypt.h"
 #include "support/database_fixture.h"
+#include "ui/accessibility_walk.h"
 #include "ui/balloon_tool_tip.h"
 
 #include <QApplication>
@@ -590,6 +591,34 @@ TEST_F(LoginWindowTest, CapsLockBalloonPointsAtThePasswordBoxWhileCapsLockIsOn)
     PasswordBox(*window)->setFocus();
     ASSERT_NE(window->CapsLockBalloon(), nullptr);
     EXPECT_TRUE(window->CapsLockBalloon()->Shown());
+}
+
+TEST_F(LoginWindowTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePassword)
+{
+    auto window = OpenWindow();
+    QTest::keyClicks(PasswordBox(*window), "Secret 1");
+
+    const std::vector<std::string> problems = test::AccessibilityProblems(window.get());
+    EXPECT_TRUE(problems.empty()) << test::Joined(problems);
+
+    struct Expected {
+        const char* control;
+        const char* name;
+    };
+    for (const Expected& e :
+         {Expected{"edtOperatorID", "用户代码："}, Expected{"edtOperatorPwd", "用户密码："},
+          Expected{"sBtnLogin", "登录"}, Expected{"sBtnCancle", "取消"}}) {
+        QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(window->findChild<QWidget*>(e.control));
+        ASSERT_NE(control, nullptr) << e.control;
+        EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.control;
+        // Automation finds the control by the name the form gives it.
+        EXPECT_EQ(control->text(QAccessible::Description), QString::fromLatin1(e.control));
+    }
+    QAccessibleInterface* password = QAccessible::queryAccessibleInterface(PasswordBox(*window));
+    EXPECT_EQ(password->role(), QAccessible::EditableText);
+    EXPECT_TRUE(password->state().passwordEdit);
+    EXPECT_FALSE(password->text(QAccessible::Value).contains(QStringLiteral("Secret")));
 }
 
 TEST_F(LoginWindowTest, UnreadableOperatorListLeavesTheWindowEmpty)
