@@ -141,7 +141,11 @@ bool Tfrm_CustomDlg::event(QEvent* event)
 
 void Tfrm_CustomDlg::keyPressEvent(QKeyEvent* event)
 {
-    RunGuarded([this, event] { FormKeyDown(event); });
+    // Without key preview the dialog sees only the keys pressed while none
+    // of its controls has the focus; a key a control passed on is not one.
+    QWidget* focus = focusWidget();
+    if (!focus || focus == this)
+        RunGuarded([this, event] { FormKeyDown(event); });
     const bool dialogKey =
         event->modifiers() == Qt::NoModifier &&
         (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);

@@ -149,7 +149,9 @@ bool Tfrm_Custom::event(QEvent* event)
         // Controls a descendant added after the creation are published too.
         PublishAccessibility(this);
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate) {
+    // Only a page that is a window of its own is activated; an embedded page
+    // sees the activation of the host's window, which needs no answer.
+    if (event->type() == QEvent::WindowActivate && isWindow()) {
         // Keeps the host's caption active while the focus is in the module's
         // page. Only a handle the host hands out is used here.
         RunGuarded([] {

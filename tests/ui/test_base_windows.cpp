@@ -347,6 +347,19 @@ TEST_F(BaseWindowTest, ActivatedPageKeepsTheHostCaptionActiveOnlyThroughTheMainF
     }
 }
 
+TEST_F(BaseWindowTest, AnEmbeddedPageDoesNotAnswerTheActivationOfTheHostsWindow)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    QWidget* hostPage = hostPages_.back().get();
+    MainFrame().Clear();
+    hostPage->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(hostPage));
+    QTest::qWait(0);
+    EXPECT_TRUE(page->isActiveWindow());
+    EXPECT_TRUE(MainFrame().MessagesNumbered(priv::WM_NCACTIVATE).empty());
+}
+
 TEST_F(BaseWindowTest, MainWindowIsFoundByClassNameWhenTheHostHandsOutNoHandle)
 {
     MainFrame().SetReach(MainFrameRecorder::Reach::ClassOnly);
@@ -464,6 +477,14 @@ TEST_F(BaseWindowTest, DialogShowsItsTitleBandAndClosesWithCancel)
     EXPECT_FALSE(FindControl<QLabel>(dialog, "ORVEK")->isVisibleTo(dialog));
     EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("dialog")));
 
+    // No key preview: F1 in the edit box is the box's key, F1 with no
+    // control focused is the dialog's.
+    auto* nameBox = dialog->ClientArea()->findChild<QLineEdit*>();
+    nameBox->setFocus();
+    QTest::keyClick(nameBox, Qt::Key_F1);
+    EXPECT_TRUE(MainFrame().MessagesNumbered(priv::WM_MAINFRAME_HELP).empty());
+    nameBox->clearFocus();
+    dialog->setFocus();
     QTest::keyClick(dialog, Qt::Key_F1);
     EXPECT_EQ(MainFrame().MessagesNumbered(priv::WM_MAINFRAME_HELP).size(), 1u);
     dialog->hide();
