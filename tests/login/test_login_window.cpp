@@ -621,6 +621,49 @@ TEST_F(LoginWindowTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePassword)
     EXPECT_FALSE(password->text(QAccessible::Value).contains(QStringLiteral("Secret")));
 }
 
+TEST_F(LoginWindowTest, CapsLockIsReadWhenTheKeyComesUpAndTheBalloonKeepsToItsWindow)
+{
+    fennix::SetCapsLock(true);
+    auto window = OpenWindow();
+    ASSERT_NE(window->CapsLockBalloon(), nullptr);
+
+    // The lock changes when the key comes up: down, it still reads on.
+    QTest::keyPress(PasswordBox(*window), Qt::Key_CapsLock);
+    ASSERT_NE(window->CapsLockBalloon(), nullptr);
+    EXPECT_TRUE(window->CapsLockBalloon()->Shown());
+    fennix::SetCapsLock(false);
+    QTest::keyRelease(PasswordBox(*window), Qt::Key_CapsLock);
+    EXPECT_EQ(window->CapsLockBalloon(), nullptr);
+    // And on again, in the code box this time.
+    QTest::keyPress(CodeBox(*window), Qt::Key_CapsLock);
+    EXPECT_EQ(window->CapsLockBalloon(), nullptr);
+    fennix::SetCapsLock(true);
+    QTest::keyRelease(CodeBox(*window), Qt::Key_CapsLock);
+    ASSERT_NE(window->CapsLockBalloon(), nullptr);
+
+    // Dragged, the window takes its balloon along.
+    TBalloonWindow* balloon = window->CapsLockBalloon()->Handle();
+    const QPoint tip = balloon->TipPosition();
+    window->move(window->pos() + QPoint(40, -30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(balloon->TipPosition(), tip + QPoint(40, -30));
+    EXPECT_TRUE(balloon->isVisible());
+
+    // Shaped to its outline: the corners of its box are not part of it.
+    const QRegion shape = balloon->mask();
+    ASSERT_FALSE(shape.isEmpty());
+    const QRect box = balloon->rect();
+    EXPECT_TRUE(shape.contains(box.center()));
+    for (const QPoint corner : {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()})
+        EXPECT_FALSE(shape.contains(corner)) << corner.x() << "," << corner.y();
+    EXPECT_TRUE(shape.contains(balloon->mapFromGlobal(balloon->TipPosition())));
+
+    // Hidden, it takes the balloon away.
+    window->hide();
+    EXPECT_FALSE(window->CapsLockBalloon()->Shown());
+    EXPECT_FALSE(balloon->isVisible());
+}
+
 TEST_F(LoginWindowTest, UnreadableOperatorListLeavesTheWindowEmpty)
 {
     fennix::FailStatementsContaining("FROM QX_CZY t1");
