@@ -46,6 +46,22 @@ QString Text(const std::string& utf8)
     return QString::fromStdString(utf8);
 }
 
+// What a failed authorisation filter means to the operator, in plain words,
+// with the module's numbered message beside it.
+QString FilterFailureText(const std::string& message)
+{
+    const QString numbered = Text(message);
+    QString reason = QStringLiteral("无法确定当前操作员在本企业可使用的功能，所有功能暂不可用。");
+    if (numbered.contains(QStringLiteral("[70018512]"))) {
+        const std::string company = DesktopSession::CompanyId();
+        reason = QStringLiteral("当前岗位未被授予企业 %1 %2，所有功能暂不可用；请切换到岗位已授权的企业。")
+                     .arg(Text(company), Text(DesktopSession::CompanyName(company)));
+    } else if (numbered.contains(QStringLiteral("[70018511]"))) {
+        reason = QStringLiteral("尚未读取当前操作员的岗位权限，所有功能暂不可用；请重新登录。");
+    }
+    return numbered.isEmpty() ? reason : reason + QStringLiteral("（") + numbered + QStringLiteral("）");
+}
+
 // A page window that closed itself is hidden on purpose; one whose first show
 // is still queued is hidden too, but not closed.
 bool WindowClosed(const QWidget* window)
@@ -403,7 +419,7 @@ bool Tfrm_MainFrame::PublishAndFilter(const std::string& operatorCode, std::stri
     RefreshCompanies();
     RefreshStatus();
     if (!filterOk_)
-        Notice(Text(message));
+        Notice(FilterFailureText(message));
     return true;
 }
 
@@ -487,16 +503,23 @@ void Tfrm_MainFrame::RefreshCompanies()
     companies_->clear();
     const std::string current = DesktopSession::CompanyId();
     int currentIndex = -1;
-    for (const Company& company : DesktopSession::CompaniesOfCurrentCategory()) {
+    for (const Company& company : DesktopSession::CompaniesOfOperator()) {
         if (company.id == current)
             currentIndex = companies_->count();
         companies_->addItem(Text(company.id + "  " + company.name), Text(company.id));
+        companies_->setItemData(companies_->count() - 1, Text(company.id + "  " + company.name),
+                                Qt::ToolTipRole);
     }
     if (currentIndex < 0) {
-        companies_->insertItem(0,
-                               current.empty() ? QStringLiteral("（未选择企业）")
-                                               : QStringLiteral("%1（未登记）").arg(Text(current)),
-                               Text(current));
+        // The framework was opened on a company the operator may not use (or
+        // on none): it is shown for what it is, and cannot be chosen again.
+        const std::string name = DesktopSession::CompanyName(current);
+        QString caption = QStringLiteral("（未选择企业）");
+        if (!current.empty() && name.empty())
+            caption = QStringLiteral("%1（未登记）").arg(Text(current));
+        else if (!current.empty())
+            caption = QStringLiteral("%1  %2（未授权）").arg(Text(current), Text(name));
+        companies_->insertItem(0, caption, Text(current));
         currentIndex = 0;
     }
     companies_->setCurrentIndex(currentIndex);
