@@ -451,6 +451,11 @@ bool Tfrm_MainFrame::SwitchCompany(const std::string& companyId)
     }
     if (companyId == DesktopSession::CompanyId())
         return true;
+    if (!ConfirmClosingPages(QStringLiteral("切换企业"))) {
+        Notice(QStringLiteral("未切换企业。"));
+        RefreshCompanies();
+        return false;
+    }
     if (!CloseAllPages()) {
         Notice(QStringLiteral("有页面未关闭，未切换企业。"));
         RefreshCompanies();
@@ -464,22 +469,39 @@ bool Tfrm_MainFrame::SwitchCompany(const std::string& companyId)
     return true;
 }
 
+bool Tfrm_MainFrame::ConfirmClosingPages(const QString& change)
+{
+    if (pages_->count() == 0)
+        return true;
+    const QString text =
+        QStringLiteral("%1将关闭已打开的 %2 个页面，是否继续？").arg(change).arg(pages_->count());
+    return fennix::Services().ConfirmMsgBoxA(text.toStdString());
+}
+
 bool Tfrm_MainFrame::ChangeOperator()
 {
-    if (!CloseAllPages()) {
-        Notice(QStringLiteral("有页面未关闭，未更换操作员。"));
+    if (!ConfirmClosingPages(QStringLiteral("更换操作员"))) {
+        Notice(QStringLiteral("未更换操作员。"));
         return false;
     }
+    // The pages stay until someone has signed in: a cancelled change of
+    // operator leaves the work as it was.
     const std::optional<std::string> signedIn = session_.ChangeOperator(static_cast<QWidget*>(this));
     if (!signedIn) {
         Notice(QStringLiteral("未更换操作员。"));
         return false;
     }
+    // The pages belong to the operator who has gone. One that keeps unsaved
+    // work may refuse; it stays for him to save, the new operator takes over
+    // the rest.
+    const bool pagesClosed = CloseAllPages();
     const std::string companyId = DesktopSession::CompanyId();
     if (!ReopenAndPublish(companyId, *signedIn))
         return false;
     StampSignIn();
-    if (filterOk_)
+    if (!pagesClosed)
+        Notice(QStringLiteral("操作员已更换为 %1；有页面未关闭，请保存后关闭。").arg(Text(*signedIn)));
+    else if (filterOk_)
         Notice(QStringLiteral("操作员已更换为 %1").arg(Text(*signedIn)));
     return true;
 }

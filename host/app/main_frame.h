@@ -63,9 +63,12 @@ public:
 
     // What a double-click on a function does. False when nothing opened.
     bool OpenFunction(const std::string& functionCode);
-    // Reopens the framework on another company of the list and filters again.
+    // Reopens the framework on another company of the list and filters again;
+    // asks first when a page is open, as the pages close with the switch.
     bool SwitchCompany(const std::string& companyId);
-    // ShowLogoutForm, then publishes whoever signed in there.
+    // ShowLogoutForm, then closes the open pages and publishes whoever signed
+    // in there; asks first when a page is open, and closes nothing when the
+    // change is refused or cancelled.
     bool ChangeOperator();
     // Asks every page to close (WM_MODULE_CLOSE); false when one stays open.
     bool CloseAllPages();
@@ -102,6 +105,9 @@ private:
     void RefreshCompanies();
     void RefreshStatus();
     void Notice(const QString& text);
+    // Whether the operator agrees to close the open pages for `change`; true
+    // when none is open.
+    bool ConfirmClosingPages(const QString& change);
 
     void OnItemActivated(QTreeWidgetItem* item);
     void OnCompanyChosen(int index);

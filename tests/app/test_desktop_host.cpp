@@ -585,6 +585,63 @@ TEST_P(DesktopHostTest, AChangeOfOperatorPublishesWhoSignedInThroughTheWindow)
     EXPECT_EQ(frame.OperatorCode(), "lina");
 }
 
+TEST_P(DesktopHostTest, OpenPagesCloseOnlyWhenTheOperatorOrTheCompanyReallyChanges)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    QTabWidget* pages = frame.PageArea();
+    const auto questions = [] {
+        int count = 0;
+        for (const fennix::ShownMessage& shown : fennix::ShownMessages())
+            count += shown.kind == fennix::MessageKind::Confirm;
+        return count;
+    };
+
+    // Without a page nothing is asked.
+    fennix::ClearShownMessages();
+    ASSERT_TRUE(frame.SwitchCompany("1002"));
+    EXPECT_EQ(questions(), 0);
+
+    ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
+    ASSERT_EQ(pages->count(), 1);
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+
+    // The operator says no: nothing changes, the page stays.
+    fennix::ClearShownMessages();
+    fennix::QueueAnswer(0);
+    EXPECT_FALSE(frame.SwitchCompany("1001"));
+    EXPECT_EQ(questions(), 1);
+    EXPECT_NE(fennix::ShownMessages().back().text.find("切换企业将关闭已打开的 1 个页面"), std::string::npos);
+    EXPECT_EQ(DesktopSession::CompanyId(), "1002");
+    EXPECT_EQ(companies->currentData().toString(), QStringLiteral("1002"));
+    EXPECT_EQ(pages->count(), 1);
+    fennix::QueueAnswer(0);
+    {
+        LoginWindowScript unused("lina", "ln2024");
+        EXPECT_FALSE(frame.ChangeOperator());
+        EXPECT_FALSE(unused.Acted()); // no login window was shown
+    }
+    EXPECT_EQ(pages->count(), 1);
+
+    // Agreed, but the change of operator is cancelled in the login window:
+    // the page stays too.
+    fennix::QueueAnswer(1);
+    {
+        LoginWindowScript cancel("", "");
+        EXPECT_FALSE(frame.ChangeOperator());
+        EXPECT_TRUE(cancel.Acted());
+    }
+    Settle();
+    EXPECT_EQ(pages->count(), 1);
+    EXPECT_EQ(frame.OperatorCode(), "admin");
+
+    // Agreed and done: the page goes with the old company.
+    fennix::QueueAnswer(1);
+    ASSERT_TRUE(frame.SwitchCompany("1001"));
+    Settle();
+    EXPECT_EQ(pages->count(), 0);
+    EXPECT_EQ(DesktopSession::CompanyId(), "1001");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DesktopHostTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
 
 } // namespace
