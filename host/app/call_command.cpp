@@ -1,6 +1,7 @@
 // `privhost call`: drives the module exactly as a host does: dlopen, then
 // each Boolean export with a writable buffer in the host's code page.
 #include "commands.h"
+#include "main_frame.h"
 #include "module_loader.h"
 
 #include "boundary/param_string.h"
@@ -90,6 +91,8 @@ int RunCall(const AppOptions& options)
 
     if (!OpenHost(options, true))
         return kExitSetup;
+    // The module's windows (the login window) show Qt's standard texts too.
+    InstallChineseTranslations();
     ModuleLoader module;
     std::string error;
     if (!module.Load(error)) {

@@ -18,6 +18,8 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
@@ -29,6 +31,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -138,6 +141,22 @@ void InstallDesktopFonts()
     QFont font(chinese);
     font.setPixelSize(13);
     QApplication::setFont(font);
+}
+
+bool InstallChineseTranslations()
+{
+    static QTranslator* installed = nullptr;
+    if (installed)
+        return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 Tfrm_MainFrame::Tfrm_MainFrame(ModuleLoader& module, QWidget* parent) : QMainWindow(parent), session_(module)

@@ -45,6 +45,11 @@ inline constexpr const char* kMainFrameClass = "Tfrm_MainFrame";
 // not have; the installed Chinese font stands in for them.
 void InstallDesktopFonts();
 
+// Qt's own Chinese translations (qtbase_zh_CN, from Qt's translation
+// package), so that the standard buttons and boxes read 确定, 取消, 是, 否.
+// False when they are not installed; the texts then stay English.
+bool InstallChineseTranslations();
+
 class Tfrm_MainFrame : public QMainWindow {
     Q_OBJECT
 

@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -82,6 +83,11 @@ QString LabelText(QWidget* frame, const char* name)
 {
     const auto* label = frame->findChild<QLabel*>(QLatin1String(name));
     return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+QString WithoutMnemonicText(const QString& text)
+{
+    return priv::test::WithoutMnemonic(text);
 }
 
 class DesktopHostTest : public priv::test::DatabaseTest {
@@ -640,6 +646,17 @@ TEST_P(DesktopHostTest, OpenPagesCloseOnlyWhenTheOperatorOrTheCompanyReallyChang
     Settle();
     EXPECT_EQ(pages->count(), 0);
     EXPECT_EQ(DesktopSession::CompanyId(), "1001");
+}
+
+TEST(DesktopHostTranslationTest, StandardButtonsReadInChinese)
+{
+    ASSERT_TRUE(InstallChineseTranslations()) << "Qt's Chinese translations are not installed";
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("是否继续？"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    EXPECT_EQ(WithoutMnemonicText(box.button(QMessageBox::Yes)->text()), QStringLiteral("是(Y)"));
+    EXPECT_EQ(WithoutMnemonicText(box.button(QMessageBox::No)->text()), QStringLiteral("否(N)"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DesktopHostTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
