@@ -535,7 +535,7 @@ void Tfrm_MainFrame::RebuildNavigation()
         for (const priv::SubAppDescriptor* descriptor : fennix::AllDescriptors())
             withdrawn.push_back(descriptor->product);
     }
-    FillFunctionTree(tree_, fennix::AllDescriptors(), withdrawn);
+    FillFunctionTree(tree_, fennix::AllDescriptors(), withdrawn, fennix::Services().gsAppVerTypeCode());
 }
 
 void Tfrm_MainFrame::RefreshCompanies()
@@ -585,12 +585,17 @@ void Tfrm_MainFrame::RefreshStatus()
     welcomeText_->setText(
         QStringLiteral("<p>当前操作员：<b>%1</b>（%2），岗位：%3</p>"
                        "<p>当前企业：%4</p><p>上次登录：%5</p>"
-                       "<p style='color:#5a6b7b'>在左侧“功能导航”中双击功能即可打开；灰色的功能表示当前岗位"
-                       "在本企业无权使用。可在工具栏切换企业，或通过“更换操作员”让其他操作员登录。</p>")
+                       "<p style='color:#5a6b7b'>在左侧“功能导航”中双击功能即可打开；%6"
+                       "可在工具栏切换企业，或通过“更换操作员”让其他操作员登录。</p>")
             .arg(Text(op.name).toHtmlEscaped(), Text(op.code).toHtmlEscaped(),
                  Text(op.postName).toHtmlEscaped(),
                  (Text(companyId) + QLatin1Char(' ') + Text(companyName)).toHtmlEscaped(),
-                 Text(lastLoginText_).toHtmlEscaped()));
+                 Text(lastLoginText_).toHtmlEscaped(),
+                 // The super administrator's post may use everything: only
+                 // the version greys anything for him.
+                 op.post == "0" ? QStringLiteral("灰色的功能是本版本不提供的功能。")
+                                : QStringLiteral("灰色的功能是本版本不提供、或当前岗位在本企业无权使用的功能"
+                                                 "（鼠标停在功能上可看到原因）。")));
 }
 
 void Tfrm_MainFrame::Notice(const QString& text)
@@ -622,7 +627,8 @@ bool Tfrm_MainFrame::OpenFunction(const std::string& functionCode)
     const std::string name = item->data(0, kFunctionNameRole).toString().toStdString();
     const std::string subAppCode = item->data(0, kSubAppCodeRole).toString().toStdString();
     if (!(item->flags() & Qt::ItemIsEnabled)) {
-        Notice(QStringLiteral("当前岗位无权使用“%1”。").arg(Text(name)));
+        Notice(GreyedReasonText(static_cast<GreyedReason>(item->data(0, kGreyedReasonRole).toInt()),
+                                Text(name)));
         return false;
     }
     std::string params = priv::SetParamValue("", PRIV_KEY_MODAL_FORM_MESSAGE, name);
@@ -708,7 +714,8 @@ bool Tfrm_MainFrame::OpenPrivilegeAssignmentFor(char** buffer)
     if (QTreeWidgetItem* item = FindFunctionItem(tree_, kPrivilegeAssignFunction)) {
         subAppCode = item->data(0, kSubAppCodeRole).toString().toStdString();
         if (!(item->flags() & Qt::ItemIsEnabled)) {
-            Notice(QStringLiteral("当前岗位无权使用“权限分配”。"));
+            Notice(GreyedReasonText(static_cast<GreyedReason>(item->data(0, kGreyedReasonRole).toInt()),
+                                    QStringLiteral("权限分配")));
             return false;
         }
     }

@@ -648,6 +648,50 @@ TEST_P(DesktopHostTest, OpenPagesCloseOnlyWhenTheOperatorOrTheCompanyReallyChang
     EXPECT_EQ(DesktopSession::CompanyId(), "1001");
 }
 
+TEST_P(DesktopHostTest, AGreyedFunctionSaysWhetherTheVersionOrThePostGreysIt)
+{
+    struct Case {
+        const char* code;
+        const char* password;
+        const char* function;
+        const char* notice;
+    };
+    const Case cases[] = {
+        // The super administrator may use everything his version has.
+        {"admin", "admin123", "02001-01-06-00-00", "本版本不提供“减免税备案”。"},
+        {"lina", "ln2024", "02001-01-06-00-00", "本版本不提供“减免税备案”。"},
+        {"lina", "ln2024", "01003-01-07-00-00", "当前岗位无权使用“用户管理”。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.code) + " " + c.function);
+        frame_.reset();
+        Settle();
+        ASSERT_TRUE(Db().Reopen([](fennix::Settings& settings) { settings.companyId = "1001"; }));
+        Tfrm_MainFrame& frame = SignIn(c.code, c.password);
+        ASSERT_FALSE(Enabled(Function(c.function)));
+        EXPECT_FALSE(frame.OpenFunction(c.function));
+        EXPECT_EQ(frame.statusBar()->currentMessage(), QString::fromUtf8(c.notice));
+        const QString welcome = LabelText(&frame, "lblWelcomeText");
+        EXPECT_EQ(welcome.contains(QStringLiteral("无权使用")), std::string(c.code) != "admin");
+        EXPECT_TRUE(welcome.contains(QStringLiteral("本版本不提供")));
+    }
+
+    // A withdrawn product promises nothing to unfold.
+    frame_.reset();
+    Settle();
+    ASSERT_TRUE(Db().Reopen([](fennix::Settings& settings) { settings.companyId = "1001"; }));
+    SignIn("liuyang", "ly2024");
+    QTreeWidgetItem* withdrawn = Product("0300");
+    ASSERT_NE(withdrawn, nullptr);
+    ASSERT_FALSE(Enabled(withdrawn));
+    EXPECT_EQ(withdrawn->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    for (const priv::test::AccessibleItem& item : priv::test::AccessibleItems(frame_->FunctionTree()))
+        if (item.name == withdrawn->text(0).toStdString()) {
+            EXPECT_FALSE(item.expandable);
+        }
+    EXPECT_NE(Product("0100")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+}
+
 TEST(DesktopHostTranslationTest, StandardButtonsReadInChinese)
 {
     ASSERT_TRUE(InstallChineseTranslations()) << "Qt's Chinese translations are not installed";
