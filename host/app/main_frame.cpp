@@ -143,6 +143,13 @@ void InstallDesktopFonts()
     QApplication::setFont(font);
 }
 
+QString AboutText()
+{
+    return QStringLiteral("税务申报管理平台 — 权限模块宿主\n版本 %1（Qt %2）\n\n加载权限模块 libprivilege，"
+                          "演示操作员登录、权限过滤与模块页面的嵌入。")
+        .arg(QStringLiteral(PRIVHOST_VERSION), QString::fromLatin1(qVersion()));
+}
+
 bool InstallChineseTranslations()
 {
     static QTranslator* installed = nullptr;
@@ -224,11 +231,9 @@ void Tfrm_MainFrame::BuildWindow()
     connect(applySkin, &QAction::triggered, this, [this] { ApplySkinToPages(); });
     connect(quit, &QAction::triggered, this, &QWidget::close);
     connect(help, &QAction::triggered, this, [this] { ShowHelp(); });
-    connect(about, &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("关于"),
-                           QStringLiteral("税务申报管理平台 — 权限模块宿主\n\n加载权限模块 libprivilege，"
-                                          "演示操作员登录、权限过滤与模块页面的嵌入。"));
-    });
+    about->setObjectName(QStringLiteral("actAbout"));
+    connect(about, &QAction::triggered, this,
+            [this] { QMessageBox::about(this, QStringLiteral("关于"), AboutText()); });
 
     // Tool bar: the operator's actions and the company.
     toolBar_ = addToolBar(QStringLiteral("常用"));

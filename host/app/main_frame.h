@@ -8,6 +8,7 @@
 #include "desktop_session.h"
 
 #include <QMainWindow>
+#include <QString>
 
 #include <cstdint>
 #include <string>
@@ -49,6 +50,9 @@ void InstallDesktopFonts();
 // package), so that the standard buttons and boxes read 确定, 取消, 是, 否.
 // False when they are not installed; the texts then stay English.
 bool InstallChineseTranslations();
+
+// What Help → About says: the program, its version and the Qt it runs on.
+QString AboutText();
 
 class Tfrm_MainFrame : public QMainWindow {
     Q_OBJECT

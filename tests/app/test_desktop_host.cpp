@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -690,6 +691,14 @@ TEST_P(DesktopHostTest, AGreyedFunctionSaysWhetherTheVersionOrThePostGreysIt)
             EXPECT_FALSE(item.expandable);
         }
     EXPECT_NE(Product("0100")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+}
+
+TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)
+{
+    const QString about = AboutText();
+    EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("版本 \\d+\\.\\d+"))))
+        << about.toStdString();
+    EXPECT_TRUE(about.contains(QString::fromLatin1(qVersion())));
 }
 
 TEST(DesktopHostTranslationTest, StandardButtonsReadInChinese)
