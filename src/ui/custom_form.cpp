@@ -12,12 +12,36 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace priv {
+namespace {
+
+// The tool bar holds its 30-pixel buttons without margins of its own, so
+// that it is exactly as high as they are and the page starts right below.
+class TFlatToolBarStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        switch (metric) {
+        case PM_ToolBarItemMargin:
+        case PM_ToolBarFrameWidth:
+        case PM_ToolBarItemSpacing:
+        case PM_ToolBarSeparatorExtent:
+            return metric == PM_ToolBarSeparatorExtent ? 6 : 0;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+
+} // namespace
 
 Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     : QWidget(parent, Qt::Window), formUi(std::make_unique<Ui::Tfrm_Custom>())
@@ -25,6 +49,10 @@ Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     PrepareModuleWindows();
     formUi->setupUi(this);
     setFont(PixelFont(QStringLiteral("宋体"), 12));
+    auto* toolBarStyle = new TFlatToolBarStyle(QApplication::style()->name());
+    toolBarStyle->setParent(formUi->ModuleToolbar);
+    formUi->ModuleToolbar->setStyle(toolBarStyle);
+    formUi->ModuleToolbar->setFixedHeight(kToolButtonHeight);
     // Close action "free": a closed page window is destroyed.
     setAttribute(Qt::WA_DeleteOnClose);
     imeHook_ = new EditImeHook(this);

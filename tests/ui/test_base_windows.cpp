@@ -202,6 +202,10 @@ TEST_F(BaseWindowTest, PageLooksFinishedWithToolBarAndPageButtons)
     ASSERT_TRUE(add);
     EXPECT_EQ(add->size(), QSize(85, 30));
     EXPECT_EQ(add->iconSize(), QSize(24, 24));
+    // The bar is as high as its buttons; the page's own controls start below.
+    EXPECT_EQ(toolbar->height(), 30);
+    EXPECT_EQ(add->y(), 0);
+    EXPECT_EQ(page->ClientArea()->y(), 30);
     EXPECT_FALSE(FindControl<priv::TShapeLine>(page, "Shape1")->isVisibleTo(page));
     EXPECT_FALSE(FindControl<QToolButton>(page, "tbtExit")->isVisible());
     EXPECT_TRUE(FindControl<QToolButton>(page, "ToolButton1")->isVisible());
