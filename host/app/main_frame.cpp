@@ -22,11 +22,13 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -35,6 +37,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
 namespace privhost {
@@ -64,6 +67,60 @@ QString FilterFailureText(const std::string& message)
     }
     return numbered.isEmpty() ? reason : reason + QStringLiteral("（") + numbered + QStringLiteral("）");
 }
+
+// A one-line label that, when it is narrower than its text, ends the text
+// with "…" instead of cutting a character in half; the whole text is then
+// its tool tip. text() stays the whole text.
+class TElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override
+    {
+        return QSize(fontMetrics().horizontalAdvance(QStringLiteral("…")) * 4,
+                     QLabel::minimumSizeHint().height());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+        if (toolTip() != (shown == text() ? QString() : text()))
+            setToolTip(shown == text() ? QString() : text());
+        style()->drawItemText(&painter, area, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
+// The status bar's notice ends with "…" where the signed-in context leaves
+// it too little room, instead of being cut off mid-character.
+class TStatusBar : public QStatusBar {
+public:
+    using QStatusBar::QStatusBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        const QString message = currentMessage();
+        if (message.isEmpty()) {
+            QStatusBar::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, this);
+        int right = width();
+        for (const QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+            if (label->isVisible())
+                right = std::min(right, label->x());
+        const QRect area(6, 0, std::max(0, right - 12), height());
+        painter.setPen(palette().windowText().color());
+        painter.drawText(area, Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fontMetrics().elidedText(message, Qt::ElideRight, area.width()));
+    }
+};
 
 // A page window that closed itself is hidden on purpose; one whose first show
 // is still queued is hidden too, but not closed.
@@ -173,6 +230,9 @@ Tfrm_MainFrame::Tfrm_MainFrame(ModuleLoader& module, QWidget* parent) : QMainWin
     resize(1180, 760);
     priv::InstallAccessibility();
     BuildWindow();
+    // Small enough for a thin client's screen, large enough that the tool
+    // bar keeps the company switch in view and the navigation stays usable.
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     ApplyLook();
     InstallHostChannel();
     priv::PublishAccessibility(this);
@@ -268,7 +328,7 @@ void Tfrm_MainFrame::BuildWindow()
     topTitle->setObjectName(QStringLiteral("lblTopTitle"));
     auto* topSubtitle = new QLabel(QStringLiteral("权限模块宿主"), topBar_);
     topSubtitle->setObjectName(QStringLiteral("lblTopSubtitle"));
-    topOperator_ = new QLabel(topBar_);
+    topOperator_ = new TElidedLabel(topBar_);
     topOperator_->setObjectName(QStringLiteral("lblTopOperator"));
     topLayout->addWidget(topTitle);
     topLayout->addSpacing(10);
@@ -335,14 +395,15 @@ void Tfrm_MainFrame::BuildWindow()
     setCentralWidget(splitter_);
 
     // Status bar: notices on the left, the signed-in context on the right.
-    statusOperator_ = new QLabel(this);
+    statusOperator_ = new TElidedLabel(this);
     statusOperator_->setObjectName(QStringLiteral("lblStatusOperator"));
-    statusPost_ = new QLabel(this);
+    statusPost_ = new TElidedLabel(this);
     statusPost_->setObjectName(QStringLiteral("lblStatusPost"));
-    statusCompany_ = new QLabel(this);
+    statusCompany_ = new TElidedLabel(this);
     statusCompany_->setObjectName(QStringLiteral("lblStatusCompany"));
-    statusLastLogin_ = new QLabel(this);
+    statusLastLogin_ = new TElidedLabel(this);
     statusLastLogin_->setObjectName(QStringLiteral("lblStatusLastLogin"));
+    setStatusBar(new TStatusBar(this));
     statusBar()->setObjectName(QStringLiteral("stbMain"));
     for (QLabel* label : {statusOperator_, statusPost_, statusCompany_, statusLastLogin_}) {
         label->setContentsMargins(8, 0, 8, 0);

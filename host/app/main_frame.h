@@ -58,6 +58,9 @@ class Tfrm_MainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
+    static constexpr int kMinimumWidth = 800;
+    static constexpr int kMinimumHeight = 540;
+
     // Registers itself with the framework as the application window and the
     // main frame (class "Tfrm_MainFrame"), takes the main-frame channel and
     // the privilege assignment host function. `module` must outlive it.

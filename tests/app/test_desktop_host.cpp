@@ -693,6 +693,25 @@ TEST_P(DesktopHostTest, AGreyedFunctionSaysWhetherTheVersionOrThePostGreysIt)
     EXPECT_NE(Product("0100")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
 }
 
+TEST_P(DesktopHostTest, AtItsMinimumSizeTheMainFrameKeepsTheCompanySwitchInView)
+{
+    Tfrm_MainFrame& frame = SignIn("liuyang", "ly2024");
+    frame.resize(400, 300);
+    Settle();
+    EXPECT_EQ(frame.size(), QSize(Tfrm_MainFrame::kMinimumWidth, Tfrm_MainFrame::kMinimumHeight));
+    auto* toolBar = frame.findChild<QToolBar*>("tbrMain");
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+    ASSERT_TRUE(toolBar && companies);
+    EXPECT_TRUE(companies->isVisible());
+    EXPECT_TRUE(toolBar->rect().contains(companies->geometry()));
+    // Nothing of the tool bar went into its overflow menu.
+    const auto* overflow = toolBar->findChild<QWidget*>("qt_toolbar_ext_button");
+    EXPECT_TRUE(!overflow || !overflow->isVisible());
+    // A long notice ends with "…" before the signed-in context.
+    frame.statusBar()->showMessage(QString(60, QChar(0x5B57)));
+    SaveScreenshot(&frame, "desktop-host-minimum-size");
+}
+
 TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)
 {
     const QString about = AboutText();
