@@ -1,7 +1,9 @@
 #include "app_options.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <pwd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -91,14 +93,60 @@ std::string ExecutableDir()
     return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
 }
 
+namespace {
+
+std::string BesideExecutable(const char* relativePath)
+{
+    return (std::filesystem::path(ExecutableDir()) / relativePath).lexically_normal().string();
+}
+
+// The user's data folder by the XDG rules: $XDG_DATA_HOME when it is an
+// absolute path, otherwise ~/.local/share.
+std::string UserDataDir()
+{
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && std::filesystem::path(xdg).is_absolute())
+        return xdg;
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env && *env)
+        home = env;
+    else if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir)
+        home = entry->pw_dir;
+    return home + "/.local/share";
+}
+
+} // namespace
+
+bool RunsFromBuildTree()
+{
+    std::error_code ec;
+    return std::filesystem::is_directory(ExecutableDir() + "/resources/db", ec);
+}
+
 std::string DefaultAppDir()
 {
-    return ExecutableDir() + "/apphome";
+    return RunsFromBuildTree() ? ExecutableDir() + "/apphome" : UserDataDir() + "/privhost";
 }
 
 std::string ResourceDir()
 {
-    return ExecutableDir() + "/resources";
+    return RunsFromBuildTree() ? ExecutableDir() + "/resources"
+                               : BesideExecutable(PRIVHOST_INSTALLED_DATA_DIR);
+}
+
+std::vector<std::string> ModuleCandidates()
+{
+    std::vector<std::string> candidates;
+    if (const char* path = std::getenv("PRIVHOST_MODULE"))
+        candidates.emplace_back(path);
+    candidates.push_back(ExecutableDir() + "/libprivilege.so");
+    // An installed privhost must not reach back into a build tree that
+    // happens to still exist.
+    if (RunsFromBuildTree())
+        candidates.emplace_back(PRIVHOST_BUILT_MODULE);
+    else
+        candidates.push_back(BesideExecutable(PRIVHOST_INSTALLED_MODULE));
+    return candidates;
 }
 
 fennix::Settings ResolveSettings(const AppOptions& options)

@@ -10,7 +10,7 @@ namespace privhost {
 
 struct AppOptions {
     std::string databaseUrl; // empty: sqlite:<appDir>/data/privilege.db
-    std::string appDir;      // empty: the default home beside the executable
+    std::string appDir;      // empty: DefaultAppDir()
     std::string appsFile;    // empty: <appDir>/apps.json
     std::string companyId;
     std::string versionType;
@@ -28,10 +28,22 @@ bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error
 
 // The folder of the running executable.
 std::string ExecutableDir();
-// <executable dir>/apphome: the host's folder when --app-dir is not given.
+// True when privhost runs where the build put it, with its resources beside
+// it; false when it runs from an installed tree (bin/, lib/, share/).
+bool RunsFromBuildTree();
+// The host's folder when --app-dir is not given: <executable dir>/apphome in
+// the build tree; for an installed privhost, which may sit in a folder the
+// user cannot write, "privhost" in the user's data folder
+// ($XDG_DATA_HOME, else ~/.local/share).
 std::string DefaultAppDir();
-// Where the build put the schema files and the sample applications file.
+// The schema files, the sample applications file and the login pictures:
+// <executable dir>/resources in the build tree, <datadir>/privhost when
+// installed.
 std::string ResourceDir();
+// Where the module may be, in the order they are tried: $PRIVHOST_MODULE,
+// beside the executable, then the installed library folder or the build's
+// own output (never the build's when installed).
+std::vector<std::string> ModuleCandidates();
 
 // The fennix settings the options describe, with every default filled in.
 fennix::Settings ResolveSettings(const AppOptions& options);

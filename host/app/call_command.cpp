@@ -1,5 +1,7 @@
 // `privhost call`: drives the module exactly as a host does: dlopen, then
-// each Boolean export with a writable buffer in the host's code page.
+// each export with a writable buffer in the host's code page. The window
+// exports put free-standing page windows on screen; privhost then runs until
+// the last of them is closed.
 #include "commands.h"
 #include "main_frame.h"
 #include "module_loader.h"
@@ -10,8 +12,11 @@
 
 #include <fennix/fennix.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QWidget>
 
+#include <algorithm>
 #include <iostream>
 #include <vector>
 
@@ -53,6 +58,19 @@ void DumpApplications()
                       << (function.enabled ? 1 : 0) << ' ' << (function.visible ? 1 : 0) << '\n';
 }
 
+bool Offscreen()
+{
+    return QGuiApplication::platformName() == "offscreen";
+}
+
+bool AnyWindowOpen()
+{
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            return true;
+    return false;
+}
+
 } // namespace
 
 int RunCall(const AppOptions& options)
@@ -76,15 +94,20 @@ int RunCall(const AppOptions& options)
         return kExitSetup;
     }
     for (const auto& [name, params] : calls) {
-        if (!IsBooleanExport(name)) {
+        if (!IsBooleanExport(name) && !IsWindowExport(name)) {
             std::cerr << "privhost: unknown export " << name << '\n';
             return kExitSetup;
         }
         // Without a display nobody could answer the login window.
         if (name == "LoadLoginForm" && priv::GetParamValue(params, PRIV_KEY_LOGIN_CODE).empty() &&
-            QGuiApplication::platformName() == "offscreen") {
+            Offscreen()) {
             std::cerr
                 << "privhost: LoadLoginForm without pamCZY_DM shows the login window and needs a display\n";
+            return kExitSetup;
+        }
+        // Nor could anybody use or close a page window.
+        if (IsWindowExport(name) && Offscreen()) {
+            std::cerr << "privhost: " << name << " shows a page window and needs a display\n";
             return kExitSetup;
         }
     }
@@ -93,6 +116,14 @@ int RunCall(const AppOptions& options)
         return kExitSetup;
     // The module's windows (the login window) show Qt's standard texts too.
     InstallChineseTranslations();
+    // Windows on a display are used by a person, who sees the module's
+    // message boxes and answers them.
+    const bool windowsShown = std::any_of(calls.begin(), calls.end(), [](const auto& call) {
+        return IsWindowExport(call.first) || (call.first == "LoadLoginForm" &&
+                                              priv::GetParamValue(call.second, PRIV_KEY_LOGIN_CODE).empty());
+    });
+    if (windowsShown)
+        fennix::SetInteractive(true);
     ModuleLoader module;
     std::string error;
     if (!module.Load(error)) {
@@ -103,10 +134,25 @@ int RunCall(const AppOptions& options)
     int status = kExitOk;
     for (const auto& [name, params] : calls) {
         ParamBuffer buffer(params);
+        if (IsWindowExport(name)) {
+            // No application window and no container: a free-standing page.
+            if (!module.CallWindowExport(name, nullptr, nullptr, buffer.Argv())) {
+                std::cerr << "privhost: the module has no export " << name << '\n';
+                return kExitSetup;
+            }
+            std::cout << name << " - " << OneLine(buffer.Text()) << '\n';
+            continue;
+        }
         const bool answer = module.CallBoolean(name, buffer.Argv());
         std::cout << name << ' ' << (answer ? 1 : 0) << ' ' << OneLine(buffer.Text()) << '\n';
         if (!answer)
             status = kExitFalse;
+    }
+    std::cout.flush();
+    // The pages stay usable until the last one is closed.
+    if (AnyWindowOpen()) {
+        QApplication::setQuitOnLastWindowClosed(true);
+        QApplication::exec();
     }
     if (dumpApps)
         DumpApplications();

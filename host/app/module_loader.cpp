@@ -5,11 +5,9 @@
 #include "boundary/codepage.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
-#include <vector>
 
 namespace privhost {
 namespace {
@@ -48,12 +46,7 @@ ModuleLoader::~ModuleLoader()
 
 bool ModuleLoader::Load(std::string& error)
 {
-    std::vector<std::string> candidates;
-    if (const char* path = std::getenv("PRIVHOST_MODULE"))
-        candidates.emplace_back(path);
-    candidates.push_back(ExecutableDir() + "/libprivilege.so");
-    candidates.emplace_back(PRIVHOST_BUILT_MODULE);
-    for (const std::string& path : candidates)
+    for (const std::string& path : ModuleCandidates())
         if (std::filesystem::exists(path))
             return LoadFrom(path, error);
     error = "module libprivilege.so not found (set PRIVHOST_MODULE)";

@@ -33,7 +33,7 @@ public:
     ModuleLoader(const ModuleLoader&) = delete;
     ModuleLoader& operator=(const ModuleLoader&) = delete;
 
-    // Looks in $PRIVHOST_MODULE, beside the executable, then in the build tree.
+    // Loads the first of ModuleCandidates() that exists.
     bool Load(std::string& error);
     // Loads the module from one given file.
     bool LoadFrom(const std::string& path, std::string& error);

@@ -1,6 +1,11 @@
 #include "module/module_windows.h"
 
+#include "admin/operator_modify_pwd.h"
+#include "admin/operator_window.h"
 #include "session/export_calls.h"
+#include "ui/custom_form.h"
+
+#include <QWidget>
 
 namespace priv::module {
 
@@ -11,10 +16,24 @@ void ShowLogoutForm(void* /*applicationWindow*/)
     RunLoginWindow();
 }
 
-// The operator management, password change and privilege assignment windows
-// are not part of this build yet: their exports open nothing.
-void ShowOperatorManagement(void*, void*, const std::string&) {}
-void ShowPasswordChange(void*, void*, const std::string&) {}
+void ShowOperatorManagement(void* /*applicationWindow*/, void* container, const std::string& params)
+{
+    // The host and the module share one toolkit: the container is the host's
+    // own control. The page frees itself when it closes.
+    auto* window = new Tfrm_Operator;
+    ShowModuleForm(static_cast<QWidget*>(container), window, params, true);
+}
+
+void ShowPasswordChange(void* /*applicationWindow*/, void* container, const std::string& params)
+{
+    // The host and the module share one toolkit: the container is the host's
+    // own control. The page frees itself when it closes.
+    auto* window = new Tfrm_OperatorModifyPwdInner;
+    ShowModuleForm(static_cast<QWidget*>(container), window, params, true);
+}
+
+// The privilege assignment window is not part of this build yet: its export
+// opens nothing.
 void ShowPrivilegeAssignment(void*, void*, const std::string&) {}
 
 } // namespace priv::module

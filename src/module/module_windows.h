@@ -1,5 +1,6 @@
-// The window exports' work: what each puts on screen. Windows that are not
-// built yet show nothing, which the host sees as a page that did not open.
+// The window exports' work: what each puts on screen. A window that is not
+// part of the build shows nothing, which the host sees as a page that did not
+// open.
 #pragma once
 
 #include <string>

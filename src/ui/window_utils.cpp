@@ -110,9 +110,13 @@ void ApplyHostWindowSkin(QWidget* window)
 
     QPalette windowPalette = window->palette();
     const QColor fontColor = HostColorToQColor(host.gclSysFontColor());
-    windowPalette.setColor(QPalette::WindowText, fontColor);
-    windowPalette.setColor(QPalette::Text, fontColor);
-    windowPalette.setColor(QPalette::ButtonText, fontColor);
+    // The font colour is for controls in use; disabled ones keep the greyed
+    // text of the style, so that a disabled button looks disabled.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        windowPalette.setColor(group, QPalette::WindowText, fontColor);
+        windowPalette.setColor(group, QPalette::Text, fontColor);
+        windowPalette.setColor(group, QPalette::ButtonText, fontColor);
+    }
     windowPalette.setColor(QPalette::Window, HostColorToQColor(host.gclModuleBackColor()));
     window->setPalette(windowPalette);
     window->setAutoFillBackground(true);

@@ -19,6 +19,7 @@
 #include <fennix/fennix.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -512,6 +513,42 @@ TEST_P(DesktopHostTest, AWindowThatDoesNotOpenLeavesNoEmptyPage)
     if (opened) {
         EXPECT_NE(frame.PageWindow(0), nullptr);
     }
+}
+
+TEST_P(DesktopHostTest, UserManagementOpensTheModulesOperatorWindowInAPage)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    ASSERT_TRUE(frame.OpenFunction(kOperatorManagementFunction));
+    Settle();
+    QWidget* page = frame.PageWindow(frame.PageArea()->currentIndex());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->objectName(), QStringLiteral("frm_Operator"));
+    EXPECT_EQ(frame.PageArea()->tabText(frame.PageArea()->currentIndex()), QStringLiteral("用户管理"));
+    const auto* list = page->findChild<QAbstractItemView*>(QStringLiteral("cxTLOperator"));
+    ASSERT_NE(list, nullptr);
+    // The super administrator and the demo operators, every one with a post.
+    EXPECT_EQ(std::to_string(list->model()->rowCount()), Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"));
+    EXPECT_EQ(list->model()->rowCount(), 7);
+    SaveScreenshot(&frame, "desktop_user_management");
+    EXPECT_TRUE(frame.CloseAllPages());
+    Settle();
+}
+
+TEST_P(DesktopHostTest, APostOperatorChangesHisPasswordInAPage)
+{
+    Tfrm_MainFrame& frame = SignIn("lina", "ln2024");
+    ASSERT_TRUE(frame.OpenFunction(kPasswordChangeFunction));
+    Settle();
+    QWidget* page = frame.PageWindow(frame.PageArea()->currentIndex());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(frame.PageFunctionCode(frame.PageArea()->currentIndex()),
+              QString::fromUtf8(kPasswordChangeFunction));
+    auto* code = page->findChild<QLabel*>(QStringLiteral("lblUserID"));
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->text(), QStringLiteral("lina"));
+    EXPECT_NE(page->findChild<QLineEdit*>(QStringLiteral("edtOldPwd")), nullptr);
+    EXPECT_TRUE(frame.CloseAllPages());
+    Settle();
 }
 
 // Answers the module's login window once it is up: signs in with a code and a

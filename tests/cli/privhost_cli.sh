@@ -30,6 +30,20 @@ check "line breaks and backslashes stay on one line" 'FilterUserAuthrz 1 k=a\\b\
 
 run call LoadLoginForm '' >/dev/null
 check "the login window without a display exits 2" 2 $?
+for export in ShowOperatorMgrProc ShowOperatorModifyPwdProc ShowPrivilegeAssignInnerProc; do
+  out=$(run call LoadLoginForm 'pamCZY_DM=admin;pamPWD=x' "$export" '')
+  check "$export without a display exits 2" 2 $?
+  check "$export without a display calls nothing" "" "$out"
+done
+# On a display the pages open free-standing and keep privhost running until
+# they are closed.
+if command -v xvfb-run >/dev/null 2>&1; then
+  out=$(QT_QPA_PLATFORM=xcb xvfb-run -a timeout 8 "$PRIVHOST" --db "sqlite:$WORK/t.db" --app-dir "$WORK/app" \
+    call LoadLoginForm 'pamCZY_DM=admin;pamPWD=x' InitGlobalUserInfo 'CZY_DM=admin' \
+    ShowOperatorModifyPwdProc 'ModalFormMsg=a=b' 2>"$WORK/stderr")
+  check "an open page keeps privhost running" 124 $?
+  check "a window export prints its buffer" "ShowOperatorModifyPwdProc - ModalFormMsg=a=b" "$(printf '%s\n' "$out" | tail -n 1)"
+fi
 run call NoSuchExport 'a=1' >/dev/null
 check "unknown export exits 2" 2 $?
 "$PRIVHOST" --db "sqlite:$WORK/missing.db" --app-dir "$WORK/app" call FilterUserAuthrz 'a=1' >/dev/null 2>&1

@@ -1,0 +1,436 @@
+#include "admin/operator_add_dialog.h"
+
+#include "admin/word_book.h"
+#include "boundary/codepage.h"
+#include "boundary/host.h"
+#include "boundary/utilities.h"
+#include "cipher/crypt.h"
+#include "session/privilege_manager.h"
+#include "ui/window_utils.h"
+
+#include "ui_Tfrm_OperatorAdd.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <string>
+#include <vector>
+
+namespace priv {
+namespace {
+
+constexpr int kMsgStoreFailed = 104016;
+constexpr int kMsgNoCode = 104017;
+constexpr int kMsgNoName = 104018;
+constexpr int kMsgPasswordsDiffer = 104019;
+constexpr int kMsgBadPhone = 104020;
+constexpr int kMsgBadEmail = 104021;
+constexpr int kMsgCodeExists = 104022;
+constexpr int kMsgAdded = 104024;
+constexpr int kMsgModified = 104026;
+
+constexpr const char* kStoreErrorNumber = "70018509";
+constexpr const char* kChoosePostText = "请先选择所属岗位。";
+constexpr const char* kModifyFailedText = "系统错误：[70018502]\r\n修改用户信息操作失败：数据库操作出错。";
+constexpr const char* kModifyFailedLogLine = "[70018502]修改用户信息操作失败：数据库操作出错。";
+constexpr const char* kSuperAdminName = "超级管理员";
+// The password boxes' limit, in characters.
+constexpr std::size_t kPasswordMaxLength = 20;
+// The post list opens on the clerk's post for a new operator.
+constexpr int kBusinessPostPosition = 2;
+
+QString FromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToUtf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+void FillCombo(QComboBox* combo, const TBaseWordBook& book)
+{
+    std::vector<std::string> names;
+    book.FillStrings(names);
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(names.size()));
+    for (const std::string& name : names)
+        items << FromUtf8(name);
+    combo->clear();
+    combo->addItems(items);
+}
+
+// An operator code holds letters, digits, space, '#', '$' and '.'; the
+// editing keys Backspace, Enter and Esc and the clipboard keys Ctrl+C, Ctrl+V
+// and Ctrl+X pass too. Everything else typed is dropped, anything above code
+// 127 included.
+bool IsCodeCharacter(char32_t c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        return true;
+    switch (c) {
+    case ' ':
+    case '#':
+    case '$':
+    case '.':
+    case 0x08: // Backspace
+    case 0x0D: // Enter
+    case 0x1B: // Esc
+    case 0x03: // Ctrl+C
+    case 0x16: // Ctrl+V
+    case 0x18: // Ctrl+X
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The characters a key press types, as a key filter sees them: Ctrl+letter is
+// its control character; keys that type nothing give an empty text.
+std::u32string TypedCharacters(const QKeyEvent& event)
+{
+    switch (event.key()) {
+    case Qt::Key_Backspace:
+        return U"\x08";
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return U"\x0D";
+    case Qt::Key_Escape:
+        return U"\x1B";
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return {};
+    default:
+        break;
+    }
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier) && event.key() >= Qt::Key_A &&
+        event.key() <= Qt::Key_Z)
+        return std::u32string(1, static_cast<char32_t>(event.key() - Qt::Key_A + 1));
+    return event.text().toStdU32String();
+}
+
+} // namespace
+
+const char* const Tfrm_OperatorAdd::kUnstorablePasswordText =
+    "密码中含有系统不能保存的字符，请只使用字母、数字、符号或常用汉字。";
+
+Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
+    : Tfrm_CustomDlgEx(parent), ui(std::make_unique<Ui::Tfrm_OperatorAdd>()),
+      rolesWordBook_(std::make_unique<TRolesWordBook>()),
+      departmentsWordBook_(std::make_unique<TDepartmentsWordBook>())
+{
+    setObjectName(QStringLiteral("frm_OperatorAdd"));
+    ui->setupUi(ClientArea());
+    SetDlgTitle(QStringLiteral("用户新增"), QStringLiteral("用户信息"));
+    SetClientSize(501, 245);
+
+    auto* save = new QPushButton(QStringLiteral("确定"), this);
+    save->setObjectName(QStringLiteral("sBtnSave"));
+    save->setFixedSize(67, 22);
+    save->setAutoDefault(false);
+    AddDialogButton(save);
+    CloseButton()->setText(QStringLiteral("取消"));
+    setTabOrder(ui->edtZz, save);
+    setTabOrder(save, CloseButton());
+    connect(save, &QPushButton::clicked, this, [this] { RunGuarded([this] { sBtnSaveClick(); }); });
+
+    // A password is not required: its marks stay hidden.
+    ui->lblPasswordStar->setVisible(false);
+    ui->lblConfirmPasswordStar->setVisible(false);
+    ui->edtPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
+    ui->edtConfirmPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
+    ui->edtOpId->installEventFilter(this);
+}
+
+Tfrm_OperatorAdd::~Tfrm_OperatorAdd() = default;
+
+TPrivilegeMgr& Tfrm_OperatorAdd::Manager()
+{
+    if (TPrivilegeMgr* active = ActivePrivilegeMgr())
+        return *active;
+    ownManager_ = std::make_unique<TPrivilegeMgr>();
+    return *ownManager_;
+}
+
+void Tfrm_OperatorAdd::showEvent(QShowEvent* event)
+{
+    Tfrm_CustomDlgEx::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    RunGuarded([this] { FormShow(); });
+}
+
+void Tfrm_OperatorAdd::FormShow()
+{
+    ui->edtOpId->setFocus();
+    selfEdit_ = false;
+    FillCombo(ui->cbxDeprt, *departmentsWordBook_);
+    ui->cbxDeprt->setCurrentIndex(0);
+    FillCombo(ui->cbOperatorLb, *rolesWordBook_);
+    ui->cbOperatorLb->setCurrentIndex(kBusinessPostPosition);
+    if (!editMode_)
+        return;
+    SetDlgTitle(QStringLiteral("用户修改"), QStringLiteral("用户信息"));
+    ui->edtOpName->setFocus();
+    ui->edtOpId->setText(FromUtf8(operatorCode_));
+    LoadOperator();
+    ui->edtOpId->setEnabled(false);
+    if (operatorCode_ == Context().UserField("CZY_DM")) {
+        // An operator cannot change his own code, post or enabled state.
+        selfEdit_ = true;
+        ui->edtOpId->setEnabled(false);
+        ui->cbOperatorLb->setEnabled(false);
+        ui->ckbYxbz->setEnabled(false);
+    }
+}
+
+void Tfrm_OperatorAdd::LoadOperator()
+{
+    try {
+        OperatorInfo info;
+        if (!Manager().Operators().LoadOperator(operatorCode_, info)) {
+            CurrentHost().InforMsg(kMsgStoreFailed, kStoreErrorNumber);
+            // Closes as soon as the dialog runs.
+            QTimer::singleShot(0, this, [this] { done(mrCancel); });
+            return;
+        }
+        loaded_ = info;
+        loadedPassword_ = DecryptPassword(info.Password);
+        ui->edtOpName->setText(FromUtf8(info.Name));
+        ui->edtPassword->setText(FromUtf8(loadedPassword_));
+        ui->edtConfirmPassword->setText(FromUtf8(loadedPassword_));
+        if (!IsSuperAdmin(info.PostCode)) {
+            ui->cbOperatorLb->setCurrentIndex(ui->cbOperatorLb->findText(
+                FromUtf8(rolesWordBook_->GetNameByCode(info.PostCode)), Qt::MatchExactly));
+        } else {
+            ui->cbOperatorLb->clear();
+            ui->cbOperatorLb->addItem(QString::fromUtf8(kSuperAdminName));
+            ui->cbOperatorLb->setCurrentIndex(0);
+            ui->cbOperatorLb->setEnabled(false);
+        }
+        ui->edtDhhm->setText(FromUtf8(info.Phone));
+        ui->edtEmail->setText(FromUtf8(info.Email));
+        ui->edtZz->setText(FromUtf8(info.Address));
+        ui->ckbYxbz->setChecked(info.ValidFlag == "Y");
+        const int department = ui->cbxDeprt->findText(
+            FromUtf8(departmentsWordBook_->GetNameByCode(info.DepartmentCode)), Qt::MatchExactly);
+        ui->cbxDeprt->setCurrentIndex(department < 0 ? 0 : department);
+    } catch (...) {
+    }
+}
+
+OperatorInfo Tfrm_OperatorAdd::CollectOperator() const
+{
+    OperatorInfo info = loaded_;
+    info.Name = ToUtf8(ui->edtOpName->text().trimmed());
+    info.Password = EncryptPassword(ToUtf8(ui->edtPassword->text()));
+    if (!selfEdit_) {
+        info.Code = ToUtf8(ui->edtOpId->text().trimmed());
+        // The super administrator's box offers only his own post; the word
+        // book does not know it, so its code stays as loaded.
+        info.PostCode = editMode_ && IsSuperAdmin(loaded_.PostCode)
+                            ? loaded_.PostCode
+                            : rolesWordBook_->GetCodeByName(ToUtf8(ui->cbOperatorLb->currentText()));
+        info.ValidFlag = ui->ckbYxbz->isChecked() ? "Y" : "N";
+    }
+    info.Phone = ToUtf8(ui->edtDhhm->text());
+    info.Email = ToUtf8(ui->edtEmail->text());
+    info.Address = ToUtf8(ui->edtZz->text());
+    info.DepartmentName.clear();
+    info.Description.clear();
+    // On the placeholder this is the placeholder text itself, which is how
+    // "no department" has always been stored.
+    info.DepartmentCode = departmentsWordBook_->GetCodeByName(ToUtf8(ui->cbxDeprt->currentText()));
+    return info;
+}
+
+bool Tfrm_OperatorAdd::IsOperatorChanged() const
+{
+    const OperatorInfo now = CollectOperator();
+    // No department reads as the placeholder or as empty text, depending on
+    // who stored the operator; both mean the same.
+    auto department = [](const std::string& code) {
+        return code == kWordBookPlaceholder ? std::string() : code;
+    };
+    return now.Name != loaded_.Name || ToUtf8(ui->edtPassword->text()) != loadedPassword_ ||
+           now.PostCode != loaded_.PostCode || now.Phone != loaded_.Phone ||
+           now.ValidFlag != loaded_.ValidFlag || now.Email != loaded_.Email ||
+           now.Address != loaded_.Address ||
+           department(now.DepartmentCode) != department(loaded_.DepartmentCode);
+}
+
+void Tfrm_OperatorAdd::ClearPasswords()
+{
+    ui->edtPassword->clear();
+    ui->edtConfirmPassword->clear();
+}
+
+bool Tfrm_OperatorAdd::CheckPasswordStorable()
+{
+    const std::string password = ToUtf8(ui->edtPassword->text());
+    if (editMode_ && password == loadedPassword_)
+        return true;
+    // The cipher works on the host code-page bytes; a character the code
+    // page lacks would come back as "?" and the operator could never sign in
+    // with what he typed. Length needs no check: the box holds 20
+    // characters, at most two bytes each, far below what the stored form
+    // can hold.
+    static_assert(2 * kPasswordMaxLength <= MaxPasswordHostBytes);
+    if (HostToUtf8(Utf8ToHost(password)) == password)
+        return true;
+    CurrentHost().InfoMsgBox(kUnstorablePasswordText);
+    ClearPasswords();
+    ui->edtPassword->setFocus();
+    return false;
+}
+
+void Tfrm_OperatorAdd::sBtnSaveClick()
+{
+    Host& host = CurrentHost();
+    if (ui->edtOpId->text().trimmed().isEmpty()) {
+        host.InforMsg(kMsgNoCode, "");
+        ui->edtOpId->setFocus();
+        return;
+    }
+    if (ui->edtOpName->text().trimmed().isEmpty()) {
+        host.InforMsg(kMsgNoName, "");
+        ui->edtOpName->setFocus();
+        return;
+    }
+    if (ui->edtPassword->text() != ui->edtConfirmPassword->text()) {
+        host.InforMsg(kMsgPasswordsDiffer, "");
+        ClearPasswords();
+        ui->edtPassword->setFocus();
+        return;
+    }
+    if (!CheckPasswordStorable())
+        return;
+    // A box without any entry picked (a post that no longer exists) is no
+    // choice either; an operator editing himself keeps his post.
+    if (!IsSuperAdmin(loaded_.PostCode) && !selfEdit_ && ui->cbOperatorLb->currentIndex() <= 0) {
+        host.InfoMsgBox(kChoosePostText);
+        ClearPasswords();
+        ui->edtPassword->setFocus();
+        return;
+    }
+    if (!IsValidPhone(ToUtf8(ui->edtDhhm->text()))) {
+        host.InforMsg(kMsgBadPhone, "");
+        ui->edtDhhm->clear();
+        ui->edtDhhm->setFocus();
+        return;
+    }
+    if (!IsValidEmail(ToUtf8(ui->edtEmail->text()))) {
+        host.InforMsg(kMsgBadEmail, "");
+        ui->edtEmail->clear();
+        ui->edtEmail->setFocus();
+        return;
+    }
+    const bool saved = editMode_ ? SaveChanges() : SaveNew();
+    if (saved)
+        done(mrOk);
+}
+
+bool Tfrm_OperatorAdd::SaveNew()
+{
+    Host& host = CurrentHost();
+    TPrivilegeMgr& manager = Manager();
+    if (manager.Operators().OperatorExists(ToUtf8(ui->edtOpId->text().trimmed()))) {
+        host.InforMsg(kMsgCodeExists, "");
+        ui->edtOpId->clear();
+        ui->edtOpId->setFocus();
+        return false;
+    }
+    if (!manager.AddOperator(CollectOperator())) {
+        host.InforMsg(kMsgStoreFailed, kStoreErrorNumber);
+        return false;
+    }
+    host.InforMsg(kMsgAdded, "");
+    host.Info("1", "新增" + ToUtf8(ui->edtOpName->text()) + "用户。");
+    return true;
+}
+
+bool Tfrm_OperatorAdd::SaveChanges()
+{
+    Host& host = CurrentHost();
+    if (!IsOperatorChanged())
+        return true;
+    TPrivilegeMgr& manager = Manager();
+    const OperatorInfo changed = CollectOperator();
+    if (!manager.ModifyOperator(changed)) {
+        host.ErrorMsgBox(kModifyFailedText);
+        host.Error("1", kModifyFailedLogLine);
+        return false;
+    }
+    if (selfEdit_ && !manager.LoadUserInfo(changed.Code)) {
+        // The change is stored, but the host still shows the old record.
+        host.ErrorMsgBox(kModifyFailedText);
+        return false;
+    }
+    host.InforMsg(kMsgModified, "");
+    return true;
+}
+
+void Tfrm_OperatorAdd::sBtnCloseClick()
+{
+    done(mrCancel);
+}
+
+bool Tfrm_OperatorAdd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->edtOpId) {
+        if (event->type() == QEvent::KeyPress) {
+            for (const char32_t c : TypedCharacters(*static_cast<QKeyEvent*>(event)))
+                if (!IsCodeCharacter(c))
+                    return true;
+        } else if (event->type() == QEvent::InputMethod) {
+            // An input method commits its text in one piece; only the
+            // characters a code may hold get through.
+            auto* input = static_cast<QInputMethodEvent*>(event);
+            if (!input->commitString().isEmpty()) {
+                QString kept;
+                for (const char32_t c : input->commitString().toStdU32String())
+                    if (c >= 0x20 && IsCodeCharacter(c))
+                        kept += QString::fromUcs4(&c, 1);
+                input->setCommitString(kept, input->replacementStart(), input->replacementLength());
+            }
+        }
+    }
+    return Tfrm_CustomDlgEx::eventFilter(watched, event);
+}
+
+namespace {
+
+bool RunOperatorDialog(bool editMode, const std::string& code)
+{
+    try {
+        auto dialog = std::make_unique<Tfrm_OperatorAdd>(static_cast<QWidget*>(CurrentHost().GetAppHandle()));
+        dialog->SetEditMode(editMode);
+        dialog->SetOperatorCode(code);
+        return dialog->exec() == mrOk;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+bool ShowOperatorAdd()
+{
+    return RunOperatorDialog(false, {});
+}
+
+bool ShowOperatorEdit(const std::string& operatorCode)
+{
+    return RunOperatorDialog(true, operatorCode);
+}
+
+} // namespace priv

@@ -1,0 +1,103 @@
+// What the administration dialog tests share: picking an entry of a drop-down
+// box through its list as a person does, and the texts of the host's message
+// boxes.
+#pragma once
+
+#include "fennix/fennix.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace priv::test {
+
+// Drops the list of `box` down and clicks the entry with `text`.
+inline ::testing::AssertionResult PickFromList(QComboBox* box, const QString& text)
+{
+    const int index = box->findText(text, Qt::MatchExactly);
+    if (index < 0)
+        return ::testing::AssertionFailure() << "no entry " << text.toStdString();
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    if (!QTest::qWaitForWindowExposed(view->window()))
+        return ::testing::AssertionFailure() << "the list did not drop down";
+    const QModelIndex item = view->model()->index(index, box->modelColumn(), view->rootIndex());
+    view->scrollTo(item);
+    const QPoint at = view->visualRect(item).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    if (box->view()->isVisible())
+        return ::testing::AssertionFailure() << "the list stayed down";
+    if (box->currentIndex() != index)
+        return ::testing::AssertionFailure()
+               << "picked entry " << box->currentIndex() << " instead of " << index;
+    return ::testing::AssertionSuccess();
+}
+
+// Types `text` into `widget` key by key. QTest's own typing knows only
+// ASCII; Chinese characters arrive as key events that carry just their text,
+// as an input method commits them.
+inline void TypeText(QWidget* widget, const QString& text)
+{
+    for (const char32_t codePoint : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&codePoint, 1);
+        if (codePoint < 0x80)
+            QTest::keyClick(widget, static_cast<char>(codePoint));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, character, Qt::NoModifier);
+    }
+}
+
+// The texts of the message boxes shown since the last clear, in order.
+inline std::vector<std::string> ShownTexts()
+{
+    std::vector<std::string> texts;
+    for (const fennix::ShownMessage& message : fennix::ShownMessages())
+        texts.push_back(message.text);
+    return texts;
+}
+
+// The text of the last message box, empty when none was shown.
+inline std::string LastShownText()
+{
+    const auto messages = fennix::ShownMessages();
+    return messages.empty() ? std::string() : messages.back().text;
+}
+
+// Acts on the modal dialog of type T once it runs, from inside its own event
+// loop; a dialog left open by the action is rejected so that no test hangs.
+template <class T> void WhenDialogRuns(std::function<void(T&)> act)
+{
+    auto* poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, act = std::move(act)] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (++*tries > 300) {
+                ADD_FAILURE() << "the dialog did not run";
+                poll->stop();
+                poll->deleteLater();
+            }
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        act(*dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog stayed open";
+            dialog->reject();
+        }
+    });
+    poll->start(10);
+}
+
+} // namespace priv::test

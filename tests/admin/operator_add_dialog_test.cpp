@@ -1,0 +1,437 @@
+// The operator edit dialog on the offscreen platform against a real SQLite
+// database: adding an operator who can then sign in, the save checks in their
+// order, editing (oneself included), change detection and store failures.
+#include "operator_fixture.h"
+
+#include "admin/operator_add_dialog.h"
+#include "admin/word_book.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace priv::test {
+namespace {
+
+class OperatorDialogTest : public OperatorTest {
+protected:
+    // Shown without a modal loop: the checks and the modal result are the
+    // same, and the test drives it directly.
+    std::unique_ptr<Tfrm_OperatorAdd> Open(bool editMode, const std::string& code = {})
+    {
+        auto dialog = std::make_unique<Tfrm_OperatorAdd>();
+        dialog->SetEditMode(editMode);
+        dialog->SetOperatorCode(code);
+        dialog->show();
+        // One that cannot load its operator closes before it is ever exposed.
+        (void)QTest::qWaitForWindowExposed(dialog.get(), 1000);
+        return dialog;
+    }
+
+    static QLineEdit* Edit(QWidget* dialog, const char* name) { return FindControl<QLineEdit>(dialog, name); }
+    static QComboBox* Combo(QWidget* dialog, const char* name)
+    {
+        return FindControl<QComboBox>(dialog, name);
+    }
+    static void Type(QWidget* dialog, const char* name, const QString& text)
+    {
+        QLineEdit* box = Edit(dialog, name);
+        box->clear();
+        TypeInto(box, text);
+    }
+    static void Pick(QWidget* dialog, const char* name, const QString& text)
+    {
+        QComboBox* box = Combo(dialog, name);
+        const int index = box->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        box->setCurrentIndex(index);
+    }
+    static void Save(QWidget* dialog)
+    {
+        QTest::mouseClick(FindControl<QPushButton>(dialog, "sBtnSave"), Qt::LeftButton);
+    }
+
+    // A new operator as a person types him in.
+    static void FillNew(QWidget* dialog)
+    {
+        Type(dialog, "edtOpId", "wangli");
+        Type(dialog, "edtOpName", "王丽");
+        Type(dialog, "edtPassword", "Pa$$ 1");
+        Type(dialog, "edtConfirmPassword", "Pa$$ 1");
+    }
+
+    std::string Row(const std::string& code)
+    {
+        return Db().Scalar(
+                   "SELECT CZY_MC || '|' || PWD || '|' || YXBZ || '|' || COALESCE(BM_DM, '') || '|' || "
+                   "DHHM || '|' || EMAIL || '|' || ZZ FROM QX_CZY WHERE CZY_DM=" +
+                   Quoted(code)) +
+               "|" + PostOf(code);
+    }
+};
+
+TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
+{
+    SignInAs("admin", "0");
+    auto dialog = Open(false);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("用户新增"));
+    EXPECT_TRUE(Edit(dialog.get(), "edtOpId")->hasFocus());
+    EXPECT_EQ(Combo(dialog.get(), "cbOperatorLb")->currentText(), QStringLiteral("业务员"));
+    EXPECT_EQ(Combo(dialog.get(), "cbxDeprt")->currentText(), QString::fromUtf8(kWordBookPlaceholder));
+    EXPECT_TRUE(FindControl<QCheckBox>(dialog.get(), "ckbYxbz")->isChecked());
+    EXPECT_EQ(Edit(dialog.get(), "edtPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Edit(dialog.get(), "edtOpId")->maxLength(), 20);
+    EXPECT_EQ(Edit(dialog.get(), "edtZz")->maxLength(), 200);
+    EXPECT_EQ(FindControl<QLabel>(dialog.get(), "lblOpId")->buddy(), Edit(dialog.get(), "edtOpId"));
+
+    // The code box keeps only what a code may hold.
+    TypeInto(Edit(dialog.get(), "edtOpId"), QStringLiteral("wang-li_中"));
+    EXPECT_EQ(Edit(dialog.get(), "edtOpId")->text(), QStringLiteral("wangli"));
+    Type(dialog.get(), "edtOpName", "王丽");
+    Type(dialog.get(), "edtPassword", "Pa$$ 1");
+    Type(dialog.get(), "edtConfirmPassword", "Pa$$ 1");
+    Pick(dialog.get(), "cbOperatorLb", "审核员");
+    Pick(dialog.get(), "cbxDeprt", "财务部");
+    Type(dialog.get(), "edtDhhm", "(010)8888-1234");
+    Type(dialog.get(), "edtEmail", "wl@corp.cn");
+    Type(dialog.get(), "edtZz", "上海市 ");
+    SaveScreenshot(dialog.get(), "operator_dialog_add");
+    Save(dialog.get());
+
+    EXPECT_EQ(dialog->result(), mrOk);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(ShownNumbers(), (std::vector<int>{104024}));
+    EXPECT_EQ(Column("wangli", "CZY_MC"), "王丽");
+    EXPECT_EQ(Column("wangli", "BM_DM"), "D01");
+    EXPECT_EQ(Column("wangli", "ZZ"), "上海市 ") << "contact data is stored untrimmed";
+    EXPECT_EQ(Column("wangli", "YXBZ"), "Y");
+    EXPECT_EQ(PostOf("wangli"), "AUDITOR");
+    EXPECT_EQ(DecryptPassword(Column("wangli", "PWD")), "Pa$$ 1");
+    const std::vector<std::string> log = Db().LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("新增王丽用户。"), std::string::npos) << log.back();
+
+    LoadedModule module;
+    ASSERT_NE(module.Handle(), nullptr) << dlerror();
+    auto signIn = module.Boolean("LoadLoginForm");
+    ASSERT_NE(signIn, nullptr);
+    HostBuffer right("pamCZY_DM=wangli;pamPWD=Pa$$ 1");
+    EXPECT_EQ(signIn(1, right.argv), 1);
+    EXPECT_EQ(right.Text(), "CZY_DM=wangli;CZY_LB=AUDITOR");
+    HostBuffer wrong("pamCZY_DM=wangli;pamPWD=pa$$ 1");
+    EXPECT_EQ(signIn(1, wrong.argv), 0);
+}
+
+TEST_F(OperatorDialogTest, TheCodeBoxKeepsWhatACodeMayHoldButLetsPastedTextThrough)
+{
+    auto dialog = Open(false);
+    QLineEdit* code = Edit(dialog.get(), "edtOpId");
+    TypeInto(code, QStringLiteral("Ab-c_d 9#$.%中"));
+    EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$."));
+    QTest::keyClick(code, Qt::Key_Backspace);
+    EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$"));
+    QApplication::clipboard()->setText(QStringLiteral("x_y"));
+    QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$x_y")) << "pasted text is not filtered";
+}
+
+TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
+{
+    struct Case {
+        const char* what;
+        std::function<void(QWidget*)> spoil;
+        int number;        // catalogue message; 0 for a plain text
+        const char* text;  // the plain text, when number is 0
+        const char* focus; // the control that gets the focus
+        std::vector<const char*> emptied;
+    };
+    const Case cases[] = {
+        {"no code", [](QWidget* d) { Type(d, "edtOpId", "   "); }, 104017, nullptr, "edtOpId", {}},
+        {"no name, wrong phone too",
+         [](QWidget* d) {
+             Type(d, "edtOpName", "  ");
+             Type(d, "edtDhhm", "12a");
+         },
+         104018,
+         nullptr,
+         "edtOpName",
+         {}},
+        {"passwords differ",
+         [](QWidget* d) { Type(d, "edtConfirmPassword", "Pa$$ 2"); },
+         104019,
+         nullptr,
+         "edtPassword",
+         {"edtPassword", "edtConfirmPassword"}},
+        {"passwords differ in case only",
+         [](QWidget* d) { Type(d, "edtConfirmPassword", "pa$$ 1"); },
+         104019,
+         nullptr,
+         "edtPassword",
+         {"edtPassword", "edtConfirmPassword"}},
+        {"password the code page cannot hold",
+         [](QWidget* d) {
+             Type(d, "edtPassword", QStringLiteral("pw\U0001F600"));
+             Type(d, "edtConfirmPassword", QStringLiteral("pw\U0001F600"));
+         },
+         0,
+         Tfrm_OperatorAdd::kUnstorablePasswordText,
+         "edtPassword",
+         {"edtPassword", "edtConfirmPassword"}},
+        {"placeholder post",
+         [](QWidget* d) { Combo(d, "cbOperatorLb")->setCurrentIndex(0); },
+         0,
+         "请先选择所属岗位。",
+         "edtPassword",
+         {"edtPassword", "edtConfirmPassword"}},
+        {"phone with a letter",
+         [](QWidget* d) { Type(d, "edtDhhm", "010-12a4"); },
+         104020,
+         nullptr,
+         "edtDhhm",
+         {"edtDhhm"}},
+        {"e-mail without a dot after the at",
+         [](QWidget* d) { Type(d, "edtEmail", "wl@corp"); },
+         104021,
+         nullptr,
+         "edtEmail",
+         {"edtEmail"}},
+        {"e-mail starting with the at",
+         [](QWidget* d) { Type(d, "edtEmail", "@corp.cn"); },
+         104021,
+         nullptr,
+         "edtEmail",
+         {"edtEmail"}},
+        {"code in use",
+         [](QWidget* d) { Type(d, "edtOpId", "clerk"); },
+         104022,
+         nullptr,
+         "edtOpId",
+         {"edtOpId"}},
+    };
+    const std::string operators = Db().Scalar("SELECT COUNT(*) FROM QX_CZY");
+    const std::string links = Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fennix::ClearShownMessages();
+        auto dialog = Open(false);
+        FillNew(dialog.get());
+        c.spoil(dialog.get());
+        Save(dialog.get());
+        ASSERT_EQ(fennix::ShownMessages().size(), 1u);
+        EXPECT_EQ(fennix::ShownMessages()[0].number, c.number);
+        if (c.text) {
+            EXPECT_EQ(fennix::ShownMessages()[0].text, c.text);
+        }
+        EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+        EXPECT_TRUE(FindControl<QWidget>(dialog.get(), c.focus)->hasFocus());
+        for (const char* name : c.emptied)
+            EXPECT_TRUE(Edit(dialog.get(), name)->text().isEmpty()) << name;
+    }
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZY"), operators);
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"), links);
+}
+
+TEST_F(OperatorDialogTest, AnEmptyPasswordAndTheDepartmentPlaceholderAreStoredAsTheyAlwaysWere)
+{
+    auto dialog = Open(false);
+    Type(dialog.get(), "edtOpId", "nopw");
+    Type(dialog.get(), "edtOpName", "无密码");
+    Save(dialog.get());
+    EXPECT_EQ(dialog->result(), mrOk);
+    EXPECT_FALSE(Column("nopw", "PWD").empty()) << "stored enciphered";
+    EXPECT_EQ(DecryptPassword(Column("nopw", "PWD")), "");
+    EXPECT_EQ(Column("nopw", "BM_DM"), kWordBookPlaceholder);
+    EXPECT_EQ(PostOf("nopw"), "BUSINESS");
+}
+
+TEST_F(OperatorDialogTest, AFailedAddKeepsTheDialogOpenAndWritesNothing)
+{
+    fennix::FailStatementsContaining("INSERT INTO QX_CZYRROLE");
+    auto dialog = Open(false);
+    FillNew(dialog.get());
+    Save(dialog.get());
+    ASSERT_EQ(ShownNumbers(), (std::vector<int>{104016}));
+    EXPECT_EQ(fennix::ShownMessages()[0].arguments, "70018509");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZY WHERE CZY_DM='wangli'"), "0");
+}
+
+TEST_F(OperatorDialogTest, EditLoadsTheOperatorWithHisPasswordInClear)
+{
+    SignInAs("admin", "0");
+    auto dialog = Open(true, "kuaiji");
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("用户修改"));
+    EXPECT_FALSE(Edit(dialog.get(), "edtOpId")->isEnabled());
+    EXPECT_EQ(Edit(dialog.get(), "edtOpId")->text(), QStringLiteral("kuaiji"));
+    EXPECT_TRUE(Edit(dialog.get(), "edtOpName")->hasFocus());
+    EXPECT_EQ(Edit(dialog.get(), "edtOpName")->text(), QStringLiteral("王会计"));
+    EXPECT_EQ(Edit(dialog.get(), "edtPassword")->text(), QStringLiteral("Kj#1"));
+    EXPECT_EQ(Edit(dialog.get(), "edtConfirmPassword")->text(), QStringLiteral("Kj#1"));
+    EXPECT_EQ(Combo(dialog.get(), "cbOperatorLb")->currentText(), QStringLiteral("税务会计"));
+    EXPECT_TRUE(Combo(dialog.get(), "cbOperatorLb")->isEnabled());
+    EXPECT_EQ(Combo(dialog.get(), "cbxDeprt")->currentText(), QStringLiteral("财务部"));
+    EXPECT_EQ(Edit(dialog.get(), "edtDhhm")->text(), QStringLiteral("010-1234"));
+    EXPECT_EQ(Edit(dialog.get(), "edtEmail")->text(), QStringLiteral("a@b.cn"));
+    EXPECT_EQ(Edit(dialog.get(), "edtZz")->text(), QStringLiteral("北京市"));
+    EXPECT_TRUE(FindControl<QCheckBox>(dialog.get(), "ckbYxbz")->isChecked());
+    EXPECT_FALSE(dialog->SelfEdit());
+    SaveScreenshot(dialog.get(), "operator_dialog_edit");
+
+    // The super administrator's post box holds only his own post.
+    auto super = Open(true, "root");
+    QComboBox* post = Combo(super.get(), "cbOperatorLb");
+    EXPECT_EQ(post->count(), 1);
+    EXPECT_EQ(post->currentText(), QStringLiteral("超级管理员"));
+    EXPECT_FALSE(post->isEnabled());
+}
+
+TEST_F(OperatorDialogTest, OkWithoutAChangeWritesNothing)
+{
+    ASSERT_TRUE(Db().Exec(std::string("UPDATE QX_CZY SET BM_DM='") + kWordBookPlaceholder +
+                          "' WHERE CZY_DM='Brien'"));
+    ASSERT_TRUE(Db().Exec("UPDATE QX_CZY SET BM_DM=NULL WHERE CZY_DM='sys2'"));
+    SignInAs("admin", "0");
+    // A department, none as empty text, none as the placeholder, none as
+    // null, the super administrator edited by another one, and oneself.
+    for (const char* code : {"clerk", "audit", "Brien", "sys2", "root", "admin"}) {
+        SCOPED_TRACE(code);
+        const std::string before = Row(code);
+        fennix::ClearShownMessages();
+        fennix::ClearExecutedStatements();
+        auto dialog = Open(true, code);
+        Save(dialog.get());
+        EXPECT_EQ(dialog->result(), mrOk);
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_TRUE(fennix::ShownMessages().empty());
+        EXPECT_FALSE(AnyStatementStarts("UPDATE"));
+        EXPECT_EQ(Row(code), before) << "the enciphered password would change with any write";
+    }
+}
+
+TEST_F(OperatorDialogTest, ChangesAreWrittenAndTheSuperAdministratorKeepsHisPost)
+{
+    SignInAs("admin", "0");
+    struct Case {
+        const char* code;
+        std::function<void(QWidget*)> change;
+        const char* column;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"clerk", [](QWidget* d) { Type(d, "edtOpName", "Zhang"); }, "CZY_MC", "Zhang"},
+        {"clerk", [](QWidget* d) { Type(d, "edtOpName", "zhang"); }, "CZY_MC", "zhang"},
+        {"clerk", [](QWidget* d) { Pick(d, "cbxDeprt", "办公室"); }, "BM_DM", "D02"},
+        {"clerk", [](QWidget* d) { FindControl<QCheckBox>(d, "ckbYxbz")->setChecked(false); }, "YXBZ", "N"},
+        {"clerk", [](QWidget* d) { Type(d, "edtEmail", "zs@corp.cn"); }, "EMAIL", "zs@corp.cn"},
+        {"root", [](QWidget* d) { Type(d, "edtZz", "天津市"); }, "ZZ", "天津市"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.code) + " " + c.column + " " + c.expected);
+        fennix::ClearShownMessages();
+        fennix::ClearExecutedStatements();
+        auto dialog = Open(true, c.code);
+        c.change(dialog.get());
+        Save(dialog.get());
+        EXPECT_EQ(dialog->result(), mrOk);
+        EXPECT_EQ(ShownNumbers(), (std::vector<int>{104026}));
+        EXPECT_EQ(Column(c.code, c.column), c.expected);
+    }
+    EXPECT_EQ(PostOf("root"), "0");
+    EXPECT_EQ(Column("root", "CZY_LB"), "0");
+
+    // A new post through the box; the password changed in both boxes.
+    auto dialog = Open(true, "clerk");
+    Pick(dialog.get(), "cbOperatorLb", "税务会计");
+    Type(dialog.get(), "edtPassword", "Neu#2");
+    Type(dialog.get(), "edtConfirmPassword", "Neu#2");
+    Save(dialog.get());
+    EXPECT_EQ(PostOf("clerk"), "GW00001");
+    EXPECT_EQ(DecryptPassword(Column("clerk", "PWD")), "Neu#2");
+}
+
+TEST_F(OperatorDialogTest, EditingOneselfKeepsCodePostAndEnabledFlag)
+{
+    SignInAs("clerk", "BUSINESS");
+    SetTextValue(Host().GetUserInfoVO(), "CZY_MC", "张三");
+    auto dialog = Open(true, "clerk");
+    EXPECT_TRUE(dialog->SelfEdit());
+    EXPECT_FALSE(Edit(dialog.get(), "edtOpId")->isEnabled());
+    EXPECT_FALSE(Combo(dialog.get(), "cbOperatorLb")->isEnabled());
+    EXPECT_FALSE(FindControl<QCheckBox>(dialog.get(), "ckbYxbz")->isEnabled());
+    // Even with the disabled controls moved by a program, nothing of the
+    // three changes.
+    Edit(dialog.get(), "edtOpId")->setText(QStringLiteral("other"));
+    Combo(dialog.get(), "cbOperatorLb")->setCurrentIndex(1);
+    FindControl<QCheckBox>(dialog.get(), "ckbYxbz")->setChecked(false);
+    Type(dialog.get(), "edtOpName", "张三丰");
+    Save(dialog.get());
+    EXPECT_EQ(dialog->result(), mrOk);
+    EXPECT_EQ(ShownNumbers(), (std::vector<int>{104026}));
+    EXPECT_EQ(Column("clerk", "CZY_MC"), "张三丰");
+    EXPECT_EQ(Column("clerk", "YXBZ"), "Y");
+    EXPECT_EQ(PostOf("clerk"), "BUSINESS");
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZY WHERE CZY_DM='other'"), "0");
+    EXPECT_EQ(GetTextValue(Host().GetUserInfoVO(), "CZY_MC"), "张三丰") << "the host's record is reloaded";
+
+    // The signed-in super administrator: his post box shows only his post.
+    SignInAs("admin", "0");
+    auto super = Open(true, "admin");
+    EXPECT_TRUE(super->SelfEdit());
+    Type(super.get(), "edtDhhm", "110");
+    Save(super.get());
+    EXPECT_EQ(super->result(), mrOk);
+    EXPECT_EQ(PostOf("admin"), "0");
+    EXPECT_EQ(Column("admin", "DHHM"), "110");
+}
+
+TEST_F(OperatorDialogTest, AnOperatorWhosePostIsGoneMustBeGivenOne)
+{
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLES WHERE JS_DM='GW00001'"));
+    SignInAs("admin", "0");
+    auto dialog = Open(true, "kuaiji");
+    EXPECT_EQ(Combo(dialog.get(), "cbOperatorLb")->currentIndex(), -1);
+    Save(dialog.get());
+    EXPECT_EQ(ShownTexts(), (std::vector<std::string>{"请先选择所属岗位。"}));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(PostOf("kuaiji"), "GW00001") << "the post link is not overwritten with nothing";
+}
+
+TEST_F(OperatorDialogTest, StoreFailuresWhenEditing)
+{
+    SignInAs("admin", "0");
+    // The operator vanished: the dialog says so and closes as cancelled.
+    auto missing = Open(true, "ghost");
+    EXPECT_EQ(ShownNumbers(), (std::vector<int>{104016}));
+    EXPECT_EQ(fennix::ShownMessages()[0].arguments, "70018509");
+    QTest::qWait(50);
+    EXPECT_FALSE(missing->isVisible());
+    EXPECT_EQ(missing->result(), mrCancel);
+
+    fennix::ClearShownMessages();
+    const std::string before = Column("clerk", "CZY_MC");
+    fennix::FailStatementsContaining("UPDATE QX_CZYRROLE");
+    auto dialog = Open(true, "clerk");
+    Type(dialog.get(), "edtOpName", "李四");
+    Save(dialog.get());
+    EXPECT_EQ(ShownTexts(),
+              (std::vector<std::string>{"系统错误：[70018502]\r\n修改用户信息操作失败：数据库操作出错。"}));
+    EXPECT_EQ(fennix::ShownMessages()[0].kind, fennix::MessageKind::Error);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Column("clerk", "CZY_MC"), before) << "rolled back";
+    const std::vector<std::string> log = Db().LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("[70018502]修改用户信息操作失败：数据库操作出错。"), std::string::npos);
+
+    // Cancel closes without a word.
+    fennix::ClearShownMessages();
+    QTest::mouseClick(FindControl<QPushButton>(dialog.get(), "sBtnClose"), Qt::LeftButton);
+    EXPECT_EQ(dialog->result(), mrCancel);
+    EXPECT_TRUE(fennix::ShownMessages().empty());
+}
+
+} // namespace
+} // namespace priv::test

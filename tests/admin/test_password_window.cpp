@@ -1,0 +1,282 @@
+// The password change page on the offscreen platform against a real SQLite
+// database: the order of the checks, two changes in a row, the failures, and
+// signing in afterwards through the built module's windowless sign-in.
+#include "admin/operator_modify_pwd.h"
+
+#include "dialog_test_support.h"
+#include "window_test_support.h"
+
+#include "boundary/codepage.h"
+#include "cipher/crypt.h"
+#include "session/named_values.h"
+#include "session/privilege_manager.h"
+#include "ui/host_messages.h"
+
+#include <privilege/privilege.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QToolButton>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using priv::Tfrm_OperatorModifyPwdInner;
+using priv::test::FindControl;
+using priv::test::SaveScreenshot;
+
+constexpr const char* kFailureText = "系统错误：[70018503]\r\n修改密码失败：数据库操作出错。";
+
+// The built module, loaded as a host loads it.
+class Module {
+public:
+    Module() : handle_(dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+    ~Module()
+    {
+        if (handle_)
+            dlclose(handle_);
+    }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+    void* Handle() const { return handle_; }
+
+    // LoadLoginForm with a code and a password: the windowless sign-in.
+    bool SignIn(const std::string& code, const std::string& password) const
+    {
+        std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
+        const std::string params = priv::Utf8ToHost("pamCZY_DM=" + code + ";pamPWD=" + password);
+        std::memcpy(buffer.data(), params.c_str(), params.size() + 1);
+        char* argv[1] = {buffer.data()};
+        auto load = reinterpret_cast<PrivBool (*)(int32_t, char**)>(dlsym(handle_, "LoadLoginForm"));
+        return load && load(0, argv) == 1;
+    }
+
+    void ShowPasswordPage(void* container, const std::string& params) const
+    {
+        std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
+        const std::string host = priv::Utf8ToHost(params);
+        std::memcpy(buffer.data(), host.c_str(), host.size() + 1);
+        char* argv[1] = {buffer.data()};
+        auto show =
+            reinterpret_cast<void (*)(void*, void*, char**)>(dlsym(handle_, "ShowOperatorModifyPwdProc"));
+        ASSERT_NE(show, nullptr);
+        show(nullptr, container, argv);
+    }
+
+private:
+    void* handle_;
+};
+
+class PasswordWindowTest : public priv::test::WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        ASSERT_TRUE(Db().ExecAll({
+            "INSERT INTO QX_CZY (CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES ('lina', '李娜', '" +
+                priv::EncryptPassword("Old#pw1") + "', '1', 'Y')",
+            "INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES ('lina', 'BUSINESS')",
+        }));
+        // Signed in: the host's user record holds her fields.
+        priv::TPrivilegeMgr manager;
+        ASSERT_TRUE(manager.LoadUserInfo("lina"));
+        fennix::ClearShownMessages();
+    }
+
+    void Open()
+    {
+        page = new Tfrm_OperatorModifyPwdInner;
+        OpenPage(page, "ModalFormMsg=密码修改", true);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page));
+        oldPwd = FindControl<QLineEdit>(page, "edtOldPwd");
+        newPwd = FindControl<QLineEdit>(page, "edtNewPwd");
+        reNewPwd = FindControl<QLineEdit>(page, "edtReNewPwd");
+        save = FindControl<QToolButton>(page, "tbtnSave");
+        ASSERT_TRUE(oldPwd && newPwd && reNewPwd && save);
+        MainFrame().Clear();
+    }
+
+    void Change(const QString& oldText, const QString& newText, const QString& again)
+    {
+        fennix::ClearShownMessages();
+        for (auto [box, text] : {std::pair{oldPwd, oldText}, {newPwd, newText}, {reNewPwd, again}}) {
+            box->clear();
+            priv::test::TypeText(box, text);
+        }
+        QTest::mouseClick(save, Qt::LeftButton);
+    }
+
+    std::string StoredPassword()
+    {
+        return priv::DecryptPassword(Db().Scalar("SELECT PWD FROM QX_CZY WHERE CZY_DM='lina'"));
+    }
+    std::string RecordPassword()
+    {
+        return priv::DecryptPassword(priv::GetTextValue(Host().GetUserInfoVO(), "PWD"));
+    }
+
+    // Catalogue numbers and plain texts of the messages shown.
+    std::vector<std::string> Shown() const
+    {
+        std::vector<std::string> shown;
+        for (const fennix::ShownMessage& message : fennix::ShownMessages())
+            shown.push_back(message.number ? std::to_string(message.number) : message.text);
+        return shown;
+    }
+
+    QPointer<Tfrm_OperatorModifyPwdInner> page;
+    QLineEdit* oldPwd = nullptr;
+    QLineEdit* newPwd = nullptr;
+    QLineEdit* reNewPwd = nullptr;
+    QToolButton* save = nullptr;
+};
+
+TEST_F(PasswordWindowTest, ShowsTheSignedInOperator)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(page->windowTitle(), QStringLiteral("密码修改"));
+    EXPECT_EQ(FindControl<QLabel>(page, "lblUserID")->text(), QStringLiteral("lina"));
+    EXPECT_EQ(FindControl<QLabel>(page, "lblUserName")->text(), QStringLiteral("李娜"));
+    for (QLineEdit* box : {oldPwd, newPwd, reNewPwd}) {
+        EXPECT_EQ(box->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(box->maxLength(), 20);
+    }
+    auto* close = FindControl<QToolButton>(page, "tbtnClose");
+    ASSERT_NE(close, nullptr);
+    EXPECT_FALSE(close->isVisible());
+    EXPECT_FALSE(close->isEnabled());
+    EXPECT_EQ(save->text(), QStringLiteral("更改"));
+    EXPECT_EQ(QApplication::focusWidget(), oldPwd);
+    SaveScreenshot(page, "password_window");
+}
+
+TEST_F(PasswordWindowTest, RefusesAWrongOldPasswordOrDifferingNewOnes)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    struct Case {
+        const char* oldText;
+        const char* newText;
+        const char* again;
+        const char* shown;
+        const char* oldAfter; // what stays in the boxes
+        const char* newAfter;
+        bool focusOnOld; // else on the first new box
+    };
+    const Case cases[] = {
+        {"old#pw1", "New#pw2", "New#pw2", "104028", "", "New#pw2", true},
+        {"OLD#PW1", "New#pw2", "New#pw2", "104028", "", "New#pw2", true},
+        {"Old#pw1 ", "New#pw2", "New#pw2", "104028", "", "New#pw2", true},
+        {"", "New#pw2", "New#pw2", "104028", "", "New#pw2", true},
+        // The old password is checked first, then the two new ones.
+        {"Old#pw1", "New#pw2", "new#pw2", "104029", "Old#pw1", "", false},
+        {"Old#pw1", "New#pw2", "", "104029", "Old#pw1", "", false},
+        // A character the host's code page cannot hold would be stored as "?".
+        {"Old#pw1", "密码😀", "密码😀", "新密码中含有系统不支持的字符，请重新输入。", "Old#pw1", "", false},
+    };
+    page->activateWindow();
+    for (const Case& c : cases) {
+        Change(QString::fromUtf8(c.oldText), QString::fromUtf8(c.newText), QString::fromUtf8(c.again));
+        EXPECT_EQ(Shown(), std::vector<std::string>{c.shown}) << c.oldText << " / " << c.again;
+        EXPECT_EQ(oldPwd->text(), QString::fromUtf8(c.oldAfter)) << c.oldText;
+        EXPECT_EQ(newPwd->text(), QString::fromUtf8(c.newAfter)) << c.oldText;
+        EXPECT_EQ(reNewPwd->text().isEmpty(), std::string(c.shown) != "104028") << c.oldText;
+        if (QApplication::activeWindow()) {
+            EXPECT_EQ(QApplication::focusWidget(), c.focusOnOld ? oldPwd : newPwd) << c.oldText;
+        }
+    }
+    EXPECT_EQ(StoredPassword(), "Old#pw1");
+    EXPECT_TRUE(MainFrame().CopyDataLog().empty()) << "the page keeps its size";
+}
+
+TEST_F(PasswordWindowTest, TwoChangesInARowAndTheNewPasswordSignsIn)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Change(QStringLiteral("Old#pw1"), QStringLiteral("新密码pw2"), QStringLiteral("新密码pw2"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"104030"});
+    EXPECT_EQ(StoredPassword(), "新密码pw2");
+    EXPECT_EQ(RecordPassword(), "新密码pw2") << "the user record was reloaded";
+    EXPECT_EQ(MainFrame().CopyDataTexts(priv::CD_PAGE_SIZE), std::vector<std::string>{"reset"});
+    EXPECT_EQ(page->ToolPageState(), priv::Tfrm_CustomEx::kPageNormal);
+    EXPECT_EQ(oldPwd->text(), QStringLiteral("Old#pw1")) << "the boxes keep their text";
+    EXPECT_EQ(newPwd->text(), QStringLiteral("新密码pw2"));
+    const auto log = Db().LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("李娜"), std::string::npos) << log.back();
+
+    // The second change checks against the first one's password.
+    Change(QStringLiteral("Old#pw1"), QStringLiteral("Third3"), QStringLiteral("Third3"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"104028"});
+    Change(QStringLiteral("新密码pw2"), QStringLiteral("Third3"), QStringLiteral("Third3"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"104030"});
+    EXPECT_EQ(StoredPassword(), "Third3");
+
+    const Module module;
+    ASSERT_NE(module.Handle(), nullptr) << dlerror();
+    EXPECT_TRUE(module.SignIn("lina", "Third3"));
+    EXPECT_FALSE(module.SignIn("lina", "新密码pw2"));
+    EXPECT_FALSE(module.SignIn("lina", "Old#pw1"));
+
+    // Both new boxes empty: the password becomes empty, as the hint allows.
+    Change(QStringLiteral("Third3"), QString(), QString());
+    EXPECT_EQ(Shown(), std::vector<std::string>{"104030"});
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZY WHERE CZY_DM='lina' AND PWD<>''"), "1")
+        << "an empty password is stored enciphered";
+    EXPECT_EQ(StoredPassword(), "");
+    EXPECT_TRUE(module.SignIn("lina", ""));
+    EXPECT_FALSE(module.SignIn("lina", "Third3"));
+}
+
+TEST_F(PasswordWindowTest, DatabaseFailuresAreShownAndTheFirstIsLogged)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const std::size_t logBefore = Db().LogLines().size();
+
+    fennix::FailStatementsContaining("UPDATE QX_CZY SET PWD", 0, 1);
+    Change(QStringLiteral("Old#pw1"), QStringLiteral("New#pw2"), QStringLiteral("New#pw2"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{kFailureText});
+    EXPECT_EQ(fennix::ShownMessages().back().kind, fennix::MessageKind::Error);
+    EXPECT_EQ(StoredPassword(), "Old#pw1");
+    auto log = Db().LogLines();
+    ASSERT_EQ(log.size(), logBefore + 1);
+    EXPECT_NE(log.back().find("[70018503]修改密码失败：数据库操作出错。"), std::string::npos) << log.back();
+    EXPECT_TRUE(MainFrame().CopyDataLog().empty());
+
+    // The password is stored but the user record cannot be read again.
+    fennix::FailStatementsContaining("WHERE t1.CZY_DM='lina'", 0, 1);
+    Change(QStringLiteral("Old#pw1"), QStringLiteral("New#pw2"), QStringLiteral("New#pw2"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{kFailureText});
+    EXPECT_EQ(StoredPassword(), "New#pw2");
+    EXPECT_EQ(RecordPassword(), "Old#pw1");
+    EXPECT_EQ(Db().LogLines().size(), logBefore + 1) << "no log line for the reload";
+    EXPECT_TRUE(MainFrame().CopyDataLog().empty());
+}
+
+TEST_F(PasswordWindowTest, TheExportEmbedsThePageInTheHostsContainer)
+{
+    const Module module;
+    ASSERT_NE(module.Handle(), nullptr) << dlerror();
+    QWidget* container = HostPage();
+    module.ShowPasswordPage(container, "ModalFormMsg=密码修改");
+    QWidget* shown = nullptr;
+    for (QWidget* child : container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->findChild<QLineEdit*>(QStringLiteral("edtOldPwd")))
+            shown = child;
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(shown->findChild<QLabel*>(QStringLiteral("lblUserID"))->text(), QStringLiteral("lina"));
+    const auto opened = MainFrame().CopyDataTexts(priv::CD_PAGE_OPENED);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].rfind("密码修改|", 0), 0u) << opened[0];
+    EXPECT_EQ(opened[0].substr(opened[0].size() - 4), "|0|1") << opened[0];
+    shown->close();
+    priv::test::RunDeferredDeletes();
+}
+
+} // namespace
