@@ -117,8 +117,11 @@ public:
         }
         if (!view_->isEnabled())
             state.disabled = true;
-        if (IsHeader())
+        if (IsHeader()) {
+            const auto* tree = qobject_cast<const QTreeView*>(view_.data());
+            state.invisible = !tree || tree->isHeaderHidden();
             return state;
+        }
         const Qt::ItemFlags flags = index_.flags();
         if (!(flags & Qt::ItemIsEnabled))
             state.disabled = true;
@@ -194,8 +197,8 @@ private:
 
 // A tree or list view. Its children are laid out as Qt's own item views lay
 // them out (so that the focus events the views send name the right child):
-// the column captions of a visible header first, then the cells of every row
-// the view shows, row by row.
+// the column captions of a tree's header first (hidden or not), then the
+// cells of every row the view shows, row by row.
 class TAccessibleItemView : public QAccessibleWidget {
 public:
     TAccessibleItemView(QAbstractItemView* view, QAccessible::Role role) : QAccessibleWidget(view, role) {}
@@ -272,10 +275,12 @@ private:
             return View()->model()->columnCount(View()->rootIndex());
         return 1;
     }
+    // A tree counts its header's row even when the header is hidden: the
+    // focus events of Qt's tree view number the cells that way.
     int HeaderRows() const
     {
         const QTreeView* tree = Tree();
-        return tree && !tree->isHeaderHidden() ? 1 : 0;
+        return tree && tree->header() ? 1 : 0;
     }
     int ModelColumn(int viewColumn) const
     {
