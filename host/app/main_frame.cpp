@@ -58,8 +58,10 @@ QString FilterFailureText(const std::string& message)
 {
     const QString numbered = Text(message);
     QString reason = QStringLiteral("无法确定当前操作员在本企业可使用的功能，所有功能暂不可用。");
-    if (numbered.contains(QStringLiteral("[70018512]"))) {
-        const std::string company = DesktopSession::CompanyId();
+    const std::string company = DesktopSession::CompanyId();
+    if (numbered.contains(QStringLiteral("[70018512]")) && company.empty()) {
+        reason = QStringLiteral("尚未选择企业，所有功能暂不可用；请在工具栏选择企业。");
+    } else if (numbered.contains(QStringLiteral("[70018512]"))) {
         reason = QStringLiteral("当前岗位未被授予企业 %1 %2，所有功能暂不可用；请切换到岗位已授权的企业。")
                      .arg(Text(company), Text(DesktopSession::CompanyName(company)));
     } else if (numbered.contains(QStringLiteral("[70018511]"))) {

@@ -2,7 +2,9 @@
 
 #include "state.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
@@ -189,13 +191,13 @@ int ShowMessage(MessageKind kind, int number, const std::string& text, const std
                                       : kind == MessageKind::Error ? BoxIcon::Error
                                                                    : BoxIcon::Information,
                                       box.devicePixelRatio()));
-        if (question) {
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::Yes);
+        box.setStandardButtons(question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+        box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+        // Plain captions, as on every other button of the program.
+        for (QAbstractButton* button : box.buttons())
+            button->setIcon(QIcon());
+        if (question)
             return box.exec() == QMessageBox::Yes ? 1 : 0;
-        }
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setDefaultButton(QMessageBox::Ok);
         box.exec();
         return 1;
     }
