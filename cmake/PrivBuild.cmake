@@ -9,11 +9,36 @@ set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
 option(PRIV_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 
+# Sanitizers for every target of the tree (module, host libraries, host,
+# tests): for instance -DPRIV_SANITIZE=address,undefined (scripts/test
+# --sanitize). The vptr check is left out: the module and the host libraries
+# each carry their own type information of the Host interface, by design of
+# the module's hidden visibility.
+set(PRIV_SANITIZE "" CACHE STRING "Comma-separated -fsanitize= list for the whole build (empty: none)")
+if(PRIV_SANITIZE)
+  add_compile_options(-fsanitize=${PRIV_SANITIZE} -fno-sanitize=vptr -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${PRIV_SANITIZE} -fno-sanitize=vptr)
+endif()
+# A libFuzzer build (clang only): every target is instrumented for coverage
+# and the fuzz targets under tests/fuzz are added (scripts/fuzz-exports).
+option(PRIV_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(PRIV_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 add_library(priv_config INTERFACE)
 target_compile_features(priv_config INTERFACE cxx_std_20)
 target_compile_options(priv_config INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 if(PRIV_WARNINGS_AS_ERRORS)
   target_compile_options(priv_config INTERFACE -Werror)
+endif()
+# Windows builds link the compiler's runtime statically, so that the module
+# and the test programs need nothing but system DLLs; the programs and DLLs
+# share one folder, where Windows looks for a program's DLLs first.
+if(MINGW)
+  target_link_options(priv_config INTERFACE -static)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 endif()
 target_include_directories(priv_config INTERFACE
   ${PROJECT_SOURCE_DIR}/src

@@ -3,6 +3,8 @@
 
 #include "app_options.h"
 
+#include <string>
+
 namespace privhost {
 
 int RunInit(const AppOptions& options);
@@ -14,6 +16,10 @@ int RunDesktop(const AppOptions& options);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFalse = 1;
 inline constexpr int kExitSetup = 2;
+
+// The runtime folder Qt wants, private to this user; empty when none could
+// be made.
+std::string PrivateRuntimeFolder();
 
 // Opens the host framework on the options' database; prints why not.
 bool OpenHost(const AppOptions& options, bool mustExist);

@@ -33,6 +33,22 @@ std::string AskNewPassword()
     return first;
 }
 
+// The same rules whether the password was typed or given: the super
+// administrator is never created without one, nor with one that would be
+// stored other than as given.
+bool AcceptableAdminPassword(const std::string& password)
+{
+    if (password.empty()) {
+        std::cerr << "privhost: init needs a password for admin\n";
+        return false;
+    }
+    if (std::string unstorable; !priv::PasswordStorable(password, &unstorable)) {
+        std::cerr << "privhost: " << unstorable << '\n';
+        return false;
+    }
+    return true;
+}
+
 // The sample applications file goes into the host's folder on first use.
 void InstallSampleFiles(const std::string& appDir)
 {
@@ -75,21 +91,20 @@ int RunInit(const AppOptions& options)
         }
     }
 
+    // A given password is judged before anything is created.
+    if (havePassword && !AcceptableAdminPassword(adminPassword))
+        return kExitSetup;
+
     const fennix::Settings settings = ResolveSettings(options);
     InstallSampleFiles(settings.appDir);
     if (!OpenHost(options, false))
         return kExitSetup;
     if (DatabaseHasTables()) {
-        std::cout << "数据库已初始化，未作任何更改: " << settings.databaseUrl << '\n';
+        std::cout << "数据库已初始化，未作任何更改: " << fennix::UrlForDisplay(settings.databaseUrl) << '\n';
         return kExitOk;
     }
-    if (!havePassword) {
-        adminPassword = AskNewPassword();
-        if (adminPassword.empty()) {
-            std::cerr << "privhost: init needs a password for admin\n";
-            return kExitSetup;
-        }
-    }
+    if (!havePassword && !AcceptableAdminPassword(adminPassword = AskNewPassword()))
+        return kExitSetup;
 
     const std::string schema =
         ResourceDir() +
@@ -107,7 +122,8 @@ int RunInit(const AppOptions& options)
         Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')");
     if (!adminCreated)
         return kExitSetup;
-    std::cout << "已创建数据库: " << settings.databaseUrl << "\n已创建超级管理员 admin\n";
+    std::cout << "已创建数据库: " << fennix::UrlForDisplay(settings.databaseUrl)
+              << "\n已创建超级管理员 admin\n";
 
     if (demo) {
         if (!CreateDemoData(settings))

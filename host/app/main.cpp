@@ -10,10 +10,12 @@
 
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace privhost {
@@ -34,13 +36,46 @@ bool OpenHost(const AppOptions& options, bool mustExist)
     quillet::SetLogFolder(settings.appDir + "/Log");
     std::string error;
     if (!fennix::Open(settings, error)) {
-        std::cerr << "privhost: cannot open the database " << settings.databaseUrl << ": " << error << '\n';
+        std::cerr << "privhost: " << error << '\n';
         return false;
     }
     // The host application itself uses the module's stores (passwd), so it
     // binds its own copy of them to the framework too.
     priv::BindHost(&fennix::Services());
     return true;
+}
+
+namespace {
+
+// A folder that only we may enter: ours, a directory, not a link, mode 0700.
+bool IsPrivateFolder(const std::string& path)
+{
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & 0777) == 0700;
+}
+
+} // namespace
+
+std::string PrivateRuntimeFolder()
+{
+    const std::filesystem::path temp = [] {
+        std::error_code ec;
+        const auto path = std::filesystem::temp_directory_path(ec);
+        return ec ? std::filesystem::path("/tmp") : path;
+    }();
+    // The usual name is shared by every run of this user; another user may
+    // have taken it (or left a link there), so it is used only when it is
+    // ours and private, and otherwise a fresh folder of our own is made.
+    const std::string usual = (temp / ("privhost-runtime-" + std::to_string(getuid()))).string();
+    if (mkdir(usual.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    if (IsPrivateFolder(usual))
+        return usual;
+    std::string pattern = usual + "-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        return {};
+    return pattern;
 }
 
 } // namespace privhost
@@ -59,10 +94,11 @@ int main(int argc, char** argv)
     }
     // Qt wants a private runtime folder; a root shell or a CI job often has none.
     if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const std::string runtime = "/tmp/privhost-runtime-" + std::to_string(getuid());
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const std::string runtime = privhost::PrivateRuntimeFolder();
+        if (runtime.empty())
+            std::cerr << "privhost: 无法在临时目录中建立私有的运行时文件夹，继续运行\n";
+        else
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     // Without a display the command line still runs inside the host's Qt
     // application, on the offscreen platform.

@@ -750,9 +750,10 @@ bool Tfrm_MainFrame::KeepPageIfOpened(QWidget* container, const std::string& nam
 {
     if (container->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         return true;
-    // The module put nothing into the page: the window is not available.
+    // The module put nothing into the page: the window could not be opened
+    // (its preparation failed, or the module lacks it).
     RemovePage(container);
-    Notice(QStringLiteral("该功能窗口尚未提供：%1").arg(Text(name)));
+    Notice(QStringLiteral("功能窗口未能打开：%1").arg(Text(name)));
     return false;
 }
 

@@ -2,9 +2,12 @@
 // is lost on a workstation: a new password, enciphered and stored by the
 // module's own operator store.
 #include "commands.h"
+#include "host_database.h"
 
 #include "cipher/crypt.h"
 #include "store/operator_store.h"
+
+#include <fennix/fennix.h>
 
 #include <iostream>
 
@@ -31,8 +34,18 @@ int RunPasswd(const AppOptions& options)
     if (!OpenHost(options, true))
         return kExitSetup;
 
-    priv::TOperator store;
-    if (!store.OperatorExists(code)) {
+    // Asked directly rather than through the store's existence check, which
+    // answers false for a database it cannot read as well: a damaged file
+    // must not read as an unknown operator.
+    priv::QueryResult found;
+    std::string message;
+    if (!fennix::Services().ExecADOQueryMsg(priv::kMainConnection,
+                                            "SELECT CZY_DM FROM QX_CZY WHERE CZY_DM=" + Quoted(code), found,
+                                            message, true)) {
+        std::cerr << "privhost: 无法读取操作员表：" << message << '\n';
+        return kExitSetup;
+    }
+    if (found.Eof()) {
         std::cerr << "privhost: no operator with code " << code << '\n';
         return kExitFalse;
     }
@@ -43,6 +56,14 @@ int RunPasswd(const AppOptions& options)
             return kExitFalse;
         }
     }
+    // A password the cipher would store cut or with "?" in place of a
+    // character could never be typed again.
+    std::string unstorable;
+    if (!priv::PasswordStorable(password, &unstorable)) {
+        std::cerr << "privhost: " << unstorable << '\n';
+        return kExitFalse;
+    }
+    priv::TOperator store;
     if (!store.ModifyPassword(code, priv::EncryptPassword(password))) {
         std::cerr << "privhost: the password could not be stored\n";
         return kExitFalse;

@@ -19,8 +19,12 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32)
+/* On Windows the module itself exports (PRIV_BUILDING_MODULE), a host that
+   links against the import library imports. */
+#if defined(_WIN32) && defined(PRIV_BUILDING_MODULE)
 #define PRIV_EXPORT __declspec(dllexport)
+#elif defined(_WIN32)
+#define PRIV_EXPORT __declspec(dllimport)
 #else
 #define PRIV_EXPORT __attribute__((visibility("default")))
 #endif
@@ -75,6 +79,29 @@ class TRolePermissions;
  * The session object. InitGlobalUserInfo stores it in the host's user
  * information record under "TPSession" (an owned object); the host calls it
  * through these fifteen slots, whose order is fixed. The record frees it.
+ *
+ * Unlike the seven exports, these slots are a C++ interface: they pass
+ * std::string and std::vector by reference, return bool and int, and are
+ * reached through the compiler's virtual-table layout. A host can call them
+ * safely only when it shares with the module
+ *   - the compiler's C++ ABI (virtual-table layout, calling convention of
+ *     member functions: thiscall on 32-bit Windows for GCC and MSVC alike,
+ *     but vtable and name rules differ between compiler families),
+ *   - the same C++ standard library, in the same version and configuration
+ *     (the layout of std::string and std::vector; libstdc++'s pre-C++11
+ *     string differs from its C++11 one, MSVC's from both), and
+ *   - one heap for whatever crosses: a text a slot fills in is allocated by
+ *     the module and freed by the host. The Windows build links libstdc++
+ *     statically, but its allocations come from the system's msvcrt.dll, so
+ *     a host built with the same MinGW GCC and libstdc++ version may call
+ *     the slots.
+ * A host built with another compiler (Delphi, MSVC against a MinGW module)
+ * must not call the slots. For such hosts on Windows a C-compatible way
+ * should exist: plain exported functions taking the session as an opaque
+ * handle and filling caller-owned, NUL-terminated code-page buffers with a
+ * given size, the same convention as the parameter strings of the exports.
+ * The slots' order and meaning stay as they are for hosts that share the
+ * toolchain.
  */
 class TPSession {
 public:

@@ -69,8 +69,10 @@ void TfrmDepartmentMgr::showEvent(QShowEvent* event)
 void TfrmDepartmentMgr::LoadDepartments()
 {
     try {
-        FDepartmentMgr.GetDepartmentList(FDepartmentList);
-        if (!FDepartmentList.empty()) {
+        // A list that cannot be read keeps what the box shows; one read
+        // without rows empties it, or the last department deleted would
+        // still be offered.
+        if (FDepartmentMgr.GetDepartmentList(FDepartmentList)) {
             // The refilled list keeps the code typed into the box.
             const QString text = ui->cbxDeprtCode->currentText();
             const QSignalBlocker blocker(ui->cbxDeprtCode);

@@ -6,6 +6,7 @@
 #include "boundary/utilities.h"
 #include "cipher/crypt.h"
 #include "session/privilege_manager.h"
+#include "store/records.h"
 #include "ui/window_utils.h"
 
 #include "ui_Tfrm_OperatorAdd.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QValidator>
 
 #include <string>
 #include <vector>
@@ -117,6 +119,21 @@ std::u32string TypedCharacters(const QKeyEvent& event)
     return event.text().toStdU32String();
 }
 
+// The operator's record keeps each text in at most kRecordTextBytes bytes of
+// the host's code page. Two hundred Chinese characters would take twice that:
+// the address would be stored whole, come back cut when the operator is next
+// edited, and be written back cut with any other change. The box therefore
+// stops taking characters once the record could not hold one more.
+class TRecordTextValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& /*pos*/) const override
+    {
+        return Utf8ToHost(ToUtf8(input)).size() <= kRecordTextBytes ? Acceptable : Invalid;
+    }
+};
+
 } // namespace
 
 const char* const Tfrm_OperatorAdd::kUnstorablePasswordText =
@@ -138,7 +155,7 @@ Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     save->setAutoDefault(false);
     AddDialogButton(save);
     CloseButton()->setText(QStringLiteral("取消"));
-    setTabOrder(ui->edtZz, save);
+    setTabOrder(ui->ckbYxbz, save);
     setTabOrder(save, CloseButton());
     connect(save, &QPushButton::clicked, this, [this] { RunGuarded([this] { sBtnSaveClick(); }); });
 
@@ -148,6 +165,7 @@ Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     ui->edtPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
     ui->edtConfirmPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
     ui->edtOpId->installEventFilter(this);
+    ui->edtZz->setValidator(new TRecordTextValidator(ui->edtZz));
 }
 
 Tfrm_OperatorAdd::~Tfrm_OperatorAdd() = default;

@@ -48,6 +48,11 @@ Tfrm_OperatorModifyPwdInner::Tfrm_OperatorModifyPwdInner(QWidget* parent)
     SetToolButtonVisible(tbtnClose, false);
     connect(tbtnSave, &QToolButton::clicked, this, [this] { RunGuarded([this] { tbtnSaveClick(); }); });
 
+    // The boxes mask each character with a star, as the sign-in window does;
+    // the rule touches nothing else of the boxes' look.
+    for (QLineEdit* box : {ui->edtOldPwd, ui->edtNewPwd, ui->edtReNewPwd})
+        box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+
     ui->lblUserID->setText(QString::fromStdString(Context().UserField("CZY_DM")));
     ui->lblUserName->setText(QString::fromStdString(Context().UserField("CZY_MC")));
 }

@@ -101,7 +101,8 @@ Tfrm_Operator::Tfrm_Operator(QWidget* parent)
     setObjectName(QStringLiteral("frm_Operator"));
     setWindowTitle(QStringLiteral("用户管理"));
     ui->setupUi(ClientArea());
-    resize(680, 364 + kToolButtonHeight);
+    // The tool bar is part of the window's client area.
+    resize(680, 364);
     BuildToolbar();
     BuildList();
     BuildMenu();

@@ -1,7 +1,7 @@
 #include "boundary/codepage.h"
+#include "boundary/codepage_backend.h"
 
-#include <cerrno>
-#include <iconv.h>
+#include <algorithm>
 
 namespace priv {
 namespace {
@@ -12,7 +12,13 @@ std::string& CodePageName()
     return name;
 }
 
-std::size_t Utf8SequenceLength(unsigned char lead)
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The length a lead byte announces; 1 for a byte that leads nothing.
+std::size_t AnnouncedLength(unsigned char lead)
 {
     if (lead < 0x80)
         return 1;
@@ -25,38 +31,53 @@ std::size_t Utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
-// Converts with iconv; an unconvertible or broken sequence becomes the
-// replacement and the conversion goes on after it.
-std::string Convert(std::string_view input, const char* to, const char* from, std::string_view replacement)
+// Length of the well-formed UTF-8 character at `pos`, or 0 when the bytes
+// there are not one (overlong forms, surrogates and values beyond U+10FFFF
+// included).
+std::size_t WellFormedLength(std::string_view text, std::size_t pos)
 {
-    const bool fromUtf8 = std::string_view(from) == "UTF-8";
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::string(input);
-    std::string out;
-    out.reserve(input.size() * 2);
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, sizeof buffer - outLeft);
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // EILSEQ or EINVAL: one character that has no equivalent (or a
-            // broken tail) becomes a single "?".
-            std::size_t skip = fromUtf8 ? Utf8SequenceLength(static_cast<unsigned char>(*in)) : 1;
-            if (skip > inLeft)
-                skip = inLeft;
-            out.append(replacement);
-            in += skip;
-            inLeft -= skip;
-        }
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t length = AnnouncedLength(lead);
+    if (length == 1)
+        return lead < 0x80 ? 1 : 0;
+    if (pos + length > text.size())
+        return 0;
+    char32_t value = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[pos + i]);
+        if (!IsContinuation(byte))
+            return 0;
+        value = (value << 6) | (byte & 0x3F);
     }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    iconv_close(cd);
-    return out;
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// How many bytes a broken sequence at `pos` spans: its lead byte and the
+// continuation bytes that follow, up to the length the lead announced. A byte
+// that could start the next character is never swallowed.
+std::size_t BrokenLength(std::string_view text, std::size_t pos)
+{
+    const std::size_t announced = AnnouncedLength(static_cast<unsigned char>(text[pos]));
+    std::size_t length = 1;
+    while (length < announced && pos + length < text.size() &&
+           IsContinuation(static_cast<unsigned char>(text[pos + length])))
+        ++length;
+    return length;
+}
+
+// End of the run of well-formed characters that starts at `pos`.
+std::size_t WellFormedRunEnd(std::string_view text, std::size_t pos)
+{
+    while (pos < text.size()) {
+        const std::size_t length = WellFormedLength(text, pos);
+        if (length == 0)
+            break;
+        pos += length;
+    }
+    return pos;
 }
 
 } // namespace
@@ -72,11 +93,29 @@ const std::string& HostCodePage()
 
 std::string Utf8ToHost(std::string_view utf8)
 {
-    return Convert(utf8, CodePageName().c_str(), "UTF-8", "?");
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        // The longest well-formed run goes to the platform in one piece.
+        std::size_t end = WellFormedRunEnd(utf8, pos);
+        if (end > pos)
+            codepage::AppendHostForm(utf8.substr(pos, end - pos), CodePageName(), out);
+        if (end < utf8.size()) {
+            out.push_back('?');
+            end += BrokenLength(utf8, end);
+        }
+        pos = end;
+    }
+    return out;
 }
+
 std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
 {
-    return Convert(hostBytes, "UTF-8", CodePageName().c_str(), replacement);
+    std::string out;
+    out.reserve(hostBytes.size() * 3 / 2);
+    codepage::AppendUtf8Form(hostBytes, CodePageName(), replacement, out);
+    return out;
 }
 
 std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
@@ -84,14 +123,22 @@ std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
     std::size_t hostBytes = 0;
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(utf8[pos]));
-        if (pos + length > utf8.size())
-            length = utf8.size() - pos;
-        const std::size_t width = Utf8ToHost(utf8.substr(pos, length)).size();
-        if (hostBytes + width > maxBytes)
+        if (WellFormedLength(utf8, pos) == 0) {
+            // A broken sequence becomes one "?", one byte.
+            if (hostBytes + 1 > maxBytes)
+                break;
+            hostBytes += 1;
+            pos += BrokenLength(utf8, pos);
+            continue;
+        }
+        // The platform measures a well-formed run in one go. Every character
+        // takes at least one host byte, so a long text is looked at only as
+        // far as can fit.
+        const std::size_t limit = std::min(utf8.size(), pos + 4 * (maxBytes - hostBytes + 1));
+        const std::size_t end = WellFormedRunEnd(utf8.substr(0, limit), pos);
+        pos += codepage::FittingPrefix(utf8.substr(pos, end - pos), CodePageName(), maxBytes, hostBytes);
+        if (pos < end)
             break;
-        hostBytes += width;
-        pos += length;
     }
     return std::string(utf8.substr(0, pos));
 }
@@ -101,7 +148,7 @@ std::string CutUtf8Bytes(std::string_view utf8, std::size_t maxBytes)
     if (utf8.size() <= maxBytes)
         return std::string(utf8);
     std::size_t pos = maxBytes;
-    while (pos > 0 && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
+    while (pos > 0 && IsContinuation(static_cast<unsigned char>(utf8[pos])))
         --pos;
     return std::string(utf8.substr(0, pos));
 }

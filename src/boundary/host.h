@@ -125,6 +125,9 @@ public:
     virtual bool DBBeginTrans(const std::string& connection, std::string& message) = 0;
     virtual bool DBCommitTrans(const std::string& connection, std::string& message) = 0;
     virtual bool DBRollbackTrans(const std::string& connection, std::string& message) = 0;
+    // Whether a transaction that someone (the host or the module) began is
+    // open on the connection: work done then belongs to that transaction.
+    virtual bool DBInTransaction(const std::string& connection) = 0;
 
     // --- Message boxes and the message catalogue ------------------------------
     virtual void InfoMsgBox(const std::string& text) = 0;

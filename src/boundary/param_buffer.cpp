@@ -10,11 +10,6 @@
 namespace priv {
 namespace {
 
-std::size_t HostSize(const std::string& utf8)
-{
-    return Utf8ToHost(utf8).size() + 1;
-}
-
 // Byte offsets at which a UTF-8 text may be cut without splitting a character.
 std::size_t CharacterBoundaryBefore(const std::string& text, std::size_t pos)
 {
@@ -40,23 +35,30 @@ std::optional<std::string> ReadParamBuffer(char** argv)
 
 bool WriteParamBuffer(char** argv, const std::string& params)
 {
+    return WriteHostParamBuffer(argv, Utf8ToHost(params));
+}
+
+bool WriteHostParamBuffer(char** argv, const std::string& hostBytes)
+{
     if (!argv || !argv[0])
         return false;
-    const std::string hostText = Utf8ToHost(params);
-    if (hostText.size() + 1 > WritableBufferSize(argv[0]))
+    if (hostBytes.size() + 1 > WritableBufferSize(argv[0]))
         return false;
-    std::memcpy(argv[0], hostText.c_str(), hostText.size() + 1);
+    std::memcpy(argv[0], hostBytes.c_str(), hostBytes.size() + 1);
     return true;
 }
 
-std::optional<std::string> WithResultMessage(const std::string& params, const std::string& message,
+std::optional<std::string> WithResultMessage(const std::string& hostParams, const std::string& message,
                                              std::size_t capacity)
 {
     const char* key = PRIV_KEY_RESULT_MESSAGE;
-    std::string whole = SetParamValue(params, key, message);
-    if (HostSize(whole) <= capacity)
+    auto withPrefix = [&](std::size_t bytes) {
+        return SetParamValue(hostParams, key, Utf8ToHost(message.substr(0, bytes)));
+    };
+    std::string whole = withPrefix(message.size());
+    if (whole.size() + 1 <= capacity)
         return whole;
-    if (HostSize(SetParamValue(params, key, "")) > capacity)
+    if (withPrefix(0).size() + 1 > capacity)
         return std::nullopt;
     // Longest prefix of the message that still fits, found by halving.
     std::size_t fits = 0, tooLong = message.size();
@@ -64,12 +66,12 @@ std::optional<std::string> WithResultMessage(const std::string& params, const st
         const std::size_t middle = CharacterBoundaryBefore(message, fits + (tooLong - fits) / 2);
         if (middle <= fits)
             break;
-        if (HostSize(SetParamValue(params, key, message.substr(0, middle))) <= capacity)
+        if (withPrefix(middle).size() + 1 <= capacity)
             fits = middle;
         else
             tooLong = middle;
     }
-    return SetParamValue(params, key, message.substr(0, fits));
+    return withPrefix(fits);
 }
 
 } // namespace priv

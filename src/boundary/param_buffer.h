@@ -19,11 +19,19 @@ std::optional<std::string> ReadParamBuffer(char** argv);
 // (NUL included) in WritableBufferSize; answers whether it was written.
 bool WriteParamBuffer(char** argv, const std::string& params);
 
-// `params` with "ResultMsgStr" set to `message`, the message shortened at a
-// character boundary as far as needed for the result to fit `capacity`
-// bytes of the host code page (NUL included). nullopt when even an empty
-// message does not fit.
-std::optional<std::string> WithResultMessage(const std::string& params, const std::string& message,
+// The host's own bytes `hostParams` with "ResultMsgStr" set to `message`
+// (UTF-8, written in the host code page), the message shortened at a
+// character boundary as far as needed for the result to fit `capacity` bytes
+// (NUL included). Every other item keeps its bytes exactly, also bytes that
+// are no character of the code page (user-defined areas, stray bytes): the
+// separators ";" and "=" never occur inside a double-byte character, so the
+// items can be cut without reading them. nullopt when even an empty message
+// does not fit.
+std::optional<std::string> WithResultMessage(const std::string& hostParams, const std::string& message,
                                              std::size_t capacity);
+
+// Copies host code-page bytes into argv[0] when they fit (NUL included) in
+// WritableBufferSize; answers whether they were written.
+bool WriteHostParamBuffer(char** argv, const std::string& hostBytes);
 
 } // namespace priv

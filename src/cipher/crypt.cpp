@@ -296,6 +296,26 @@ bool IsNumberText(std::string_view text)
     return true;
 }
 
+bool FitsHostCodePage(const std::string& utf8)
+{
+    // The conversion puts "?" for what the code page lacks, so the text
+    // survives the round trip exactly when every character exists there.
+    return HostToUtf8(Utf8ToHost(utf8)) == utf8;
+}
+
+bool PasswordStorable(const std::string& utf8, std::string* reason)
+{
+    std::string why;
+    if (!FitsHostCodePage(utf8))
+        why = "密码中含有当前代码页（" + HostCodePage() + "）无法保存的字符，请改用其他字符。";
+    else if (Utf8ToHost(utf8).size() > MaxPasswordHostBytes)
+        why = "密码太长：最多 " + std::to_string(MaxPasswordHostBytes) +
+              " 个字节（字母、数字每个 1 字节，汉字每个 2 字节）。";
+    if (reason)
+        *reason = why;
+    return why.empty();
+}
+
 std::string EncryptPassword(const std::string& utf8Plain)
 {
     const std::string hostBytes = Utf8ToHost(CutToHostBytes(utf8Plain, MaxPasswordHostBytes));

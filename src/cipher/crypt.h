@@ -125,6 +125,17 @@ inline constexpr std::size_t MaxEncipheredPasswordChars = 255;
 // deciphers to it.
 inline constexpr std::size_t MaxPasswordHostBytes = 111;
 
+// Whether every character of a UTF-8 text exists in the host code page, so
+// that the cipher's bytes give back exactly what was typed. A character
+// outside it would be stored as "?" and the password could never be typed.
+bool FitsHostCodePage(const std::string& utf8);
+
+// Whether a new password can be stored so that the operator signs in with
+// exactly what he set: every character in the host code page, and at most
+// MaxPasswordHostBytes host bytes. When it cannot, `reason` (when given)
+// receives the text to show. Every way of setting a password asks this first.
+bool PasswordStorable(const std::string& utf8, std::string* reason = nullptr);
+
 // What the rest of the module calls. Both take and give UTF-8 and work on the
 // host code-page (GBK) bytes, so that passwords stored by existing
 // installations keep working.

@@ -1,9 +1,9 @@
 // The export table: the seven functions a host calls. Each converts the host's
 // buffer at this edge only, and none lets an exception reach the host.
-#include "session/export_calls.h"
 #include "boundary/param_buffer.h"
 #include "boundary/param_string.h"
 #include "module/module_windows.h"
+#include "session/export_calls.h"
 
 #include <privilege/privilege.h>
 
@@ -55,10 +55,12 @@ PRIV_EXPORT PrivBool PRIV_CALL FilterUserAuthrz(int32_t /*argc*/, char** argv)
         std::string message;
         if (priv::CallFilterUserAuthrz(*params, message))
             return 1;
+        // Only the message is converted: the host's other items stay byte
+        // for byte as it wrote them.
         const std::optional<std::string> withMessage =
-            priv::WithResultMessage(*params, message, priv::WritableBufferSize(argv[0]));
+            priv::WithResultMessage(argv[0], message, priv::WritableBufferSize(argv[0]));
         if (withMessage)
-            priv::WriteParamBuffer(argv, *withMessage);
+            priv::WriteHostParamBuffer(argv, *withMessage);
         return 0;
     } catch (...) {
         return 0;

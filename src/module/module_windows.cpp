@@ -2,6 +2,8 @@
 
 #include "admin/operator_modify_pwd.h"
 #include "admin/operator_window.h"
+#include "assign/privilege_assign_window.h"
+#include "boundary/param_string.h"
 #include "session/export_calls.h"
 #include "ui/custom_form.h"
 
@@ -32,8 +34,23 @@ void ShowPasswordChange(void* /*applicationWindow*/, void* container, const std:
     ShowModuleForm(static_cast<QWidget*>(container), window, params, true);
 }
 
-// The privilege assignment window is not part of this build yet: its export
-// opens nothing.
-void ShowPrivilegeAssignment(void*, void*, const std::string&) {}
+void ShowPrivilegeAssignment(void* /*applicationWindow*/, void* container, const std::string& params)
+{
+    // Host and module share one application object here, so the host's
+    // application window already owns every window the module shows.
+    auto* window = new TfrmPrivilegeAssignEx;
+    bool prepared = true;
+    try {
+        window->PostCode = GetParamValue(params, "JS_DM");
+        prepared = window->Prepare();
+    } catch (...) {
+        // The page still opens; it shows what it could prepare.
+    }
+    if (!prepared) {
+        delete window;
+        return;
+    }
+    ShowModuleForm(static_cast<QWidget*>(container), window, params, false);
+}
 
 } // namespace priv::module

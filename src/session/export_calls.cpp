@@ -1,14 +1,15 @@
 #include "session/export_calls.h"
 
-#include "session/current_operator.h"
 #include "boundary/param_string.h"
+#include "boundary/utilities.h"
+#include "session/current_operator.h"
 #include "session/privilege_manager.h"
 #include "session/session.h"
-#include "boundary/utilities.h"
 
 #include <privilege/privilege.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace priv {
 namespace {
@@ -20,15 +21,18 @@ LoginWindowRunner& InstalledLoginWindow()
 }
 
 // The host's product list: blank lines are no products, each code counts
-// once, and the main frame's own product is always examined.
-std::vector<std::string> PrepareProductList(const std::string& listValue)
+// once, and the main frame's own product is always examined. Only an absent
+// or empty value is no list at all; a value of blank lines is a list that
+// names no product, and the filter still runs on it (so an operator whose
+// post holds nothing in the company loses the main frame's functions).
+std::optional<std::vector<std::string>> PrepareProductList(const std::string& listValue)
 {
+    if (listValue.empty())
+        return std::nullopt;
     std::vector<std::string> products;
     for (const std::string& line : SplitLines(listValue))
         if (!line.empty() && std::find(products.begin(), products.end(), line) == products.end())
             products.push_back(line);
-    if (products.empty())
-        return products;
     const std::string mainProduct = MainProductCode();
     if (!mainProduct.empty() && std::find(products.begin(), products.end(), mainProduct) == products.end())
         products.push_back(mainProduct);
@@ -80,12 +84,12 @@ bool CallInitGlobalUserInfo(const std::string& params)
 
 bool CallFilterUserAuthrz(const std::string& params, std::string& failureMessage)
 {
-    const std::vector<std::string> products =
+    const std::optional<std::vector<std::string>> products =
         PrepareProductList(GetParamValue(params, PRIV_KEY_PRODUCT_LIST));
     TPrivilegeMgr manager;
     bool answer = true;
-    if (!products.empty())
-        answer = manager.FilterAuthorisation(failureMessage, products);
+    if (products)
+        answer = manager.FilterAuthorisation(failureMessage, *products);
     // The version step runs for every operator and after a failure too; its
     // own outcome is not reported.
     std::string versionMessage;

@@ -1,13 +1,13 @@
 #include "session/privilege_manager.h"
 
-#include "session/current_operator.h"
 #include "boundary/datetime.h"
 #include "boundary/host.h"
-#include "session/named_values.h"
-#include "session/session.h"
 #include "boundary/text.h"
 #include "boundary/utilities.h"
 #include "cipher/crypt.h"
+#include "session/current_operator.h"
+#include "session/named_values.h"
+#include "session/session.h"
 #include "store/permit.h"
 
 #include <exception>
@@ -141,8 +141,12 @@ bool TPrivilegeMgr::CheckPassword(const std::string& typedPassword, const Operat
             return false;
         }
         // The stored password is deciphered; the typed one is never enciphered.
+        // Both are compared as the host code page holds them: a typed
+        // character that the code page lacks can be no stored password's, so
+        // it never matches the "?" or the damage marker that stands in its
+        // place, whether it was typed in the window or handed over by the host.
         const std::string stored = DecryptPassword(info.Password);
-        if (!EqualInConstantTime(stored, typedPassword)) {
+        if (!FitsHostCodePage(typedPassword) || !EqualInConstantTime(stored, typedPassword)) {
             reason = PasswordCheckReason::WrongPassword;
             return false;
         }

@@ -2,10 +2,12 @@
 
 #include "boundary/datetime.h"
 #include "boundary/host.h"
-#include "session/named_values.h"
 #include "boundary/utilities.h"
+#include "session/named_values.h"
 #include "store/permit.h"
 #include "store/post_store.h"
+
+#include <optional>
 
 namespace priv {
 namespace {
@@ -32,9 +34,19 @@ bool HasBuiltInPermissions(const std::string& post)
 // A single company's grant or withdrawal is several statements whose node
 // code is read back after its insert: one host transaction keeps another
 // workstation's node out of that read-back and leaves no half-made grant.
+// Runs `work` in a host transaction. When the host already has one open on
+// the connection, the work joins it: the host commits or rolls back, and a
+// failure here is only reported (the host's transaction is not ours to end).
 template <class Work> bool InHostTransaction(Work work)
 {
     Host& host = CurrentHost();
+    if (host.DBInTransaction(kMainConnection)) {
+        try {
+            return work();
+        } catch (...) {
+            return false;
+        }
+    }
     std::string message;
     if (!host.DBBeginTrans(kMainConnection, message))
         return false;
@@ -175,11 +187,24 @@ bool TPSessionImpl::GrantCompany(const std::string& companyId)
     if (HasBuiltInPermissions(post))
         return false;
     TRolesMgr roles;
+    // As a save does: the post locked, and a grant that another workstation
+    // made meanwhile is not made twice (a later withdrawal would leave one).
+    bool heldElsewhere = false;
     const bool granted = InHostTransaction([&] {
+        std::string message;
+        if (!roles.LockPost(post, message))
+            return false;
+        const std::optional<bool> held = roles.PostHoldsCompany(post, companyId);
+        if (!held || *held) {
+            heldElsewhere = held.value_or(false);
+            return false;
+        }
         std::string newCode;
         roles.AddPermission(post, companyId, companyId, companyId, "0", "10", newCode);
         return !newCode.empty();
     });
+    if (heldElsewhere)
+        LoadPermissions();
     return granted && LoadPermissions();
 }
 
@@ -193,7 +218,20 @@ bool TPSessionImpl::RevokeCompany(const std::string& companyId)
         return false;
     TRolesMgr roles;
     const std::string permitCode = std::to_string(company->PermitCode());
-    const bool revoked = InHostTransaction([&] { return roles.RemovePermission(post, permitCode); });
+    bool goneElsewhere = false;
+    const bool revoked = InHostTransaction([&] {
+        std::string message;
+        if (!roles.LockPost(post, message))
+            return false;
+        const std::optional<bool> held = roles.NodeStored(post, *company);
+        if (!held || !*held) {
+            goneElsewhere = held.has_value();
+            return false;
+        }
+        return roles.RemovePermission(post, permitCode);
+    });
+    if (goneElsewhere)
+        LoadPermissions();
     return revoked && LoadPermissions();
 }
 

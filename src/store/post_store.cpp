@@ -19,6 +19,24 @@ std::string SaveFailedText(const std::string& what)
     return "权限分配失败：保存[" + what + "]信息出错。";
 }
 
+std::string DisplayName(const TAbstractPermit& node)
+{
+    return node.GetName().empty() ? node.GetCode() : node.GetName();
+}
+
+// Another workstation got there first: the window reloads the post and the
+// administrator decides again on what is really stored.
+std::string GrantedElsewhereText(const TAbstractPermit& node)
+{
+    return "权限分配失败：[" + DisplayName(node) +
+           "]已在其他工作站上授予该岗位，请重新打开该岗位的权限后再保存。";
+}
+
+std::string RevokedElsewhereText(const TAbstractPermit& node)
+{
+    return "权限分配失败：[" + DisplayName(node) + "]已在其他工作站上撤销，请重新打开该岗位的权限后再保存。";
+}
+
 // One sub-application as a built-in post sees it, worked out once per load
 // and shared by every company's node of that sub-application.
 struct BuiltInSubApp {
@@ -411,13 +429,33 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
         for (auto it = assigned.rbegin(); it != assigned.rend(); ++it)
             it->first->SetPermitCode(it->second);
     };
+    FConflict = false;
     try {
         const std::string postCode = permissions->PostCode();
-        if (postCode.empty() || !PostCodeExists(postCode))
+        if (postCode.empty())
+            return false;
+        // A post whose row is missing is not saved and says nothing more;
+        // a database that cannot answer says why.
+        std::string checkMessage;
+        if (!store::Run(FLastStatement, FQuery,
+                        "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(postCode) + "'", true,
+                        checkMessage)) {
+            message = "权限分配失败：" + checkMessage;
+            return false;
+        }
+        if (FQuery.Eof())
             return false;
         store::Transaction transaction;
-        if (!transaction.Begin()) {
-            message = "权限分配失败：无法开始数据库事务。";
+        std::string beginMessage;
+        if (!transaction.Begin(&beginMessage)) {
+            message = "权限分配失败：无法开始数据库事务：" + beginMessage;
+            return false;
+        }
+        std::string lockMessage;
+        if (!LockPost(postCode, lockMessage)) {
+            if (!lockMessage.empty())
+                message = lockMessage;
+            transaction.Rollback(std::string());
             return false;
         }
         if (!SaveChildPermissions(postCode, *permissions, message, assigned)) {
@@ -447,6 +485,9 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
         TAbstractPermit* child = parent.Items(i);
         const std::int32_t state = child->PermitState();
         bool saved = true;
+        if ((state == kPermitAdded || state == kPermitRemoved) &&
+            !StillApplies(postCode, parent, *child, message))
+            return false;
         if (state == kPermitAdded) {
             // Only companies hang under 0; a sub-application or function
             // needs a parent that is stored.
@@ -480,9 +521,121 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
             if (child->PermitCode() > 0)
                 DeletePermissionChildren(std::to_string(child->PermitCode()));
         } else if (!SaveChildPermissions(postCode, *child, message, assigned)) {
-            message = SaveFailedText(message);
+            // A conflict names its node plainly, at any depth.
+            if (!FConflict)
+                message = SaveFailedText(message);
             return false;
         }
+    }
+    return true;
+}
+
+// --- Several workstations ---------------------------------------------------------------
+
+bool TRolesMgr::LockPost(const std::string& postCode, std::string& message)
+{
+    message.clear();
+    try {
+        // Writing the row (to what it holds) takes its lock until the
+        // transaction ends, on every database the host supports.
+        std::string lockMessage;
+        if (!store::Run(FLastStatement, FQuery,
+                        "UPDATE QX_ROLES SET JS_MC=JS_MC WHERE JS_DM='" + Text(postCode) + "'", false,
+                        lockMessage)) {
+            message = "权限分配失败：岗位[" + postCode +
+                      "]的权限正在其他工作站上保存或已被修改，请重新打开该岗位的权限后再试。\r\n" +
+                      lockMessage;
+            return false;
+        }
+        std::string checkMessage;
+        if (!store::Run(FLastStatement, FQuery,
+                        "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(postCode) + "'", true,
+                        checkMessage)) {
+            message = "权限分配失败：" + checkMessage;
+            return false;
+        }
+        // The row went meanwhile: nothing is written, nothing more is said.
+        return !FQuery.Eof();
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<bool> TRolesMgr::Holds(std::string sql)
+{
+    std::string ignored;
+    if (!store::Run(FLastStatement, FQuery, std::move(sql), true, ignored))
+        return std::nullopt;
+    return !FQuery.Eof();
+}
+
+std::optional<bool> TRolesMgr::PostHoldsCompany(const std::string& postCode, const std::string& companyId)
+{
+    // KZDM is written bare: a company code that is no number is held by no
+    // node (and cannot be added either).
+    if (!store::IsDecimalInteger(companyId))
+        return false;
+    return Holds("SELECT t1.PRMS_DM FROM QX_ROLEPRMS t1, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
+                 "t1.JS_DM='" +
+                 Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany +
+                 "' AND t3.KZDM=" + companyId);
+}
+
+std::optional<bool> TRolesMgr::NodeStored(const std::string& postCode, const TAbstractPermit& node)
+{
+    const std::string code = std::to_string(node.PermitCode());
+    if (node.PermitType() == schema::kPermitTypeCompany)
+        return Holds("SELECT t1.PRMS_DM FROM QX_ROLEPRMS t1, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
+                     "t1.JS_DM='" +
+                     Text(postCode) + "' AND t1.PRMS_DM=" + code);
+    // Codes are never handed out twice, so a node with this code is this node.
+    return Holds("SELECT PRMS_DM FROM QX_PRMSMAP WHERE PRMS_DM=" + code);
+}
+
+std::optional<bool> TRolesMgr::ChildStored(std::int32_t parentCode, const std::string& permitType,
+                                           const std::string& targetCode)
+{
+    return Holds("SELECT PRMS_DM FROM QX_PRMSMAP WHERE PARENT_DM=" + std::to_string(parentCode) +
+                 " AND PRMS_TYPE='" + Text(permitType) + "' AND DYDM='" + Text(targetCode) + "'");
+}
+
+bool TRolesMgr::StillApplies(const std::string& postCode, const TAbstractPermit& parent,
+                             const TAbstractPermit& child, std::string& message)
+{
+    const bool parentIsPost = parent.PermitType().empty();
+    const auto conflict = [&](std::string text) {
+        FConflict = true;
+        message = std::move(text);
+        return false;
+    };
+    std::optional<bool> held;
+    if (child.PermitState() == kPermitRemoved) {
+        // Never stored: nothing of it can have gone.
+        if (child.PermitCode() <= 0)
+            return true;
+        held = NodeStored(postCode, child);
+        if (held && !*held)
+            return conflict(RevokedElsewhereText(child));
+    } else if (parentIsPost) {
+        held = PostHoldsCompany(postCode, child.GetCode());
+        if (held && *held)
+            return conflict(GrantedElsewhereText(child));
+    } else if (parent.PermitState() == kPermitAdded || parent.PermitCode() <= 0) {
+        // A parent made by this very save has no other children yet (and a
+        // parent never stored fails when the child is added).
+        return true;
+    } else {
+        held = NodeStored(postCode, parent);
+        if (held && !*held)
+            return conflict(RevokedElsewhereText(parent));
+        if (held)
+            held = ChildStored(parent.PermitCode(), child.PermitType(), child.GetCode());
+        if (held && *held)
+            return conflict(GrantedElsewhereText(child));
+    }
+    if (!held) {
+        message = SaveFailedText(DisplayName(child));
+        return false;
     }
     return true;
 }

@@ -8,6 +8,8 @@
 #include "store/permit.h"
 #include "store/records.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -68,6 +70,27 @@ public:
 
     const std::string& LastStatement() const { return FLastStatement; }
 
+    // --- Several workstations ---------------------------------------------------------
+    // Every write of a post's permissions starts here, inside its transaction:
+    // the post's row is locked, so that another workstation writing the same
+    // post waits until this one ends (PostgreSQL then fails it, SQLite's
+    // transaction already holds the whole file), and what the other one
+    // changed before is visible to the checks below. False, with the reason
+    // in `message`, when the lock cannot be had or the row is gone.
+    bool LockPost(const std::string& postCode, std::string& message);
+    // Whether the post holds a company node for the company; nullopt when the
+    // statement fails.
+    std::optional<bool> PostHoldsCompany(const std::string& postCode, const std::string& companyId);
+    // Whether a stored node is still there (a company node: still granted to
+    // the post).
+    std::optional<bool> NodeStored(const std::string& postCode, const TAbstractPermit& node);
+    // Whether the parent already has a child of this type and target code.
+    std::optional<bool> ChildStored(std::int32_t parentCode, const std::string& permitType,
+                                    const std::string& targetCode);
+    // True when the last failed save failed because another workstation had
+    // changed the same nodes meanwhile: the caller should reload the post.
+    bool LastSaveConflicted() const { return FConflict; }
+
 private:
     // Nodes whose code a save attempt set, with the code they had before.
     using AssignedCodes = std::vector<std::pair<TAbstractPermit*, std::int32_t>>;
@@ -78,9 +101,16 @@ private:
     bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
                               AssignedCodes& assigned);
     void DeleteDescendants(const std::string& permitCode, std::unordered_set<std::string>& visited);
+    // Whether `child`, about to be added or removed beneath `parent`, still
+    // can be: false with the message when another workstation added or
+    // removed it (or removed the parent) meanwhile, or a check failed.
+    bool StillApplies(const std::string& postCode, const TAbstractPermit& parent,
+                      const TAbstractPermit& child, std::string& message);
+    std::optional<bool> Holds(std::string sql);
 
     QueryResult FQuery;
     std::string FLastStatement;
+    bool FConflict = false;
 };
 
 } // namespace priv

@@ -65,10 +65,12 @@ Transaction::~Transaction()
     }
 }
 
-bool Transaction::Begin()
+bool Transaction::Begin(std::string* message)
 {
-    std::string message;
-    open_ = CurrentHost().DBBeginTrans(kMainConnection, message);
+    std::string text;
+    open_ = CurrentHost().DBBeginTrans(kMainConnection, text);
+    if (message)
+        *message = std::move(text);
     return open_;
 }
 

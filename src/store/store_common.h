@@ -50,8 +50,9 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     ~Transaction();
-    // False when the host could not open one; then nothing must be written.
-    bool Begin();
+    // False when the host could not open one (its reason in `message`);
+    // then nothing must be written.
+    bool Begin(std::string* message = nullptr);
     // `message` goes to the host with the rollback (it may log it).
     void Rollback(std::string message);
     // False when the commit failed (the database's text in `message`); the

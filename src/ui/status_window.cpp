@@ -177,6 +177,12 @@ void HideStatus()
     StatusWindowSlot& slot = Slot();
     if (!slot.window)
         return;
+    // A window still open when the application has gone is left alone: Qt
+    // can no longer close or destroy it.
+    if (!QCoreApplication::instance()) {
+        (void)slot.window.release();
+        return;
+    }
     slot.window->close();
     slot.window.reset();
 }

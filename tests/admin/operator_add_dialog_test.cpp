@@ -95,6 +95,8 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     Type(dialog.get(), "edtOpName", "王丽");
     Type(dialog.get(), "edtPassword", "Pa$$ 1");
     Type(dialog.get(), "edtConfirmPassword", "Pa$$ 1");
+    for (const char* box : {"edtPassword", "edtConfirmPassword"})
+        EXPECT_EQ(Edit(dialog.get(), box)->displayText(), QStringLiteral("******")) << box;
     Pick(dialog.get(), "cbOperatorLb", "审核员");
     Pick(dialog.get(), "cbxDeprt", "财务部");
     Type(dialog.get(), "edtDhhm", "(010)8888-1234");
@@ -125,6 +127,20 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     EXPECT_EQ(right.Text(), "CZY_DM=wangli;CZY_LB=AUDITOR");
     HostBuffer wrong("pamCZY_DM=wangli;pamPWD=pa$$ 1");
     EXPECT_EQ(signIn(1, wrong.argv), 0);
+}
+
+TEST_F(OperatorDialogTest, TabWalksTheControlsAsTheyStandOnTheForm)
+{
+    auto dialog = Open(false);
+    const std::vector<std::string> expected = {
+        "edtOpName", "edtPassword", "edtConfirmPassword", "cbOperatorLb", "cbxDeprt", "edtDhhm", "edtEmail",
+        "edtZz",     "ckbYxbz",     "sBtnSave",           "sBtnClose",    "edtOpId"};
+    std::vector<std::string> visited;
+    for (std::size_t step = 0; step < expected.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(visited, expected);
 }
 
 TEST_F(OperatorDialogTest, TheCodeBoxKeepsWhatACodeMayHoldButLetsPastedTextThrough)
@@ -234,6 +250,33 @@ TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
     }
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZY"), operators);
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"), links);
+}
+
+TEST_F(OperatorDialogTest, AnAddressKeepsNoMoreThanTheOperatorRecordCanReadBack)
+{
+    // 200 characters may be typed, but only as many Chinese ones as fit in
+    // the record's 255 code-page bytes: a longer address would come back
+    // cut and be written back cut with the next change.
+    SignInAs("admin", "0");
+    auto dialog = Open(true, "clerk");
+    QLineEdit* address = Edit(dialog.get(), "edtZz");
+    address->clear();
+    TypeInto(address, QString(130, QChar(0x8DEF))); // 路
+    EXPECT_EQ(address->text(), QString(127, QChar(0x8DEF)));
+    Save(dialog.get());
+    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
+
+    auto again = Open(true, "clerk");
+    EXPECT_EQ(Edit(again.get(), "edtZz")->text(), QString(127, QChar(0x8DEF))) << "read back whole";
+    Type(again.get(), "edtDhhm", "123");
+    Save(again.get());
+    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
+
+    // Plain letters still go up to the box's 200.
+    auto latin = Open(true, "clerk");
+    Edit(latin.get(), "edtZz")->clear();
+    QTest::keyClicks(Edit(latin.get(), "edtZz"), QString(210, QLatin1Char('a')));
+    EXPECT_EQ(Edit(latin.get(), "edtZz")->text().size(), 200);
 }
 
 TEST_F(OperatorDialogTest, AnEmptyPasswordAndTheDepartmentPlaceholderAreStoredAsTheyAlwaysWere)
@@ -440,6 +483,24 @@ TEST_F(OperatorDialogTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswor
     FillNew(dialog.get());
     const std::vector<std::string> problems = priv::test::AccessibilityProblems(dialog.get());
     EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+}
+
+TEST_F(OperatorDialogTest, AFailedReloadAfterEditingOneselfIsShownWithoutALogLine)
+{
+    SignInAs("clerk", "BUSINESS");
+    auto dialog = Open(true, "clerk");
+    ASSERT_TRUE(dialog->SelfEdit());
+    Type(dialog.get(), "edtOpName", "张三丰");
+    // The change is written; reading the operator back for the host fails.
+    fennix::FailStatementsContaining("SELECT t1.*");
+    const std::size_t logLines = Db().LogLines().size();
+    Save(dialog.get());
+    EXPECT_EQ(ShownTexts(),
+              (std::vector<std::string>{"系统错误：[70018502]\r\n修改用户信息操作失败：数据库操作出错。"}));
+    EXPECT_EQ(fennix::ShownMessages()[0].kind, fennix::MessageKind::Error);
+    EXPECT_TRUE(dialog->isVisible()) << "not reported as confirmed";
+    EXPECT_EQ(Column("clerk", "CZY_MC"), "张三丰");
+    EXPECT_EQ(Db().LogLines().size(), logLines) << "no log line for the reload";
 }
 
 } // namespace

@@ -219,6 +219,29 @@ TEST_F(DepartmentDialogTest, ADepartmentInUseCannotBeDeleted)
     EXPECT_EQ(Buttons(), "A--");
 }
 
+TEST_F(DepartmentDialogTest, DeletingTheLastDepartmentEmptiesTheList)
+{
+    ASSERT_TRUE(Db().ExecAll({"DELETE FROM QX_CZY", "DELETE FROM XT_BMXX WHERE BM_DM<>'TAX'"}));
+    TypeCode(QStringLiteral("TAX"));
+    Click(btnDel);
+    EXPECT_EQ(LastShownText(), "删除部门[TAX]成功。");
+    EXPECT_EQ(code->count(), 0) << "no department left to pick";
+
+    // A list that cannot be read keeps what it showed.
+    TypeCode(QStringLiteral("D09"));
+    TypeName(QStringLiteral("法务部"));
+    Click(btnAdd);
+    ASSERT_EQ(LastShownText(), "新增部门成功。");
+    fennix::FailStatementsContaining("select * from XT_BMXX");
+    TypeCode(QStringLiteral("D10"));
+    TypeName(QStringLiteral("后勤部"));
+    Click(btnAdd);
+    EXPECT_EQ(LastShownText(), "新增部门成功。");
+    EXPECT_EQ(NameOf("D10"), "后勤部");
+    EXPECT_EQ(code->count(), 1);
+    EXPECT_EQ(code->itemText(0), QStringLiteral("D09"));
+}
+
 TEST_F(DepartmentDialogTest, ShowDepartmentMgrAnswersFalseWhenClosed)
 {
     dialog.reset();

@@ -148,6 +148,10 @@ TEST_F(PasswordWindowTest, ShowsTheSignedInOperator)
     for (QLineEdit* box : {oldPwd, newPwd, reNewPwd}) {
         EXPECT_EQ(box->echoMode(), QLineEdit::Password);
         EXPECT_EQ(box->maxLength(), 20);
+        // Typed characters show as stars, whatever the style would draw.
+        box->setText(QStringLiteral("pw密1"));
+        EXPECT_EQ(box->displayText(), QStringLiteral("****")) << box->objectName().toStdString();
+        box->clear();
     }
     auto* close = FindControl<QToolButton>(page, "tbtnClose");
     ASSERT_NE(close, nullptr);

@@ -497,7 +497,7 @@ TEST_P(DesktopHostTest, AWindowThatDoesNotOpenLeavesNoEmptyPage)
         EXPECT_EQ(fennix::Services().GetCurFuncCode(), function);
         EXPECT_EQ(pages->count(), before + (opened ? 1 : 0));
         if (!opened) {
-            EXPECT_NE(frame.statusBar()->currentMessage().indexOf(QStringLiteral("该功能窗口尚未提供")), -1);
+            EXPECT_NE(frame.statusBar()->currentMessage().indexOf(QStringLiteral("功能窗口未能打开")), -1);
         }
         for (int i = 0; i < pages->count(); ++i)
             EXPECT_NE(frame.PageWindow(i), nullptr) << i;

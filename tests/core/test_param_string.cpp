@@ -1,4 +1,5 @@
 // Parameter strings as hosts write and read them.
+#include "boundary/codepage.h"
 #include "boundary/param_buffer.h"
 #include "boundary/param_string.h"
 
@@ -107,7 +108,7 @@ TEST(ParamBuffer, ResultMessageIsShortenedAtACharacterBoundaryToFitTheBuffer)
     buffer[0] = '\0';
     std::strcpy(buffer.data(), "a=1");
     char* argv[1] = {buffer.data()};
-    ASSERT_TRUE(WriteParamBuffer(argv, *fitted));
+    ASSERT_TRUE(WriteHostParamBuffer(argv, *fitted));
     const std::string readBack = *ReadParamBuffer(argv);
     const std::string value = GetParamValue(readBack, PRIV_KEY_RESULT_MESSAGE);
     EXPECT_GT(value.size(), 3000u);
@@ -116,7 +117,7 @@ TEST(ParamBuffer, ResultMessageIsShortenedAtACharacterBoundaryToFitTheBuffer)
 
     const std::string shortMessage = "[70018511]过滤用户系统权限发生错误。";
     EXPECT_EQ(*WithResultMessage(params, shortMessage, PRIV_PARAM_BUFFER_SIZE),
-              "a=1;ResultMsgStr=[70018511]过滤用户系统权限发生错误。");
+              Utf8ToHost("a=1;ResultMsgStr=[70018511]过滤用户系统权限发生错误。"));
     EXPECT_FALSE(WithResultMessage(std::string(PRIV_PARAM_BUFFER_SIZE, 'p'), "m", PRIV_PARAM_BUFFER_SIZE));
 }
 

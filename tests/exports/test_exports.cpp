@@ -3,6 +3,7 @@
 #include "support/database_fixture.h"
 
 #include "boundary/codepage.h"
+#include "boundary/param_string.h"
 #include "cipher/crypt.h"
 
 #include <privilege/privilege.h>
@@ -160,6 +161,86 @@ TEST_P(ExportTest, TheSilentRoadThroughTheExports)
     HostBuffer nothing("a=1");
     EXPECT_TRUE(Call("FilterUserAuthrz", nothing));
     EXPECT_EQ(nothing.Text(), "a=1");
+}
+
+TEST_P(ExportTest, AListOfBlankLinesIsStillAListToFilter)
+{
+    // The post of kuaiji holds nothing in the current company.
+    HostBuffer login("pamCZY_DM=kuaiji;pamPWD=pw");
+    ASSERT_TRUE(Call("LoadLoginForm", login));
+    HostBuffer init("CZY_DM=kuaiji");
+    ASSERT_TRUE(Call("InitGlobalUserInfo", init));
+    for (const char* list : {"authedProdcList=\r\n", "authedProdcList=\r\n\r\n\n"}) {
+        HostBuffer blank(list);
+        EXPECT_FALSE(Call("FilterUserAuthrz", blank)) << list;
+        EXPECT_EQ(GetParamValue(blank.Text(), "ResultMsgStr"), "[70018512]过滤用户系统权限发生错误。")
+            << list;
+    }
+    // Only an absent or empty value skips the company check.
+    HostBuffer empty("authedProdcList=;a=1");
+    EXPECT_TRUE(Call("FilterUserAuthrz", empty));
+    EXPECT_EQ(empty.Text(), "authedProdcList=;a=1");
+
+    // A clerk keeps only the main frame's functions of his post, blank list or not.
+    HostBuffer clerk("pamCZY_DM=lina;pamPWD=pw");
+    ASSERT_TRUE(Call("LoadLoginForm", clerk));
+    HostBuffer clerkInit("CZY_DM=lina");
+    ASSERT_TRUE(Call("InitGlobalUserInfo", clerkInit));
+    HostBuffer blank("authedProdcList=\r\n");
+    EXPECT_TRUE(Call("FilterUserAuthrz", blank));
+    const SubAppDescriptor* mainFrame = fennix::AllDescriptors().front();
+    for (const FunctionRecord& function : mainFrame->functions)
+        EXPECT_EQ(function.enabled, function.posts.find("BUSINESS") != std::string::npos) << function.code;
+}
+
+TEST_P(ExportTest, TheHostsOtherItemsKeepEveryByte)
+{
+    // Bytes that are no character of the code page: a user-defined GBK
+    // character, a lone byte above 0x7F, a lead byte without its trail.
+    const std::string hostItems = std::string("u=\xAA\xA1\xFE\xFE;s=\x80x;l=\x81;") + "authedProdcList=0200";
+    std::vector<char> bytes(PRIV_PARAM_BUFFER_SIZE, '\0');
+    std::memcpy(bytes.data(), hostItems.c_str(), hostItems.size() + 1);
+    char* argv[1] = {bytes.data()};
+    // Filtering before the user information is published fails and says so.
+    HostBuffer login("pamCZY_DM=kuaiji;pamPWD=pw");
+    ASSERT_TRUE(Call("LoadLoginForm", login));
+    ASSERT_EQ(module_->Boolean("FilterUserAuthrz")(0, argv), 0);
+    EXPECT_EQ(std::string(bytes.data()),
+              hostItems + ";ResultMsgStr=" + Utf8ToHost("[70018511]过滤用户系统权限发生错误。"));
+}
+
+TEST_P(ExportTest, QuotedCodesHoldWhateverTheServersDefaults)
+{
+    if (!Db().IsPostgres())
+        GTEST_SKIP() << "the backslash setting is PostgreSQL's";
+    // A server or database that reads a backslash as an escape by default.
+    const std::string database = Db().Scalar("SELECT current_database()");
+    ASSERT_TRUE(Db().Exec("ALTER DATABASE \"" + database + "\" SET standard_conforming_strings = off"));
+    ASSERT_TRUE(Db().Reopen([](fennix::Settings& settings) { settings.companyId = "1001"; }));
+    QueryResult setting;
+    std::string message;
+    ASSERT_TRUE(Host().ExecADOQueryMsg(
+        kMainConnection,
+        "SELECT setting, reset_val FROM pg_settings WHERE name='standard_conforming_strings'", setting,
+        message, true))
+        << message;
+    EXPECT_EQ(setting.AsString("reset_val"), "off") << "the database's own default";
+    EXPECT_EQ(setting.AsString("setting"), "on") << "what the host's connection runs with";
+
+    const std::string operators = "SELECT COUNT(*) FROM QX_CZY WHERE YXBZ='Y'";
+    const std::string active = Db().Scalar(operators);
+    // Escaped as a host writes them: "=" as &eq%, ";" as &lim%.
+    for (const char* attack : {
+             // signs in as the first super administrator without knowing his code
+             "pamCZY_DM=\\' OR t1.CZY_LB&eq%CHR(48) AND t3.CZY_DM&eq%t1.CZY_DM --;pamPWD=pw",
+             // a statement of its own after the quote
+             "pamCZY_DM=\\'&lim% UPDATE QX_CZY SET YXBZ&eq%CHR(78)&lim% --;pamPWD=pw",
+         }) {
+        HostBuffer buffer(attack);
+        EXPECT_FALSE(Call("LoadLoginForm", buffer)) << attack;
+        EXPECT_EQ(buffer.Text(), attack);
+    }
+    EXPECT_EQ(Db().Scalar(operators), active) << "no operator was disabled";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ExportTest, ::testing::ValuesIn(AvailableBackends()), BackendName);

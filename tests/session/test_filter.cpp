@@ -173,10 +173,14 @@ TEST_P(FilterTest, EmptyListRunsOnlyTheVersionStep)
     AddOperator("kuaiji", "GW00001");
     std::string message;
     EXPECT_TRUE(CallFilterUserAuthrz("a=1", message));
-    EXPECT_TRUE(CallFilterUserAuthrz("authedProdcList=\r\n", message));
+    EXPECT_TRUE(CallFilterUserAuthrz("authedProdcList=", message));
     EXPECT_TRUE(message.empty());
     for (const std::string& code : Available())
         EXPECT_FALSE(OutsideVersion50(code)) << code;
+    // Blank lines are a list that names no product: the filter runs on it
+    // (and finds no session for this operator yet).
+    EXPECT_FALSE(CallFilterUserAuthrz("authedProdcList=\r\n", message));
+    EXPECT_EQ(message, "[70018511]过滤用户系统权限发生错误。");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FilterTest, ::testing::ValuesIn(AvailableBackends()), BackendName);

@@ -3,10 +3,12 @@
 #include "session_fixture.h"
 
 #include "boundary/datetime.h"
+#include "cipher/crypt.h"
 #include "session/named_values.h"
 #include "session/privilege_manager.h"
 #include "session/session.h"
 #include "store/permit.h"
+#include "store/post_store.h"
 
 #include <algorithm>
 
@@ -144,6 +146,98 @@ TEST_P(SessionTest, GrantAndRevokeACompany)
     EXPECT_EQ(session->CompanyCount(), 0);
     EXPECT_EQ(CountRows("SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM='AUDITOR'"), 0);
     EXPECT_FALSE(session->RevokeCompany("1002"));
+}
+
+TEST_P(SessionTest, SingleCompanyChangesJoinATransactionTheHostHasOpen)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("wangfang", "AUDITOR");
+    ASSERT_TRUE(InitGlobalUserInfo("wangfang"));
+    const std::string grants = "SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM='AUDITOR'";
+    const std::string nodes = "SELECT COUNT(*) FROM QX_PRMSMAP";
+    const int nodesBefore = CountRows(nodes);
+    std::string message;
+
+    // The host rolls its transaction back: the grant made inside it goes too.
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    EXPECT_TRUE(Session()->GrantCompany("1002"));
+    EXPECT_TRUE(Host().DBInTransaction(kMainConnection)) << "the host's transaction stays the host's";
+    ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(CountRows(grants), 0);
+
+    // The host commits: grant and withdrawal are both its.
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    Session()->ReloadPermissions();
+    EXPECT_TRUE(Session()->GrantCompany("1002"));
+    ASSERT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(CountRows(grants), 1);
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    EXPECT_TRUE(Session()->RevokeCompany("1002"));
+    ASSERT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(CountRows(grants), 0);
+    EXPECT_EQ(CountRows(nodes), nodesBefore);
+}
+
+TEST_P(SessionTest, ACompanyGrantedOrWithdrawnElsewhereIsNotChangedTwice)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("wangfang", "AUDITOR");
+    ASSERT_TRUE(InitGlobalUserInfo("wangfang"));
+    TPSession* session = Session();
+    ASSERT_EQ(session->CompanyCount(), 0);
+    const int nodesBefore = CountRows("SELECT COUNT(*) FROM QX_PRMSMAP");
+
+    // Another workstation grants the company after this session loaded.
+    TRolesMgr other;
+    std::string code;
+    ASSERT_TRUE(other.AddPermission("AUDITOR", "1002", "1002", "1002", "0", "10", code));
+    EXPECT_FALSE(session->GrantCompany("1002"));
+    EXPECT_EQ(CountRows("SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM='AUDITOR'"), 1)
+        << "the post holds the company once, so one withdrawal takes it away";
+    EXPECT_EQ(session->CompanyCount(), 1) << "the session now sees what is stored";
+
+    // And withdraws it again before this session does.
+    ASSERT_TRUE(other.RemovePermission("AUDITOR", code));
+    EXPECT_FALSE(session->RevokeCompany("1002"));
+    EXPECT_EQ(session->CompanyCount(), 0);
+    EXPECT_EQ(CountRows("SELECT COUNT(*) FROM QX_PRMSMAP"), nodesBefore);
+}
+
+TEST_P(SessionTest, TypedPasswordsAreComparedAsTheCodePageHoldsThem)
+{
+    struct Case {
+        std::string storedBytes; // the host code-page bytes that were enciphered
+        std::string typed;
+        bool signsIn;
+    };
+    const std::vector<Case> cases = {
+        {"abc", "abc", true},
+        // Stored before such passwords were refused: an emoji became "?".
+        {"?", "?", true},
+        {"?", "\xF0\x9F\x98\x80", false},
+        // A damaged stored text shows U+FFFD; pasting that character in is
+        // no password either.
+        {"a\xff"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b",
+         false},
+        {"\xc4\xe3", "你", true},
+    };
+    const TCrypt crypt;
+    for (const Case& c : cases) {
+        OperatorInfo record;
+        record.Code = "cipher";
+        record.PostCode = "BUSINESS";
+        record.ValidFlag = "Y";
+        record.Password = crypt.EncryptText(c.storedBytes);
+        TPrivilegeMgr manager;
+        PasswordCheckReason reason = PasswordCheckReason::Error;
+        EXPECT_EQ(manager.CheckPassword(c.typed, record, reason), c.signsIn) << c.typed;
+        if (!c.signsIn) {
+            EXPECT_EQ(reason, PasswordCheckReason::WrongPassword) << c.typed;
+        }
+    }
 }
 
 TEST_P(SessionTest, BuiltInPostsRefuseSingleCompanyChanges)

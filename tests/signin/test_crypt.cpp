@@ -380,5 +380,40 @@ TEST(Password, BytesThatAreNoHostCharacterBecomeReplacementCharacters)
         EXPECT_EQ(DecryptPassword(crypt.EncryptText(c.bytes)), c.utf8);
 }
 
+// Only what the cipher gives back exactly as typed may be stored.
+TEST(Password, StorableWhenItComesBackAsTyped)
+{
+    struct Case {
+        std::string password;
+        const char* refusal; // a word of the reason; nullptr: storable
+    };
+    std::string longestChinese;
+    for (int i = 0; i < 55; ++i)
+        longestChinese += "码";
+    const std::vector<Case> cases = {
+        {"", nullptr},
+        {"pw 带空格?", nullptr},
+        {std::string(MaxPasswordHostBytes, 'k'), nullptr},
+        {longestChinese + "k", nullptr},
+        {std::string(MaxPasswordHostBytes + 1, 'k'), "密码太长"},
+        {longestChinese + "码", "密码太长"},
+        {"\xF0\x9F\x98\x80uro", "代码页"}, // an emoji
+        {"a\xEF\xBF\xBD"
+         "b",
+         "代码页"},         // the damage marker of DecryptPassword
+        {"\xff", "代码页"}, // no UTF-8 at all
+    };
+    for (const Case& c : cases) {
+        std::string reason = "unchanged";
+        EXPECT_EQ(PasswordStorable(c.password, &reason), c.refusal == nullptr) << c.password;
+        if (c.refusal) {
+            EXPECT_NE(reason.find(c.refusal), std::string::npos) << reason;
+        } else {
+            EXPECT_EQ(reason, "");
+            EXPECT_EQ(DecryptPassword(EncryptPassword(c.password)), c.password);
+        }
+    }
+}
+
 } // namespace
 } // namespace priv

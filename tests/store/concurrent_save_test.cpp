@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -150,7 +151,232 @@ TEST_P(ConcurrentSaveTest, TwoWorkstationsNeverHangNodesUnderEachOther)
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP"), "14");
 }
 
+// Two workstations in one test, stepped in a fixed order: the second one
+// acts at an exact statement of the first one's save (through the host's
+// statement hook) or between its load and its save.
+class TwoWorkstationsTest : public DatabaseTest {
+protected:
+    // SQLite: a second writer gives up quickly instead of waiting 10 s.
+    void AdjustSettings(fennix::Settings& settings) override { settings.busyTimeoutMs = 300; }
+
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(
+            Db().ExecAll({"INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
+                          "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00002', '会计')",
+                          "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(11, 'S11', '甲公司', 0)",
+                          "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(12, 'S12', '乙公司', 0)"}));
+    }
+    void TearDown() override
+    {
+        fennix::SetStatementHook(nullptr);
+        DatabaseTest::TearDown();
+    }
+
+    // Every stored node as "type:code<parent code", and every grant row.
+    std::vector<std::string> StoredTree()
+    {
+        std::vector<std::string> rows;
+        QueryResult nodes = Db().Query(
+            "SELECT c.PRMS_TYPE, c.DYDM, p.DYDM AS PARENT FROM QX_PRMSMAP c LEFT JOIN QX_PRMSMAP p ON "
+            "p.PRMS_DM=c.PARENT_DM ORDER BY c.PRMS_TYPE, c.DYDM, p.DYDM");
+        for (; !nodes.Eof(); nodes.Next())
+            rows.push_back(nodes.AsString("PRMS_TYPE") + ":" + nodes.AsString("DYDM") + "<" +
+                           nodes.AsString("PARENT"));
+        QueryResult grants = Db().Query("SELECT r.JS_DM, m.DYDM FROM QX_ROLEPRMS r, QX_PRMSMAP m WHERE "
+                                        "m.PRMS_DM=r.PRMS_DM ORDER BY 1, 2");
+        for (; !grants.Eof(); grants.Next())
+            rows.push_back("grant:" + grants.AsString("JS_DM") + ":" + grants.AsString("DYDM"));
+        return rows;
+    }
+
+    // Company 11 with sub-application 02 holding function F1.
+    void GrantBase(const std::string& post)
+    {
+        TRolesMgr store;
+        TRolePermissions permissions;
+        ASSERT_TRUE(store.LoadPostPermissions(post, &permissions));
+        TCompPermit* company = permissions.Mark("11", true);
+        company->SetAllGranted(false);
+        TAppPermit* app = company->Mark("02", true);
+        app->SetAllGranted(false);
+        app->Mark("F1", true);
+        std::string message;
+        ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    }
+};
+
+TAppPermit* SubApp02(TRolePermissions& permissions)
+{
+    TCompPermit* company = permissions.FindCompany("11");
+    TAppPermit* app = company ? company->Mark("02", true) : nullptr;
+    if (app)
+        app->SetAllGranted(false);
+    return app;
+}
+
+struct StaleChange {
+    const char* what;
+    std::function<void(TRolePermissions&)> first;  // saved first, by the other workstation
+    std::function<void(TRolePermissions&)> second; // saved afterwards, on a tree loaded before
+    const char* named;                             // the node the refusal names
+};
+
+TEST_P(TwoWorkstationsTest, ASaveNeverRepeatsWhatAnotherWorkstationChangedMeanwhile)
+{
+    auto grantCompany12 = [](TRolePermissions& p) { p.Mark("12", true); };
+    auto withdrawCompany11 = [](TRolePermissions& p) { p.Mark("11", false); };
+    auto grantSubApp03 = [](TRolePermissions& p) { p.FindCompany("11")->Mark("03", true); };
+    auto withdrawSubApp02 = [](TRolePermissions& p) { p.FindCompany("11")->Mark("02", false); };
+    auto grantFunctionF2 = [](TRolePermissions& p) { SubApp02(p)->Mark("F2", true); };
+    auto withdrawFunctionF1 = [](TRolePermissions& p) { SubApp02(p)->Mark("F1", false); };
+    const StaleChange cases[] = {
+        {"the same company granted twice", grantCompany12, grantCompany12, "12"},
+        {"the same company withdrawn twice", withdrawCompany11, withdrawCompany11, "甲公司"},
+        {"the same sub-application granted twice", grantSubApp03, grantSubApp03, "03"},
+        {"the same sub-application withdrawn twice", withdrawSubApp02, withdrawSubApp02, "增值税申报"},
+        {"the same function granted twice", grantFunctionF2, grantFunctionF2, "F2"},
+        {"the same function withdrawn twice", withdrawFunctionF1, withdrawFunctionF1, "F1"},
+        {"a function granted beneath a withdrawn sub-application", withdrawSubApp02, grantFunctionF2,
+         "增值税申报"},
+        {"a sub-application granted beneath a withdrawn company", withdrawCompany11, grantSubApp03, "甲公司"},
+    };
+    for (const StaleChange& change : cases) {
+        SCOPED_TRACE(change.what);
+        ASSERT_TRUE(Db().ExecAll({"DELETE FROM QX_ROLEPRMS", "DELETE FROM QX_PRMSMAP"}));
+        GrantBase("GW00001");
+        TRolesMgr here, there;
+        TRolePermissions mine, theirs;
+        ASSERT_TRUE(here.LoadPostPermissions("GW00001", &mine));
+        ASSERT_TRUE(there.LoadPostPermissions("GW00001", &theirs));
+        change.first(theirs);
+        change.second(mine);
+        std::string message;
+        ASSERT_TRUE(there.SavePostPermissions(&theirs, message)) << message;
+        const std::vector<std::string> stored = StoredTree();
+
+        message.clear();
+        EXPECT_FALSE(here.SavePostPermissions(&mine, message));
+        EXPECT_TRUE(here.LastSaveConflicted());
+        EXPECT_NE(message.find(std::string("[") + change.named + "]"), std::string::npos) << message;
+        EXPECT_NE(message.find("其他工作站"), std::string::npos) << message;
+        EXPECT_EQ(StoredTree(), stored) << "the refused save wrote nothing";
+    }
+}
+
+TEST_P(TwoWorkstationsTest, AGrantThatCannotBeSavedAsAWholeIsNoConflict)
+{
+    // A real failure keeps its own message and is not taken for a conflict.
+    TRolesMgr store;
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    permissions.Mark("11", true);
+    fennix::FailStatementsContaining("INSERT INTO QX_ROLEPRMS");
+    std::string message;
+    EXPECT_FALSE(store.SavePostPermissions(&permissions, message));
+    EXPECT_FALSE(store.LastSaveConflicted());
+    EXPECT_EQ(message, "权限分配失败：保存[11]信息出错。");
+}
+
+TEST_P(TwoWorkstationsTest, WhileOneSaveRunsNoOtherWorkstationWritesThatPost)
+{
+    auto other = Db().OpenSecondConnection("OtherWorkstation");
+    ASSERT_TRUE(other->Ok());
+    if (Db().IsPostgres()) {
+        ASSERT_TRUE(other->Exec("SET lock_timeout = '300ms'"));
+    }
+    std::string otherMessage;
+    bool otherLocked = true;
+    bool stepped = false;
+    fennix::SetStatementHook([&](const std::string& sql) {
+        // Once the save writes its first node, it holds the post.
+        if (stepped || sql.find("INSERT INTO QX_PRMSMAP") == std::string::npos)
+            return;
+        stepped = true;
+        otherLocked = other->Begin(&otherMessage);
+        if (otherLocked) {
+            std::string error;
+            otherLocked =
+                fennix::RunStatement(other->Name(), "UPDATE QX_ROLES SET JS_MC=JS_MC WHERE JS_DM='GW00001'",
+                                     nullptr, otherMessage);
+            other->Rollback(&error);
+        }
+    });
+
+    TRolesMgr store;
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    permissions.Mark("11", true);
+    std::string message;
+    ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    fennix::SetStatementHook(nullptr);
+    ASSERT_TRUE(stepped);
+    EXPECT_FALSE(otherLocked) << "the other workstation wrote the post in the middle of the save";
+    EXPECT_NE(otherMessage.find(Db().IsPostgres() ? "lock" : "locked"), std::string::npos) << otherMessage;
+
+    // Once the save has ended the post is free again.
+    ASSERT_TRUE(other->Begin(&otherMessage)) << otherMessage;
+    EXPECT_TRUE(other->Exec("UPDATE QX_ROLES SET JS_MC=JS_MC WHERE JS_DM='GW00001'"));
+    EXPECT_TRUE(other->Commit(&otherMessage)) << otherMessage;
+}
+
+TEST_P(TwoWorkstationsTest, ANodeAnotherWorkstationAddsMeanwhileNeverBecomesOurParent)
+{
+    // The other workstation grants the same company to another post between
+    // our insert of the company node and our read-back of its code. Its node
+    // is younger and carries the greater code; reading it back would hang
+    // our sub-applications under the other post's company.
+    auto other = Db().OpenSecondConnection("OtherWorkstation");
+    ASSERT_TRUE(other->Ok());
+    bool stepped = false;
+    bool otherWrote = false;
+    std::string otherMessage;
+    fennix::SetStatementHook([&](const std::string& sql) {
+        if (stepped || sql.find("INSERT INTO QX_PRMSMAP") == std::string::npos)
+            return;
+        stepped = true;
+        std::string ignored;
+        otherWrote = other->Begin(&otherMessage) &&
+                     fennix::RunStatement(other->Name(),
+                                          "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) "
+                                          "VALUES('11','GW00002:11',0,'10',11)",
+                                          nullptr, otherMessage) &&
+                     other->Commit(&otherMessage);
+        if (!otherWrote)
+            other->Rollback(&ignored);
+    });
+
+    TRolesMgr store;
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    TCompPermit* company = permissions.Mark("11", true);
+    company->SetName("甲公司");
+    company->SetAllGranted(false);
+    company->Mark("02", true);
+    std::string message;
+    ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    fennix::SetStatementHook(nullptr);
+    ASSERT_TRUE(stepped);
+    // PostgreSQL lets the other insert through; SQLite's writer waits for us.
+    EXPECT_EQ(otherWrote, Db().IsPostgres()) << otherMessage;
+
+    EXPECT_EQ(Db().Scalar("SELECT m.DYMC FROM QX_ROLEPRMS r, QX_PRMSMAP m WHERE m.PRMS_DM=r.PRMS_DM AND "
+                          "r.JS_DM='GW00001'"),
+              "甲公司")
+        << "the post's grant row names its own company node";
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP a, QX_PRMSMAP c, QX_ROLEPRMS r WHERE "
+                          "a.PRMS_TYPE='20' AND c.PRMS_DM=a.PARENT_DM AND r.PRMS_DM=c.PRMS_DM AND "
+                          "r.JS_DM='GW00001'"),
+              "1")
+        << "the sub-application hangs under the company node of its own post";
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ConcurrentSaveTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, TwoWorkstationsTest, ::testing::ValuesIn(AvailableBackends()),
+                         BackendName);
 
 } // namespace
 } // namespace priv::test

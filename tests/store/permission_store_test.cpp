@@ -500,6 +500,10 @@ TEST_P(PermissionStoreTest, FailedStepsFailTheSaveAndNameTheNode)
         {"the grant row cannot be written", "INSERT INTO QX_ROLEPRMS", 0, "权限分配失败：保存[11]信息出错。"},
         {"the commit fails", "COMMIT", 0, ""},
         {"no transaction", "BEGIN", 0, ""},
+        {"the post lock cannot be taken", "UPDATE QX_ROLES", 0, ""},
+        // The database's own words, not an empty message.
+        {"the database cannot answer", "SELECT JS_DM FROM QX_ROLES", 0,
+         "权限分配失败：模拟的数据库故障：语句含有“SELECT JS_DM FROM QX_ROLES”，未执行。"},
     };
     for (const SaveFailure& c : cases) {
         SCOPED_TRACE(c.name);
@@ -510,10 +514,13 @@ TEST_P(PermissionStoreTest, FailedStepsFailTheSaveAndNameTheNode)
         std::string message;
         EXPECT_FALSE(store.SavePostPermissions(&permissions, message));
         fennix::ClearStatementFailures();
-        if (!c.message.empty())
+        if (!c.message.empty()) {
             EXPECT_EQ(message, c.message);
-        else
+        } else {
+            // A failure outside the nodes gives the database's reason.
             EXPECT_EQ(message.rfind("权限分配失败：", 0), 0u) << message;
+            EXPECT_NE(message.find("模拟的数据库故障"), std::string::npos) << message;
+        }
         EXPECT_EQ(Count("1=1"), "0");
         EXPECT_EQ(permissions.Items(0)->PermitCode(), 0);
         EXPECT_EQ(permissions.Items(0)->PermitState(), kPermitAdded);

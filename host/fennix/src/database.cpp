@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -17,6 +18,7 @@
 #include <QVariant>
 
 #include <map>
+#include <utility>
 
 namespace fennix::detail {
 namespace {
@@ -41,16 +43,58 @@ QString Decode(const QString& text)
     return QUrl::fromPercentEncoding(text.toUtf8());
 }
 
+bool StartsWithNoCase(const std::string& text, const char* prefix);
+
+} // namespace
+
+std::string UrlForDisplay(const std::string& url)
+{
+    static const char* const kHidden = "***";
+    std::string shown = url;
+    const std::size_t scheme = shown.find("://");
+    if (scheme != std::string::npos) {
+        const std::size_t start = scheme + 3;
+        std::size_t end = shown.find_first_of("/?", start);
+        if (end == std::string::npos)
+            end = shown.size();
+        const std::size_t at = shown.rfind('@', end - 1);
+        if (at != std::string::npos && at >= start) {
+            const std::size_t colon = shown.find(':', start);
+            if (colon != std::string::npos && colon < at)
+                shown.replace(colon + 1, at - colon - 1, kHidden);
+        }
+    }
+    // libpq's own form in the query part: password=...
+    const std::size_t query = shown.find('?');
+    for (std::size_t pos = query; pos != std::string::npos && pos < shown.size();) {
+        const std::size_t itemStart = pos + 1;
+        std::size_t itemEnd = shown.find('&', itemStart);
+        if (itemEnd == std::string::npos)
+            itemEnd = shown.size();
+        static const std::string key = "password=";
+        if (shown.compare(itemStart, key.size(), key) == 0) {
+            shown.replace(itemStart + key.size(), itemEnd - itemStart - key.size(), kHidden);
+            itemEnd = shown.find('&', itemStart);
+        }
+        pos = itemEnd;
+    }
+    return shown;
+}
+
+namespace {
+
 bool StartsWithNoCase(const std::string& text, const char* prefix)
 {
     return QString::fromStdString(text).startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
 }
 
-bool ParseDatabaseUrl(const std::string& url, const std::string& appDir, DatabaseAddress& address,
+bool ParseDatabaseUrl(const std::string& givenUrl, const std::string& appDir, DatabaseAddress& address,
                       std::string& error)
 {
-    if (StartsWithNoCase(url, "sqlite:")) {
-        QString path = QString::fromUtf8(url.substr(7));
+    // Errors name the address without its password.
+    const std::string url = UrlForDisplay(givenUrl);
+    if (StartsWithNoCase(givenUrl, "sqlite:")) {
+        QString path = QString::fromUtf8(givenUrl.substr(7));
         if (path.isEmpty()) {
             error = "数据库地址缺少 SQLite 文件路径：" + url;
             return false;
@@ -63,10 +107,10 @@ bool ParseDatabaseUrl(const std::string& url, const std::string& appDir, Databas
     }
 
     std::string rest;
-    if (StartsWithNoCase(url, "postgresql://"))
-        rest = url.substr(13);
-    else if (StartsWithNoCase(url, "postgres://"))
-        rest = url.substr(11);
+    if (StartsWithNoCase(givenUrl, "postgresql://"))
+        rest = givenUrl.substr(13);
+    else if (StartsWithNoCase(givenUrl, "postgres://"))
+        rest = givenUrl.substr(11);
     else {
         error = "不支持的数据库地址（应为 sqlite:路径 或 postgresql://用户@主机:端口/数据库）：" + url;
         return false;
@@ -235,6 +279,36 @@ bool Database(const std::string& name, QSqlDatabase& db, std::string& error)
     return true;
 }
 
+// The module writes text values between single quotes with inner quotes
+// doubled and nothing else. That is only safe while the server reads a
+// backslash as an ordinary character (standard_conforming_strings) and
+// exchanges UTF-8 with us; a server or database configured otherwise would
+// let a backslash before a quote end the value early. Both are set for this
+// session, whatever the defaults, and read back; a connection where they do
+// not hold is not used.
+bool PinSessionSettings(QSqlDatabase& db, std::string& error)
+{
+    static const std::pair<const char*, const char*> kPinned[] = {
+        {"standard_conforming_strings", "on"},
+        {"client_encoding", "UTF8"},
+    };
+    for (const auto& [name, value] : kPinned) {
+        if (!RunOn(db, QStringLiteral("SET %1 = '%2'").arg(QLatin1String(name), QLatin1String(value)),
+                   nullptr, error)) {
+            error = "无法设置会话参数 " + std::string(name) + "：" + error;
+            return false;
+        }
+        priv::QueryResult shown;
+        std::string readError;
+        if (!RunOn(db, QStringLiteral("SHOW %1").arg(QLatin1String(name)), &shown, readError) ||
+            shown.Eof() || shown.AsString(name) != value) {
+            error = "会话参数 " + std::string(name) + " 未能设为 " + value + "，拒绝使用此连接。";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool OpenNamedConnection(const std::string& name, const std::string& url, const std::string& appDir,
@@ -256,8 +330,16 @@ bool OpenNamedConnection(const std::string& name, const std::string& url, const 
         if (address.driver == QLatin1String("QSQLITE")) {
             // A new installation has no data folder yet; SQLite makes the
             // file but not the folders above it.
-            if (address.databaseName != QLatin1String(":memory:"))
+            if (address.databaseName != QLatin1String(":memory:")) {
                 QDir().mkpath(QFileInfo(address.databaseName).absolutePath());
+                // The operator table holds reversible passwords: a new file
+                // is readable by its owner only (SQLite gives its journals
+                // the database file's permissions).
+                if (!QFileInfo::exists(address.databaseName)) {
+                    QFile file(address.databaseName);
+                    file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+                }
+            }
             // Several processes (or connections) share one SQLite file: a
             // writer that finds the file locked waits instead of failing.
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
@@ -275,7 +357,12 @@ bool OpenNamedConnection(const std::string& name, const std::string& url, const 
         }
         opened = db.open();
         if (!opened)
-            error = "无法打开数据库 " + url + "：" + Utf8(ErrorText(db.lastError()));
+            error = "无法打开数据库 " + UrlForDisplay(url) + "：" + Utf8(ErrorText(db.lastError()));
+        else if (address.driver == QLatin1String("QPSQL") && !PinSessionSettings(db, error)) {
+            error = "无法打开数据库 " + UrlForDisplay(url) + "：" + error;
+            db.close();
+            opened = false;
+        }
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(connection);
@@ -411,6 +498,12 @@ bool RollbackTransaction(const std::string& name, std::string& error)
     const bool ok = RunOn(db, QStringLiteral("ROLLBACK"), nullptr, error);
     Transactions()[name] = TransactionState{};
     return ok;
+}
+
+bool TransactionOpen(const std::string& name)
+{
+    const auto found = Transactions().find(name);
+    return found != Transactions().end() && found->second.open;
 }
 
 bool InjectedFailure(const std::string& sql, std::string& message)

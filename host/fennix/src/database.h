@@ -13,6 +13,8 @@ namespace fennix::detail {
 bool OpenNamedConnection(const std::string& name, const std::string& url, const std::string& appDir,
                          int busyTimeoutMs, std::string& error);
 void CloseNamedConnection(const std::string& name);
+// The URL as it may be shown or logged: any password replaced by "***".
+std::string UrlForDisplay(const std::string& url);
 bool ConnectionOpen(const std::string& name);
 
 // Runs one statement; with `rows`, reads the whole result set into it.
@@ -22,6 +24,7 @@ bool Execute(const std::string& name, const std::string& sql, priv::QueryResult*
 bool BeginTransaction(const std::string& name, std::string& error);
 bool CommitTransaction(const std::string& name, std::string& error);
 bool RollbackTransaction(const std::string& name, std::string& error);
+bool TransactionOpen(const std::string& name);
 
 // The failure rules of FailStatementsContaining: true when `sql` is to fail,
 // with the message that says so.

@@ -53,6 +53,7 @@ void ResetSessionState(detail::HostState& state)
     state.shown.clear();
     state.failures.clear();
     state.executed.clear();
+    state.statementHook = nullptr;
 }
 
 } // namespace
@@ -197,6 +198,16 @@ void FailStatementsContaining(const std::string& fragment, int skip, int times)
 void ClearStatementFailures()
 {
     State().failures.clear();
+}
+
+void SetStatementHook(std::function<void(const std::string& sql)> hook)
+{
+    State().statementHook = std::move(hook);
+}
+
+std::string UrlForDisplay(const std::string& url)
+{
+    return detail::UrlForDisplay(url);
 }
 
 std::vector<std::string> ExecutedStatements()

@@ -30,13 +30,23 @@ bool FrameworkHost::ExecADOQueryMsg(const std::string& connection, const std::st
     if (detail::InjectedFailure(sql, message))
         return false;
     std::string error;
-    if (!detail::Execute(connection, sql, open ? &query : nullptr, error)) {
+    const bool ran = detail::Execute(connection, sql, open ? &query : nullptr, error);
+    if (!ran) {
         message = error;
         if (open)
             query.Reset({});
-        return false;
     }
-    return true;
+    if (state.statementHook) {
+        // The hook may run statements of its own (another workstation's).
+        const auto hook = state.statementHook;
+        hook(sql);
+    }
+    return ran;
+}
+
+bool FrameworkHost::DBInTransaction(const std::string& connection)
+{
+    return detail::TransactionOpen(connection);
 }
 
 bool FrameworkHost::DBBeginTrans(const std::string& connection, std::string& message)

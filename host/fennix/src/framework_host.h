@@ -12,6 +12,7 @@ public:
     bool DBBeginTrans(const std::string& connection, std::string& message) override;
     bool DBCommitTrans(const std::string& connection, std::string& message) override;
     bool DBRollbackTrans(const std::string& connection, std::string& message) override;
+    bool DBInTransaction(const std::string& connection) override;
 
     void InfoMsgBox(const std::string& text) override;
     void ErrorMsgBox(const std::string& text) override;

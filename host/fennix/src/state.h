@@ -8,6 +8,7 @@
 #include "records.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -41,6 +42,7 @@ struct HostState {
     // Database seams.
     std::vector<StatementFailure> failures;
     std::vector<std::string> executed;
+    std::function<void(const std::string&)> statementHook;
 
     // Clock and keyboard.
     std::optional<double> now;

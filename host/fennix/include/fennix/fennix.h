@@ -65,6 +65,8 @@ FENNIX_API bool OpenConnection(const std::string& connectionName, const std::str
 FENNIX_API void CloseConnection(const std::string& connectionName);
 // Runs one statement on a named connection, outside the statement log and the
 // statement failures. With `rows` the result set is read into it.
+// A database URL as it may be shown or logged: any password replaced by "***".
+FENNIX_API std::string UrlForDisplay(const std::string& url);
 FENNIX_API bool RunStatement(const std::string& connectionName, const std::string& sql,
                              priv::QueryResult* rows, std::string& error);
 
@@ -100,6 +102,11 @@ FENNIX_API std::string CatalogueText(int number);
 // commit does); a rollback always runs.
 FENNIX_API void FailStatementsContaining(const std::string& fragment, int skip = 0, int times = -1);
 FENNIX_API void ClearStatementFailures();
+// Called with each statement's text right after ExecADOQueryMsg handed it to
+// the database (whether it ran or failed there), on the same thread, so that a test can step a second
+// workstation in at an exact point of an operation. Empty: none. Open
+// forgets it.
+FENNIX_API void SetStatementHook(std::function<void(const std::string& sql)> hook);
 // Every statement text handed to ExecADOQueryMsg, in order (failed ones too).
 FENNIX_API std::vector<std::string> ExecutedStatements();
 FENNIX_API void ClearExecutedStatements();
