@@ -136,7 +136,8 @@ set(CPACK_DEBIAN_HOST_PACKAGE_NAME privhost)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
   ../Runtime${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
 set(CPACK_DEBIAN_HOST_PACKAGE_SECTION misc)
-set(CPACK_DEBIAN_HOST_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
+# Qt's Chinese translations give the standard buttons their Chinese texts.
+set(CPACK_DEBIAN_HOST_PACKAGE_RECOMMENDS "fonts-wqy-microhei, qt6-translations-l10n")
 set(CPACK_DEBIAN_HOST_DESCRIPTION "desktop and command-line host of the privilege module
 privhost creates the privilege tables, drives the module's exports from the
 command line and, with a display, runs a desktop host around the module's

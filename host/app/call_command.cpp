@@ -3,6 +3,7 @@
 // exports put free-standing page windows on screen; privhost then runs until
 // the last of them is closed.
 #include "commands.h"
+#include "main_frame.h"
 #include "module_loader.h"
 
 #include "boundary/param_string.h"
@@ -113,6 +114,8 @@ int RunCall(const AppOptions& options)
 
     if (!OpenHost(options, true))
         return kExitSetup;
+    // The module's windows (the login window) show Qt's standard texts too.
+    InstallChineseTranslations();
     // Windows on a display are used by a person, who sees the module's
     // message boxes and answers them.
     const bool windowsShown = std::any_of(calls.begin(), calls.end(), [](const auto& call) {

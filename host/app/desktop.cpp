@@ -18,6 +18,7 @@ namespace privhost {
 int RunDesktop(const AppOptions& options)
 {
     InstallDesktopFonts();
+    InstallChineseTranslations();
     if (!OpenHost(options, true))
         return kExitSetup;
     // On the desktop every message box of the module and of the host is real.

@@ -173,6 +173,28 @@ std::vector<Company> DesktopSession::CompaniesOfCurrentCategory()
     return ReadCompanies("SELECT QYID, QYMC FROM XT_QYXX ORDER BY QYID");
 }
 
+std::vector<Company> DesktopSession::CompaniesOfOperator()
+{
+    // The super administrator may work in every company of the version's
+    // category: an agency's clients (10) or the ordinary companies (0).
+    if (CurrentOperatorView().post == "0")
+        return ReadCompanies(std::string("SELECT QYID, QYMC FROM XT_QYXX WHERE LBDM=") +
+                             (fennix::Services().CheckAgencyExist() ? "10" : "0") + " ORDER BY QYID");
+    TPSession* session = Session();
+    std::vector<std::string> granted;
+    if (!session || !session->ListCompanies(granted))
+        return {};
+    std::string ids;
+    for (const std::string& id : granted) {
+        if (!IsCompanyId(id))
+            continue;
+        ids += (ids.empty() ? "" : ",") + id;
+    }
+    if (ids.empty())
+        return {};
+    return ReadCompanies("SELECT QYID, QYMC FROM XT_QYXX WHERE QYID IN (" + ids + ") ORDER BY QYID");
+}
+
 std::string DesktopSession::CompanyName(const std::string& companyId)
 {
     if (!IsCompanyId(companyId))

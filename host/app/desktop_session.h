@@ -82,6 +82,11 @@ public:
     // The companies of the current company's category (all companies when the
     // current one is unknown), in code order.
     static std::vector<Company> CompaniesOfCurrentCategory();
+    // The companies the signed-in operator may switch to, in code order: for
+    // the super administrator every company of the version's category, for
+    // everyone else the companies his post is granted (as the session lists
+    // them).
+    static std::vector<Company> CompaniesOfOperator();
     static std::string CompanyName(const std::string& companyId);
     static UserConfigStamp ReadUserConfigStamp();
 

@@ -36,10 +36,33 @@ QTreeWidgetItem* FindItem(QTreeWidget* tree, ItemKind kind, int role, const std:
     return nullptr;
 }
 
+// Whether the function exists in the host's version: its version-type list
+// is empty or names the version type, as the version filter reads it.
+bool InVersion(const priv::FunctionRecord& function, const std::string& versionType)
+{
+    return function.versions.empty() ||
+           ("," + function.versions + ",").find("," + versionType + ",") != std::string::npos;
+}
+
 } // namespace
 
+QString GreyedReasonText(GreyedReason reason, const QString& name)
+{
+    switch (reason) {
+    case GreyedReason::Version:
+        return QStringLiteral("本版本不提供“%1”。").arg(name);
+    case GreyedReason::Post:
+        return QStringLiteral("当前岗位无权使用“%1”。").arg(name);
+    case GreyedReason::Switched:
+        return QStringLiteral("“%1”所属的子系统未启用。").arg(name);
+    case GreyedReason::None:
+        break;
+    }
+    return {};
+}
+
 void FillFunctionTree(QTreeWidget* tree, const std::vector<priv::SubAppDescriptor*>& descriptors,
-                      const std::vector<std::string>& withdrawn)
+                      const std::vector<std::string>& withdrawn, const std::string& versionType)
 {
     tree->clear();
     QStyle* style = tree->style();
@@ -67,8 +90,13 @@ void FillFunctionTree(QTreeWidget* tree, const std::vector<priv::SubAppDescripto
         QFont bold = product->font(0);
         bold.setBold(true);
         product->setFont(0, bold);
-        if (!available)
+        if (!available) {
             product->setFlags(product->flags() & ~Qt::ItemIsEnabled);
+            product->setData(0, kGreyedReasonRole,
+                             static_cast<int>(isWithdrawn ? GreyedReason::Post : GreyedReason::Switched));
+            // A greyed product cannot be opened: no arrow promises it.
+            product->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+        }
 
         for (const priv::FunctionRecord& function : descriptor->functions) {
             auto* item = new QTreeWidgetItem(product);
@@ -86,8 +114,18 @@ void FillFunctionTree(QTreeWidget* tree, const std::vector<priv::SubAppDescripto
             item->setData(0, kFunctionCodeRole, Text(function.code));
             item->setData(0, kFunctionNameRole, Text(function.name));
             if (!available || !function.enabled) {
+                // The version filter clears the flag of what the version
+                // lacks, for every operator; the rest is the post's doing.
+                GreyedReason reason = GreyedReason::Post;
+                if (!descriptor->enabled)
+                    reason = GreyedReason::Switched;
+                else if (!InVersion(function, versionType))
+                    reason = GreyedReason::Version;
                 item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
-                item->setToolTip(0, Text(function.code) + QStringLiteral("（当前岗位无权使用）"));
+                item->setData(0, kGreyedReasonRole, static_cast<int>(reason));
+                item->setToolTip(0, Text(function.code) + QStringLiteral("（") +
+                                        GreyedReasonText(reason, Text(function.name)).chopped(1) +
+                                        QStringLiteral("）"));
             }
         }
         // What the operator cannot use stays folded away.

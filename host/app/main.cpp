@@ -106,6 +106,7 @@ int main(int argc, char** argv)
         !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(PRIVHOST_VERSION));
 
     int status = privhost::kExitSetup;
     if (options.command.empty())

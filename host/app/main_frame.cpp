@@ -5,6 +5,7 @@
 #include "boundary/codepage.h"
 #include "boundary/host.h"
 #include "boundary/param_string.h"
+#include "ui/accessibility.h"
 
 #include <fennix/fennix.h>
 #include <fennix/host_message_event.h>
@@ -17,20 +18,26 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
 namespace privhost {
@@ -44,6 +51,78 @@ QString Text(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
 }
+
+// What a failed authorisation filter means to the operator, in plain words,
+// with the module's numbered message beside it.
+QString FilterFailureText(const std::string& message)
+{
+    const QString numbered = Text(message);
+    QString reason = QStringLiteral("无法确定当前操作员在本企业可使用的功能，所有功能暂不可用。");
+    const std::string company = DesktopSession::CompanyId();
+    if (numbered.contains(QStringLiteral("[70018512]")) && company.empty()) {
+        reason = QStringLiteral("尚未选择企业，所有功能暂不可用；请在工具栏选择企业。");
+    } else if (numbered.contains(QStringLiteral("[70018512]"))) {
+        reason = QStringLiteral("当前岗位未被授予企业 %1 %2，所有功能暂不可用；请切换到岗位已授权的企业。")
+                     .arg(Text(company), Text(DesktopSession::CompanyName(company)));
+    } else if (numbered.contains(QStringLiteral("[70018511]"))) {
+        reason = QStringLiteral("尚未读取当前操作员的岗位权限，所有功能暂不可用；请重新登录。");
+    }
+    return numbered.isEmpty() ? reason : reason + QStringLiteral("（") + numbered + QStringLiteral("）");
+}
+
+// A one-line label that, when it is narrower than its text, ends the text
+// with "…" instead of cutting a character in half; the whole text is then
+// its tool tip. text() stays the whole text.
+class TElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override
+    {
+        return QSize(fontMetrics().horizontalAdvance(QStringLiteral("…")) * 4,
+                     QLabel::minimumSizeHint().height());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+        if (toolTip() != (shown == text() ? QString() : text()))
+            setToolTip(shown == text() ? QString() : text());
+        style()->drawItemText(&painter, area, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
+// The status bar's notice ends with "…" where the signed-in context leaves
+// it too little room, instead of being cut off mid-character.
+class TStatusBar : public QStatusBar {
+public:
+    using QStatusBar::QStatusBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        const QString message = currentMessage();
+        if (message.isEmpty()) {
+            QStatusBar::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, this);
+        int right = width();
+        for (const QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+            if (label->isVisible())
+                right = std::min(right, label->x());
+        const QRect area(6, 0, std::max(0, right - 12), height());
+        painter.setPen(palette().windowText().color());
+        painter.drawText(area, Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fontMetrics().elidedText(message, Qt::ElideRight, area.width()));
+    }
+};
 
 // A page window that closed itself is hidden on purpose; one whose first show
 // is still queued is hidden too, but not closed.
@@ -123,14 +202,42 @@ void InstallDesktopFonts()
     QApplication::setFont(font);
 }
 
+QString AboutText()
+{
+    return QStringLiteral("税务申报管理平台 — 权限模块宿主\n版本 %1（Qt %2）\n\n加载权限模块 libprivilege，"
+                          "演示操作员登录、权限过滤与模块页面的嵌入。")
+        .arg(QStringLiteral(PRIVHOST_VERSION), QString::fromLatin1(qVersion()));
+}
+
+bool InstallChineseTranslations()
+{
+    static QTranslator* installed = nullptr;
+    if (installed)
+        return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}
+
 Tfrm_MainFrame::Tfrm_MainFrame(ModuleLoader& module, QWidget* parent) : QMainWindow(parent), session_(module)
 {
     setObjectName(QString::fromLatin1(kMainFrameClass));
     setWindowTitle(QStringLiteral("税务申报管理平台 — 权限模块宿主"));
     resize(1180, 760);
+    priv::InstallAccessibility();
     BuildWindow();
+    // Small enough for a thin client's screen, large enough that the tool
+    // bar keeps the company switch in view and the navigation stays usable.
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     ApplyLook();
     InstallHostChannel();
+    priv::PublishAccessibility(this);
 }
 
 Tfrm_MainFrame::~Tfrm_MainFrame()
@@ -186,11 +293,9 @@ void Tfrm_MainFrame::BuildWindow()
     connect(applySkin, &QAction::triggered, this, [this] { ApplySkinToPages(); });
     connect(quit, &QAction::triggered, this, &QWidget::close);
     connect(help, &QAction::triggered, this, [this] { ShowHelp(); });
-    connect(about, &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("关于"),
-                           QStringLiteral("税务申报管理平台 — 权限模块宿主\n\n加载权限模块 libprivilege，"
-                                          "演示操作员登录、权限过滤与模块页面的嵌入。"));
-    });
+    about->setObjectName(QStringLiteral("actAbout"));
+    connect(about, &QAction::triggered, this,
+            [this] { QMessageBox::about(this, QStringLiteral("关于"), AboutText()); });
 
     // Tool bar: the operator's actions and the company.
     toolBar_ = addToolBar(QStringLiteral("常用"));
@@ -201,10 +306,14 @@ void Tfrm_MainFrame::BuildWindow()
     toolBar_->addAction(changeOperator);
     toolBar_->addAction(closeAll);
     toolBar_->addSeparator();
-    auto* companyLabel = new QLabel(QStringLiteral("  当前企业："), toolBar_);
+    auto* companyLabel = new QLabel(QStringLiteral("当前企业(&C)："), toolBar_);
+    companyLabel->setObjectName(QStringLiteral("lblCompany"));
+    companyLabel->setContentsMargins(8, 0, 2, 0);
     toolBar_->addWidget(companyLabel);
     companies_ = new QComboBox(toolBar_);
     companies_->setObjectName(QStringLiteral("cbxCompany"));
+    // The label names the company switch for screen readers; Alt+C reaches it.
+    companyLabel->setBuddy(companies_);
     companies_->setMinimumWidth(300);
     toolBar_->addWidget(companies_);
     connect(companies_, &QComboBox::activated, this, &Tfrm_MainFrame::OnCompanyChosen);
@@ -221,7 +330,7 @@ void Tfrm_MainFrame::BuildWindow()
     topTitle->setObjectName(QStringLiteral("lblTopTitle"));
     auto* topSubtitle = new QLabel(QStringLiteral("权限模块宿主"), topBar_);
     topSubtitle->setObjectName(QStringLiteral("lblTopSubtitle"));
-    topOperator_ = new QLabel(topBar_);
+    topOperator_ = new TElidedLabel(topBar_);
     topOperator_->setObjectName(QStringLiteral("lblTopOperator"));
     topLayout->addWidget(topTitle);
     topLayout->addSpacing(10);
@@ -245,6 +354,7 @@ void Tfrm_MainFrame::BuildWindow()
     navigationLayout->addWidget(navigationCaption);
     tree_ = new QTreeWidget(navigation_);
     tree_->setObjectName(QStringLiteral("tvFunctions"));
+    tree_->setAccessibleName(navigationCaption->text());
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
     tree_->setIndentation(18);
@@ -287,14 +397,15 @@ void Tfrm_MainFrame::BuildWindow()
     setCentralWidget(splitter_);
 
     // Status bar: notices on the left, the signed-in context on the right.
-    statusOperator_ = new QLabel(this);
+    statusOperator_ = new TElidedLabel(this);
     statusOperator_->setObjectName(QStringLiteral("lblStatusOperator"));
-    statusPost_ = new QLabel(this);
+    statusPost_ = new TElidedLabel(this);
     statusPost_->setObjectName(QStringLiteral("lblStatusPost"));
-    statusCompany_ = new QLabel(this);
+    statusCompany_ = new TElidedLabel(this);
     statusCompany_->setObjectName(QStringLiteral("lblStatusCompany"));
-    statusLastLogin_ = new QLabel(this);
+    statusLastLogin_ = new TElidedLabel(this);
     statusLastLogin_->setObjectName(QStringLiteral("lblStatusLastLogin"));
+    setStatusBar(new TStatusBar(this));
     statusBar()->setObjectName(QStringLiteral("stbMain"));
     for (QLabel* label : {statusOperator_, statusPost_, statusCompany_, statusLastLogin_}) {
         label->setContentsMargins(8, 0, 8, 0);
@@ -395,7 +506,7 @@ bool Tfrm_MainFrame::PublishAndFilter(const std::string& operatorCode, std::stri
     RefreshCompanies();
     RefreshStatus();
     if (!filterOk_)
-        Notice(Text(message));
+        Notice(FilterFailureText(message));
     return true;
 }
 
@@ -427,6 +538,11 @@ bool Tfrm_MainFrame::SwitchCompany(const std::string& companyId)
     }
     if (companyId == DesktopSession::CompanyId())
         return true;
+    if (!ConfirmClosingPages(QStringLiteral("切换企业"))) {
+        Notice(QStringLiteral("未切换企业。"));
+        RefreshCompanies();
+        return false;
+    }
     if (!CloseAllPages()) {
         Notice(QStringLiteral("有页面未关闭，未切换企业。"));
         RefreshCompanies();
@@ -440,22 +556,39 @@ bool Tfrm_MainFrame::SwitchCompany(const std::string& companyId)
     return true;
 }
 
+bool Tfrm_MainFrame::ConfirmClosingPages(const QString& change)
+{
+    if (pages_->count() == 0)
+        return true;
+    const QString text =
+        QStringLiteral("%1将关闭已打开的 %2 个页面，是否继续？").arg(change).arg(pages_->count());
+    return fennix::Services().ConfirmMsgBoxA(text.toStdString());
+}
+
 bool Tfrm_MainFrame::ChangeOperator()
 {
-    if (!CloseAllPages()) {
-        Notice(QStringLiteral("有页面未关闭，未更换操作员。"));
+    if (!ConfirmClosingPages(QStringLiteral("更换操作员"))) {
+        Notice(QStringLiteral("未更换操作员。"));
         return false;
     }
+    // The pages stay until someone has signed in: a cancelled change of
+    // operator leaves the work as it was.
     const std::optional<std::string> signedIn = session_.ChangeOperator(static_cast<QWidget*>(this));
     if (!signedIn) {
         Notice(QStringLiteral("未更换操作员。"));
         return false;
     }
+    // The pages belong to the operator who has gone. One that keeps unsaved
+    // work may refuse; it stays for him to save, the new operator takes over
+    // the rest.
+    const bool pagesClosed = CloseAllPages();
     const std::string companyId = DesktopSession::CompanyId();
     if (!ReopenAndPublish(companyId, *signedIn))
         return false;
     StampSignIn();
-    if (filterOk_)
+    if (!pagesClosed)
+        Notice(QStringLiteral("操作员已更换为 %1；有页面未关闭，请保存后关闭。").arg(Text(*signedIn)));
+    else if (filterOk_)
         Notice(QStringLiteral("操作员已更换为 %1").arg(Text(*signedIn)));
     return true;
 }
@@ -470,7 +603,7 @@ void Tfrm_MainFrame::RebuildNavigation()
         for (const priv::SubAppDescriptor* descriptor : fennix::AllDescriptors())
             withdrawn.push_back(descriptor->product);
     }
-    FillFunctionTree(tree_, fennix::AllDescriptors(), withdrawn);
+    FillFunctionTree(tree_, fennix::AllDescriptors(), withdrawn, fennix::Services().gsAppVerTypeCode());
 }
 
 void Tfrm_MainFrame::RefreshCompanies()
@@ -479,16 +612,23 @@ void Tfrm_MainFrame::RefreshCompanies()
     companies_->clear();
     const std::string current = DesktopSession::CompanyId();
     int currentIndex = -1;
-    for (const Company& company : DesktopSession::CompaniesOfCurrentCategory()) {
+    for (const Company& company : DesktopSession::CompaniesOfOperator()) {
         if (company.id == current)
             currentIndex = companies_->count();
         companies_->addItem(Text(company.id + "  " + company.name), Text(company.id));
+        companies_->setItemData(companies_->count() - 1, Text(company.id + "  " + company.name),
+                                Qt::ToolTipRole);
     }
     if (currentIndex < 0) {
-        companies_->insertItem(0,
-                               current.empty() ? QStringLiteral("（未选择企业）")
-                                               : QStringLiteral("%1（未登记）").arg(Text(current)),
-                               Text(current));
+        // The framework was opened on a company the operator may not use (or
+        // on none): it is shown for what it is, and cannot be chosen again.
+        const std::string name = DesktopSession::CompanyName(current);
+        QString caption = QStringLiteral("（未选择企业）");
+        if (!current.empty() && name.empty())
+            caption = QStringLiteral("%1（未登记）").arg(Text(current));
+        else if (!current.empty())
+            caption = QStringLiteral("%1  %2（未授权）").arg(Text(current), Text(name));
+        companies_->insertItem(0, caption, Text(current));
         currentIndex = 0;
     }
     companies_->setCurrentIndex(currentIndex);
@@ -513,12 +653,17 @@ void Tfrm_MainFrame::RefreshStatus()
     welcomeText_->setText(
         QStringLiteral("<p>当前操作员：<b>%1</b>（%2），岗位：%3</p>"
                        "<p>当前企业：%4</p><p>上次登录：%5</p>"
-                       "<p style='color:#5a6b7b'>在左侧“功能导航”中双击功能即可打开；灰色的功能表示当前岗位"
-                       "在本企业无权使用。可在工具栏切换企业，或通过“更换操作员”让其他操作员登录。</p>")
+                       "<p style='color:#5a6b7b'>在左侧“功能导航”中双击功能即可打开；%6"
+                       "可在工具栏切换企业，或通过“更换操作员”让其他操作员登录。</p>")
             .arg(Text(op.name).toHtmlEscaped(), Text(op.code).toHtmlEscaped(),
                  Text(op.postName).toHtmlEscaped(),
                  (Text(companyId) + QLatin1Char(' ') + Text(companyName)).toHtmlEscaped(),
-                 Text(lastLoginText_).toHtmlEscaped()));
+                 Text(lastLoginText_).toHtmlEscaped(),
+                 // The super administrator's post may use everything: only
+                 // the version greys anything for him.
+                 op.post == "0" ? QStringLiteral("灰色的功能是本版本不提供的功能。")
+                                : QStringLiteral("灰色的功能是本版本不提供、或当前岗位在本企业无权使用的功能"
+                                                 "（鼠标停在功能上可看到原因）。")));
 }
 
 void Tfrm_MainFrame::Notice(const QString& text)
@@ -550,7 +695,8 @@ bool Tfrm_MainFrame::OpenFunction(const std::string& functionCode)
     const std::string name = item->data(0, kFunctionNameRole).toString().toStdString();
     const std::string subAppCode = item->data(0, kSubAppCodeRole).toString().toStdString();
     if (!(item->flags() & Qt::ItemIsEnabled)) {
-        Notice(QStringLiteral("当前岗位无权使用“%1”。").arg(Text(name)));
+        Notice(GreyedReasonText(static_cast<GreyedReason>(item->data(0, kGreyedReasonRole).toInt()),
+                                Text(name)));
         return false;
     }
     std::string params = priv::SetParamValue("", PRIV_KEY_MODAL_FORM_MESSAGE, name);
@@ -637,7 +783,8 @@ bool Tfrm_MainFrame::OpenPrivilegeAssignmentFor(char** buffer)
     if (QTreeWidgetItem* item = FindFunctionItem(tree_, kPrivilegeAssignFunction)) {
         subAppCode = item->data(0, kSubAppCodeRole).toString().toStdString();
         if (!(item->flags() & Qt::ItemIsEnabled)) {
-            Notice(QStringLiteral("当前岗位无权使用“权限分配”。"));
+            Notice(GreyedReasonText(static_cast<GreyedReason>(item->data(0, kGreyedReasonRole).toInt()),
+                                    QStringLiteral("权限分配")));
             return false;
         }
     }

@@ -8,6 +8,7 @@
 #include "desktop_session.h"
 
 #include <QMainWindow>
+#include <QString>
 
 #include <cstdint>
 #include <string>
@@ -45,10 +46,21 @@ inline constexpr const char* kMainFrameClass = "Tfrm_MainFrame";
 // not have; the installed Chinese font stands in for them.
 void InstallDesktopFonts();
 
+// Qt's own Chinese translations (qtbase_zh_CN, from Qt's translation
+// package), so that the standard buttons and boxes read 确定, 取消, 是, 否.
+// False when they are not installed; the texts then stay English.
+bool InstallChineseTranslations();
+
+// What Help → About says: the program, its version and the Qt it runs on.
+QString AboutText();
+
 class Tfrm_MainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
+    static constexpr int kMinimumWidth = 800;
+    static constexpr int kMinimumHeight = 540;
+
     // Registers itself with the framework as the application window and the
     // main frame (class "Tfrm_MainFrame"), takes the main-frame channel and
     // the privilege assignment host function. `module` must outlive it.
@@ -63,9 +75,12 @@ public:
 
     // What a double-click on a function does. False when nothing opened.
     bool OpenFunction(const std::string& functionCode);
-    // Reopens the framework on another company of the list and filters again.
+    // Reopens the framework on another company of the list and filters again;
+    // asks first when a page is open, as the pages close with the switch.
     bool SwitchCompany(const std::string& companyId);
-    // ShowLogoutForm, then publishes whoever signed in there.
+    // ShowLogoutForm, then closes the open pages and publishes whoever signed
+    // in there; asks first when a page is open, and closes nothing when the
+    // change is refused or cancelled.
     bool ChangeOperator();
     // Asks every page to close (WM_MODULE_CLOSE); false when one stays open.
     bool CloseAllPages();
@@ -102,6 +117,9 @@ private:
     void RefreshCompanies();
     void RefreshStatus();
     void Notice(const QString& text);
+    // Whether the operator agrees to close the open pages for `change`; true
+    // when none is open.
+    bool ConfirmClosingPages(const QString& change);
 
     void OnItemActivated(QTreeWidgetItem* item);
     void OnCompanyChosen(int index);

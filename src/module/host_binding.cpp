@@ -5,6 +5,7 @@
 #include "boundary/status_display.h"
 #include "session/export_calls.h"
 #include "signin/login_window.h"
+#include "ui/accessibility.h"
 #include "ui/status_window.h"
 
 #include <fennix/fennix.h>
@@ -43,6 +44,7 @@ __attribute__((destructor)) void OnModuleUnload()
         priv::HideStatus();
         priv::SetStatusDisplay(nullptr);
         priv::ReleaseModuleState();
+        priv::UninstallAccessibility();
     } catch (...) {
     }
     priv::BindHost(nullptr);

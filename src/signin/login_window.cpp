@@ -1,10 +1,11 @@
 #include "signin/login_window.h"
 
-#include "session/current_operator.h"
 #include "boundary/host.h"
-#include "session/privilege_manager.h"
 #include "boundary/text.h"
 #include "boundary/utilities.h"
+#include "session/current_operator.h"
+#include "session/privilege_manager.h"
+#include "ui/accessibility.h"
 #include "ui/balloon_tool_tip.h"
 #include "ui/window_utils.h"
 
@@ -282,6 +283,7 @@ QString Tfrm_Login::BackgroundFileForVersion(const std::string& appPath, const s
 void Tfrm_Login::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    PublishAccessibility(this);
     if (opened_)
         return;
     opened_ = true;
@@ -559,6 +561,20 @@ bool Tfrm_Login::FormKeyDown(QKeyEvent* event)
     return false;
 }
 
+void Tfrm_Login::FormKeyUp(QKeyEvent* event)
+{
+    // The display server switches the lock when the key comes up, not when
+    // it goes down: this is when the new state can be read.
+    if (event->key() == Qt::Key_CapsLock)
+        UpdateCapsLockWarning();
+}
+
+void Tfrm_Login::keyReleaseEvent(QKeyEvent* event)
+{
+    FormKeyUp(event);
+    QDialog::keyReleaseEvent(event);
+}
+
 void Tfrm_Login::keyPressEvent(QKeyEvent* event)
 {
     if (FormKeyDown(event))
@@ -609,6 +625,11 @@ bool Tfrm_Login::eventFilter(QObject* watched, QEvent* event)
                                    input->replacementStart(), input->replacementLength());
         break;
     }
+    case QEvent::KeyRelease:
+        if ((watched == codeBox || watched == passwordBox || comboPart) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_CapsLock)
+            FormKeyUp(static_cast<QKeyEvent*>(event));
+        break;
     case QEvent::FocusIn:
         if (watched == passwordBox)
             UpdateCapsLockWarning();
@@ -632,8 +653,12 @@ void Tfrm_Login::cbxOperatorIdCloseUp()
 
 bool Tfrm_Login::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate)
+    if (event->type() == QEvent::WindowActivate) {
         ForceForeground(this); // above other programs, not only the host
+        // Caps Lock may have been switched in another program meanwhile.
+        if (opened_)
+            UpdateCapsLockWarning();
+    }
     return QDialog::event(event);
 }
 

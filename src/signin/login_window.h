@@ -85,6 +85,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -103,6 +104,7 @@ private:
     void Image321MouseMove(QMouseEvent* event);
     void Image321MouseUp(QMouseEvent* event);
     bool FormKeyDown(QKeyEvent* event);
+    void FormKeyUp(QKeyEvent* event);
     void cbxOperatorIdCloseUp();
 
     std::unique_ptr<Ui::Tfrm_Login> ui;

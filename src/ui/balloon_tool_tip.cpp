@@ -3,10 +3,13 @@
 #include "ui/window_utils.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QRegion>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -61,8 +64,11 @@ TBalloonWindow::TBalloonWindow()
 {
     PrepareModuleWindows();
     setObjectName(QStringLiteral("BalloonToolTip"));
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Shaped by a mask of its outline and drawn opaque: a translucent window
+    // shows black corners on a desktop without a compositor, and a shaped
+    // one looks the same with and without one.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
 }
 
@@ -120,14 +126,12 @@ void TBalloonWindow::PointAt(const QPoint& point)
     const int top = stemUp_ ? point.y() : point.y() - total.height() + 1;
     stemTip_ = QPoint(stemX, stemUp_ ? 0 : total.height() - 1);
     setGeometry(left, top, total.width(), total.height());
+    setMask(OutlineRegion());
     update();
 }
 
-void TBalloonWindow::paintEvent(QPaintEvent*)
+QPainterPath TBalloonWindow::Outline() const
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-
     const int bodyTop = stemUp_ ? kStemHeight : 0;
     const int bodyHeight = height() - kStemHeight;
     const QRectF body(0.5, bodyTop + 0.5, width() - 1.0, bodyHeight - 1.0);
@@ -145,10 +149,30 @@ void TBalloonWindow::paintEvent(QPaintEvent*)
         stem.lineTo(tipX + kStemSlant, bodyHeight - 1.5);
     }
     stem.closeSubpath();
-    outline = outline.united(stem);
+    return outline.united(stem);
+}
+
+QRegion TBalloonWindow::OutlineRegion() const
+{
+    // The outline's pixels with its one-pixel border line.
+    QPainterPathStroker stroker;
+    stroker.setWidth(2);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    const QPainterPath shape = Outline().united(stroker.createStroke(Outline()));
+    return QRegion(shape.toFillPolygon().toPolygon(), Qt::WindingFill);
+}
+
+void TBalloonWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    // Outside the outline the mask cuts the window away; what the border
+    // line blends with is the balloon's own colour.
+    painter.fillRect(rect(), kBalloonBackground);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int bodyTop = stemUp_ ? kStemHeight : 0;
     painter.setPen(QPen(kBalloonBorder, 1));
     painter.setBrush(kBalloonBackground);
-    painter.drawPath(outline);
+    painter.drawPath(Outline());
 
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(kBalloonText);
@@ -186,16 +210,21 @@ TToolTip::TToolTip(QObject* owner)
 {
     hideTimer_ = new QTimer(this);
     hideTimer_->setSingleShot(false);
-    connect(hideTimer_, &QTimer::timeout, this, [this] {
-        HideBalloon();
-        RestoreTargetHint();
-        shown_ = false;
-        hideTimer_->stop();
-    });
+    connect(hideTimer_, &QTimer::timeout, this, [this] { Expire(); });
+}
+
+void TToolTip::Expire()
+{
+    HideBalloon();
+    RestoreTargetHint();
+    shown_ = false;
+    hideTimer_->stop();
 }
 
 TToolTip::~TToolTip()
 {
+    if (watchedWindow_)
+        watchedWindow_->removeEventFilter(this);
     HideBalloon();
     RestoreTargetHint();
     hideTimer_->stop();
@@ -265,12 +294,45 @@ void TToolTip::ShowAt(QWidget* target)
         target->setToolTip(QString());
         targetHintOff_ = true;
     }
-    const QRect windowRect(target->mapToGlobal(QPoint(0, 0)), target->size());
-    balloon_->PointAt(BalloonPoint(windowRect, alignment_));
+    WatchWindowOf(target);
+    Reposition();
     balloon_->show();
     balloon_->raise();
     shown_ = true;
     RestartHideTimer();
+}
+
+void TToolTip::Reposition()
+{
+    if (!target_)
+        return;
+    const QRect windowRect(target_->mapToGlobal(QPoint(0, 0)), target_->size());
+    balloon_->PointAt(BalloonPoint(windowRect, alignment_));
+}
+
+void TToolTip::WatchWindowOf(QWidget* target)
+{
+    QWidget* window = target->window();
+    if (watchedWindow_ == window)
+        return;
+    if (watchedWindow_)
+        watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = window;
+    window->installEventFilter(this);
+}
+
+bool TToolTip::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == watchedWindow_ && shown_) {
+        // A dragged window takes its balloon along, so that the balloon never
+        // stays behind over other controls; a hidden one takes it away.
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            Reposition();
+        else if (event->type() == QEvent::Hide ||
+                 (event->type() == QEvent::WindowStateChange && watchedWindow_->isMinimized()))
+            Expire();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void TToolTip::RestartHideTimer()

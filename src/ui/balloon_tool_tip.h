@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class QPainterPath;
+class QRegion;
 class QTimer;
 
 namespace priv {
@@ -43,6 +45,9 @@ protected:
 private:
     QSize BodySize() const;
     QRect TitleRect() const;
+    // The balloon's body with its stem, and the pixels it covers.
+    QPainterPath Outline() const;
+    QRegion OutlineRegion() const;
 
     TTipTool_ICON icon_ = ttNoneIcon;
     QString title_;
@@ -88,8 +93,16 @@ public:
     // coordinates, right and bottom exclusive) is `windowRect`.
     static QPoint BalloonPoint(const QRect& windowRect, TTipAlignment alignment);
 
+protected:
+    // Follows the target's window: the balloon moves with it and hides
+    // with it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     static QObject* CheckedOwner(QObject* owner);
+    void Reposition();
+    void WatchWindowOf(QWidget* target);
+    void Expire();
     void RestartHideTimer();
     void HideBalloon();
     void RestoreTargetHint();
@@ -103,6 +116,7 @@ private:
     int interval_ = 1000;
     bool shown_ = false;
     QPointer<QWidget> target_;
+    QPointer<QWidget> watchedWindow_;
     // The target's own tool tip while the balloon has switched it off.
     QString targetHint_;
     bool targetHintOff_ = false;

@@ -1,5 +1,6 @@
 #include "ui/custom_dlg.h"
 
+#include "ui/accessibility.h"
 #include "ui/host_messages.h"
 #include "ui/main_frame.h"
 #include "ui/window_utils.h"
@@ -50,6 +51,7 @@ void Tfrm_CustomDlg::FormCreate()
 {
     ApplySkinScheme();
     HookEditIme();
+    PublishAccessibility(this);
 }
 
 void Tfrm_CustomDlg::ApplySkinScheme()
@@ -139,7 +141,11 @@ bool Tfrm_CustomDlg::event(QEvent* event)
 
 void Tfrm_CustomDlg::keyPressEvent(QKeyEvent* event)
 {
-    RunGuarded([this, event] { FormKeyDown(event); });
+    // Without key preview the dialog sees only the keys pressed while none
+    // of its controls has the focus; a key a control passed on is not one.
+    QWidget* focus = focusWidget();
+    if (!focus || focus == this)
+        RunGuarded([this, event] { FormKeyDown(event); });
     const bool dialogKey =
         event->modifiers() == Qt::NoModifier &&
         (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
@@ -162,6 +168,7 @@ void Tfrm_CustomDlg::showEvent(QShowEvent* event)
             move(frame.topLeft());
         }
     }
+    PublishAccessibility(this);
     QDialog::showEvent(event);
 }
 

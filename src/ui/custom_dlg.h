@@ -76,8 +76,9 @@ public slots:
 
 protected:
     virtual void FormCreate();
-    // F1 asks the host for help. The base handles no other key: Enter and
-    // Esc are left to the descendants' own buttons.
+    // F1 asks the host for help. The dialog has no key preview: it sees a
+    // key only while none of its controls has the focus. The base handles no
+    // other key: Enter and Esc are left to the descendants' own buttons.
     virtual void FormKeyDown(QKeyEvent* event);
 
     void InitHostContext();

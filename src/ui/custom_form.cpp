@@ -1,6 +1,7 @@
 #include "ui/custom_form.h"
 
 #include "boundary/param_string.h"
+#include "ui/accessibility.h"
 #include "ui/host_messages.h"
 #include "ui/main_frame.h"
 #include "ui/window_utils.h"
@@ -11,12 +12,36 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace priv {
+namespace {
+
+// The tool bar holds its 30-pixel buttons without margins of its own, so
+// that it is exactly as high as they are and the page starts right below.
+class TFlatToolBarStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        switch (metric) {
+        case PM_ToolBarItemMargin:
+        case PM_ToolBarFrameWidth:
+        case PM_ToolBarItemSpacing:
+        case PM_ToolBarSeparatorExtent:
+            return metric == PM_ToolBarSeparatorExtent ? 6 : 0;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+
+} // namespace
 
 Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     : QWidget(parent, Qt::Window), formUi(std::make_unique<Ui::Tfrm_Custom>())
@@ -24,6 +49,10 @@ Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     PrepareModuleWindows();
     formUi->setupUi(this);
     setFont(PixelFont(QStringLiteral("宋体"), 12));
+    auto* toolBarStyle = new TFlatToolBarStyle(QApplication::style()->name());
+    toolBarStyle->setParent(formUi->ModuleToolbar);
+    formUi->ModuleToolbar->setStyle(toolBarStyle);
+    formUi->ModuleToolbar->setFixedHeight(kToolButtonHeight);
     // Close action "free": a closed page window is destroyed.
     setAttribute(Qt::WA_DeleteOnClose);
     imeHook_ = new EditImeHook(this);
@@ -58,6 +87,7 @@ void Tfrm_Custom::FormCreate()
 {
     ApplySkinScheme();
     HookEditIme();
+    PublishAccessibility(this);
 }
 
 void Tfrm_Custom::ApplySkinScheme()
@@ -143,8 +173,13 @@ bool Tfrm_Custom::event(QEvent* event)
     }
     if (event->type() == QEvent::Polish)
         RunGuarded([this] { EnsureFormCreated(); });
+    if (event->type() == QEvent::Show)
+        // Controls a descendant added after the creation are published too.
+        PublishAccessibility(this);
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate) {
+    // Only a page that is a window of its own is activated; an embedded page
+    // sees the activation of the host's window, which needs no answer.
+    if (event->type() == QEvent::WindowActivate && isWindow()) {
         // Keeps the host's caption active while the focus is in the module's
         // page. Only a handle the host hands out is used here.
         RunGuarded([] {

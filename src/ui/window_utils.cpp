@@ -1,5 +1,7 @@
 #include "ui/window_utils.h"
 
+#include "ui/accessibility.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPalette>
@@ -23,6 +25,7 @@ void PrepareModuleWindows()
     std::call_once(prepared, [] {
         InstallFontSubstitutions();
         RegisterModuleImages();
+        InstallAccessibility();
     });
 }
 

@@ -2,6 +2,7 @@
 // database: adding an operator who can then sign in, the save checks in their
 // order, editing (oneself included), change detection and store failures.
 #include "operator_fixture.h"
+#include "ui/accessibility_walk.h"
 
 #include "admin/operator_add_dialog.h"
 #include "admin/word_book.h"
@@ -479,6 +480,14 @@ TEST_F(OperatorDialogTest, StoreFailuresWhenEditing)
     QTest::mouseClick(FindControl<QPushButton>(dialog.get(), "sBtnClose"), Qt::LeftButton);
     EXPECT_EQ(dialog->result(), mrCancel);
     EXPECT_TRUE(fennix::ShownMessages().empty());
+}
+
+TEST_F(OperatorDialogTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswords)
+{
+    auto dialog = Open(false);
+    FillNew(dialog.get());
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(dialog.get());
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
 }
 
 TEST_F(OperatorDialogTest, AFailedReloadAfterEditingOneselfIsShownWithoutALogLine)

@@ -2,6 +2,7 @@
 // SQLite database: the list, the find panel, the selection rules, delete,
 // privilege assignment, the dialogs it opens, and the export that opens it.
 #include "operator_fixture.h"
+#include "ui/accessibility_walk.h"
 
 #include "admin/department_dialog.h"
 #include "admin/operator_add_dialog.h"
@@ -427,6 +428,15 @@ TEST_F(OperatorWindowTest, TheExportOpensTheWindowInTheHostsPage)
     for (QWidget* left : windows)
         left->close();
     RunDeferredDeletes();
+}
+
+TEST_F(OperatorWindowTest, AReaderNamesEveryControlAndReadsTheOperatorList)
+{
+    SignInAs("admin", "0");
+    Tfrm_Operator* window = OpenWindow();
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(window);
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+    EXPECT_FALSE(priv::test::AccessibleItems(List(window)).empty());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // SQLite database: codes typed or picked fill in the name, adding, renaming
 // and deleting with their refusals, each checked through the rows.
 #include "admin/department_dialog.h"
+#include "ui/accessibility_walk.h"
 
 #include "dialog_test_support.h"
 #include "window_test_support.h"
@@ -251,6 +252,12 @@ TEST_F(DepartmentDialogTest, ShowDepartmentMgrAnswersFalseWhenClosed)
     });
     EXPECT_FALSE(priv::ShowDepartmentMgr());
     EXPECT_TRUE(ran);
+}
+
+TEST_F(DepartmentDialogTest, AReaderNamesEveryControlByItsLabel)
+{
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(dialog.get());
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // database: the order of the checks, two changes in a row, the failures, and
 // signing in afterwards through the built module's windowless sign-in.
 #include "admin/operator_modify_pwd.h"
+#include "ui/accessibility_walk.h"
 
 #include "dialog_test_support.h"
 #include "window_test_support.h"
@@ -285,6 +286,15 @@ TEST_F(PasswordWindowTest, TheExportEmbedsThePageInTheHostsContainer)
     EXPECT_EQ(opened[0].substr(opened[0].size() - 4), "|0|1") << opened[0];
     shown->close();
     priv::test::RunDeferredDeletes();
+}
+
+TEST_F(PasswordWindowTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswords)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    for (QLineEdit* box : {oldPwd, newPwd, reNewPwd})
+        QTest::keyClicks(box, "Secret 9");
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(page);
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
 }
 
 } // namespace

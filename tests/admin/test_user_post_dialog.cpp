@@ -2,6 +2,7 @@
 // database: the codes of new posts, the built-in posts, renaming and deleting,
 // the refusals and the database failures, each checked through the rows.
 #include "admin/user_post_dialog.h"
+#include "ui/accessibility_walk.h"
 
 #include "dialog_test_support.h"
 #include "window_test_support.h"
@@ -294,6 +295,12 @@ TEST_F(UserPostDialogTest, ShowUserPostAnswersFalseWhenClosed)
     });
     EXPECT_FALSE(priv::ShowUserPost());
     EXPECT_TRUE(ran);
+}
+
+TEST_F(UserPostDialogTest, AReaderNamesEveryControlByItsLabel)
+{
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(dialog.get());
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "module_loader.h"
 
 #include "support/database_fixture.h"
+#include "ui/accessibility_walk.h"
 
 #include "boundary/codepage.h"
 #include "boundary/datetime.h"
@@ -24,7 +25,9 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -32,6 +35,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +85,11 @@ QString LabelText(QWidget* frame, const char* name)
 {
     const auto* label = frame->findChild<QLabel*>(QLatin1String(name));
     return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+QString WithoutMnemonicText(const QString& text)
+{
+    return priv::test::WithoutMnemonic(text);
 }
 
 class DesktopHostTest : public priv::test::DatabaseTest {
@@ -202,6 +211,40 @@ TEST_P(DesktopHostTest, TheTreeShowsWhatThePostMayNotUse)
         EXPECT_EQ(mainFrame->child(2)->flags(), Qt::NoItemFlags);
         SaveScreenshot(frame_.get(), std::string(c.code) == "lina" ? "desktop-host-signed-in"
                                                                    : "desktop-host-withdrawn-products");
+    }
+}
+
+TEST_P(DesktopHostTest, AReaderFindsEveryControlAndHearsWhichFunctionsAreGreyed)
+{
+    Tfrm_MainFrame& frame = SignIn("liuyang", "ly2024");
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(&frame);
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+    ASSERT_NE(companies, nullptr);
+    QAccessibleInterface* company = QAccessible::queryAccessibleInterface(companies);
+    EXPECT_EQ(company->text(QAccessible::Name), QStringLiteral("当前企业(C)："));
+    EXPECT_EQ(company->text(QAccessible::Value), companies->currentText());
+    EXPECT_EQ(company->text(QAccessible::Description), QStringLiteral("cbxCompany"));
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(frame.FunctionTree());
+    EXPECT_EQ(tree->text(QAccessible::Name), QStringLiteral("功能导航"));
+
+    // The password change is open to the post, the operator management and
+    // the withdrawn products are not.
+    std::map<std::string, bool> disabledByName;
+    for (const priv::test::AccessibleItem& item : priv::test::AccessibleItems(frame.FunctionTree()))
+        disabledByName[item.name] = item.disabled;
+    struct Expected {
+        QTreeWidgetItem* item;
+        bool disabled;
+    };
+    for (const Expected& e :
+         {Expected{Function("01003-01-20-00-00"), false}, Expected{Function("01003-01-07-00-00"), true},
+          Expected{Product("0300"), true}, Expected{Product("0100"), false}}) {
+        ASSERT_NE(e.item, nullptr);
+        const std::string name = e.item->text(0).toStdString();
+        ASSERT_EQ(disabledByName.count(name), 1u) << name;
+        EXPECT_EQ(disabledByName[name], e.disabled) << name;
     }
 }
 
@@ -363,8 +406,8 @@ TEST_P(DesktopHostTest, ACompanySwitchFiltersAgain)
     QStringList listed;
     for (int i = 0; i < companies->count(); ++i)
         listed << companies->itemData(i).toString();
-    // The companies of the current category only.
-    EXPECT_EQ(listed, (QStringList{"1001", "1002", "1003", "1004"}));
+    // The companies the post holds, not every company of the category.
+    EXPECT_EQ(listed, (QStringList{"1001", "1002", "1003"}));
 
     ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
     ASSERT_TRUE(frame.SwitchCompany("1003"));
@@ -382,11 +425,17 @@ TEST_P(DesktopHostTest, ACompanySwitchFiltersAgain)
     EXPECT_EQ(DesktopSession::CurrentOperatorView().code, "zhaomin");
     EXPECT_NE(DesktopSession::Session(), nullptr);
 
-    // A company the post is not granted: the filter's message, and nothing offered.
+    // A company the post is not granted (reached by code, the list does not
+    // offer it): the reason in plain words beside the filter's message, and
+    // nothing offered.
     ASSERT_TRUE(frame.SwitchCompany("1004"));
     EXPECT_FALSE(frame.FilterSucceeded());
-    EXPECT_NE(frame.statusBar()->currentMessage().indexOf(QStringLiteral("[70018512]")), -1)
-        << frame.statusBar()->currentMessage().toStdString();
+    const QString notice = frame.statusBar()->currentMessage();
+    EXPECT_TRUE(notice.startsWith(QStringLiteral("当前岗位未被授予企业 1004 杭州西湖茶业股份有限公司")))
+        << notice.toStdString();
+    EXPECT_NE(notice.indexOf(QStringLiteral("[70018512]")), -1) << notice.toStdString();
+    EXPECT_EQ(companies->currentText(), QStringLiteral("1004  杭州西湖茶业股份有限公司（未授权）"));
+    EXPECT_EQ(companies->count(), 4);
     EXPECT_FALSE(Enabled(Product("0200")));
     EXPECT_FALSE(frame.OpenFunction("02001-01-01-00-00"));
 
@@ -398,6 +447,41 @@ TEST_P(DesktopHostTest, ACompanySwitchFiltersAgain)
     EXPECT_TRUE(Enabled(Product("0300")));
     EXPECT_FALSE(frame.SwitchCompany("1001; DROP TABLE QX_CZY"));
     EXPECT_EQ(DesktopSession::CompanyId(), "1001");
+}
+
+TEST_P(DesktopHostTest, TheCompanySwitchOffersTheCompaniesTheOperatorMayUse)
+{
+    struct Case {
+        const char* code;
+        const char* password;
+        bool agency;
+        QStringList companies;
+    };
+    const Case cases[] = {
+        // The super administrator: every company of the version's category.
+        {"admin", "admin123", false, {"1001", "1002", "1003", "1004"}},
+        {"admin", "admin123", true, {"2001", "2002"}},
+        // A created post granted part of one company.
+        {"liuyang", "ly2024", false, {"1001"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.code) + (c.agency ? " agency" : ""));
+        frame_.reset();
+        Settle();
+        ASSERT_TRUE(Db().Reopen([&c](fennix::Settings& settings) {
+            settings.companyId = c.agency ? "2001" : "1001";
+            settings.agency = c.agency;
+        }));
+        Tfrm_MainFrame& frame = SignIn(c.code, c.password);
+        auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+        ASSERT_NE(companies, nullptr);
+        QStringList listed;
+        for (int i = 0; i < companies->count(); ++i)
+            listed << companies->itemData(i).toString();
+        EXPECT_EQ(listed, c.companies);
+        EXPECT_EQ(companies->currentData().toString(), c.companies.front());
+        EXPECT_TRUE(frame.FilterSucceeded());
+    }
 }
 
 TEST_P(DesktopHostTest, AWindowThatDoesNotOpenLeavesNoEmptyPage)
@@ -543,6 +627,145 @@ TEST_P(DesktopHostTest, AChangeOfOperatorPublishesWhoSignedInThroughTheWindow)
     LoginWindowScript again("lina", "ln2024");
     EXPECT_TRUE(frame.ChangeOperator());
     EXPECT_EQ(frame.OperatorCode(), "lina");
+}
+
+TEST_P(DesktopHostTest, OpenPagesCloseOnlyWhenTheOperatorOrTheCompanyReallyChanges)
+{
+    Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+    QTabWidget* pages = frame.PageArea();
+    const auto questions = [] {
+        int count = 0;
+        for (const fennix::ShownMessage& shown : fennix::ShownMessages())
+            count += shown.kind == fennix::MessageKind::Confirm;
+        return count;
+    };
+
+    // Without a page nothing is asked.
+    fennix::ClearShownMessages();
+    ASSERT_TRUE(frame.SwitchCompany("1002"));
+    EXPECT_EQ(questions(), 0);
+
+    ASSERT_TRUE(frame.OpenFunction("02001-01-01-00-00"));
+    ASSERT_EQ(pages->count(), 1);
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+
+    // The operator says no: nothing changes, the page stays.
+    fennix::ClearShownMessages();
+    fennix::QueueAnswer(0);
+    EXPECT_FALSE(frame.SwitchCompany("1001"));
+    EXPECT_EQ(questions(), 1);
+    EXPECT_NE(fennix::ShownMessages().back().text.find("切换企业将关闭已打开的 1 个页面"), std::string::npos);
+    EXPECT_EQ(DesktopSession::CompanyId(), "1002");
+    EXPECT_EQ(companies->currentData().toString(), QStringLiteral("1002"));
+    EXPECT_EQ(pages->count(), 1);
+    fennix::QueueAnswer(0);
+    {
+        LoginWindowScript unused("lina", "ln2024");
+        EXPECT_FALSE(frame.ChangeOperator());
+        EXPECT_FALSE(unused.Acted()); // no login window was shown
+    }
+    EXPECT_EQ(pages->count(), 1);
+
+    // Agreed, but the change of operator is cancelled in the login window:
+    // the page stays too.
+    fennix::QueueAnswer(1);
+    {
+        LoginWindowScript cancel("", "");
+        EXPECT_FALSE(frame.ChangeOperator());
+        EXPECT_TRUE(cancel.Acted());
+    }
+    Settle();
+    EXPECT_EQ(pages->count(), 1);
+    EXPECT_EQ(frame.OperatorCode(), "admin");
+
+    // Agreed and done: the page goes with the old company.
+    fennix::QueueAnswer(1);
+    ASSERT_TRUE(frame.SwitchCompany("1001"));
+    Settle();
+    EXPECT_EQ(pages->count(), 0);
+    EXPECT_EQ(DesktopSession::CompanyId(), "1001");
+}
+
+TEST_P(DesktopHostTest, AGreyedFunctionSaysWhetherTheVersionOrThePostGreysIt)
+{
+    struct Case {
+        const char* code;
+        const char* password;
+        const char* function;
+        const char* notice;
+    };
+    const Case cases[] = {
+        // The super administrator may use everything his version has.
+        {"admin", "admin123", "02001-01-06-00-00", "本版本不提供“减免税备案”。"},
+        {"lina", "ln2024", "02001-01-06-00-00", "本版本不提供“减免税备案”。"},
+        {"lina", "ln2024", "01003-01-07-00-00", "当前岗位无权使用“用户管理”。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.code) + " " + c.function);
+        frame_.reset();
+        Settle();
+        ASSERT_TRUE(Db().Reopen([](fennix::Settings& settings) { settings.companyId = "1001"; }));
+        Tfrm_MainFrame& frame = SignIn(c.code, c.password);
+        ASSERT_FALSE(Enabled(Function(c.function)));
+        EXPECT_FALSE(frame.OpenFunction(c.function));
+        EXPECT_EQ(frame.statusBar()->currentMessage(), QString::fromUtf8(c.notice));
+        const QString welcome = LabelText(&frame, "lblWelcomeText");
+        EXPECT_EQ(welcome.contains(QStringLiteral("无权使用")), std::string(c.code) != "admin");
+        EXPECT_TRUE(welcome.contains(QStringLiteral("本版本不提供")));
+    }
+
+    // A withdrawn product promises nothing to unfold.
+    frame_.reset();
+    Settle();
+    ASSERT_TRUE(Db().Reopen([](fennix::Settings& settings) { settings.companyId = "1001"; }));
+    SignIn("liuyang", "ly2024");
+    QTreeWidgetItem* withdrawn = Product("0300");
+    ASSERT_NE(withdrawn, nullptr);
+    ASSERT_FALSE(Enabled(withdrawn));
+    EXPECT_EQ(withdrawn->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    for (const priv::test::AccessibleItem& item : priv::test::AccessibleItems(frame_->FunctionTree()))
+        if (item.name == withdrawn->text(0).toStdString()) {
+            EXPECT_FALSE(item.expandable);
+        }
+    EXPECT_NE(Product("0100")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+}
+
+TEST_P(DesktopHostTest, AtItsMinimumSizeTheMainFrameKeepsTheCompanySwitchInView)
+{
+    Tfrm_MainFrame& frame = SignIn("liuyang", "ly2024");
+    frame.resize(400, 300);
+    Settle();
+    EXPECT_EQ(frame.size(), QSize(Tfrm_MainFrame::kMinimumWidth, Tfrm_MainFrame::kMinimumHeight));
+    auto* toolBar = frame.findChild<QToolBar*>("tbrMain");
+    auto* companies = frame.findChild<QComboBox*>("cbxCompany");
+    ASSERT_TRUE(toolBar && companies);
+    EXPECT_TRUE(companies->isVisible());
+    EXPECT_TRUE(toolBar->rect().contains(companies->geometry()));
+    // Nothing of the tool bar went into its overflow menu.
+    const auto* overflow = toolBar->findChild<QWidget*>("qt_toolbar_ext_button");
+    EXPECT_TRUE(!overflow || !overflow->isVisible());
+    // A long notice ends with "…" before the signed-in context.
+    frame.statusBar()->showMessage(QString(60, QChar(0x5B57)));
+    SaveScreenshot(&frame, "desktop-host-minimum-size");
+}
+
+TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)
+{
+    const QString about = AboutText();
+    EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("版本 \\d+\\.\\d+"))))
+        << about.toStdString();
+    EXPECT_TRUE(about.contains(QString::fromLatin1(qVersion())));
+}
+
+TEST(DesktopHostTranslationTest, StandardButtonsReadInChinese)
+{
+    ASSERT_TRUE(InstallChineseTranslations()) << "Qt's Chinese translations are not installed";
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("是否继续？"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    EXPECT_EQ(WithoutMnemonicText(box.button(QMessageBox::Yes)->text()), QStringLiteral("是(Y)"));
+    EXPECT_EQ(WithoutMnemonicText(box.button(QMessageBox::No)->text()), QStringLiteral("否(N)"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DesktopHostTest, ::testing::ValuesIn(AvailableBackends()), BackendName);

@@ -8,6 +8,7 @@
 #include "store/permit.h"
 #include "store/post_store.h"
 #include "store/store_fixture.h"
+#include "ui/accessibility_walk.h"
 #include "ui/host_context.h"
 #include "ui/status_window.h"
 #include "window_test_support.h"
@@ -731,6 +732,17 @@ TEST_F(AssignWindowTest, TheOperatorMayUseExactlyWhatWasTicked)
     };
     EXPECT_EQ(UsableFunctions(Db().Url(), "1"), functionsOf(first));
     EXPECT_EQ(UsableFunctions(Db().Url(), "3"), functionsOf(third));
+}
+
+TEST_F(AssignWindowTest, AReaderNamesEveryControlAndReadsBothLists)
+{
+    Open(kPost);
+    const std::vector<std::string> problems = test::AccessibilityProblems(window_);
+    EXPECT_TRUE(problems.empty()) << test::Joined(problems);
+    // Both lists offer their rows, with their check states, to a reader.
+    const std::vector<test::AccessibleItem> companies = test::AccessibleItems(Companies());
+    EXPECT_FALSE(companies.empty());
+    EXPECT_FALSE(test::AccessibleItems(Functions()).empty());
 }
 
 } // namespace

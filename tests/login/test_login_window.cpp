@@ -4,11 +4,12 @@
 // operator and the run through the sign-in export.
 #include "signin/login_window.h"
 
+#include "cipher/crypt.h"
 #include "session/current_operator.h"
 #include "session/export_calls.h"
 #include "session/privilege_manager.h"
-#include "cipher/crypt.h"
 #include "support/database_fixture.h"
+#include "ui/accessibility_walk.h"
 #include "ui/balloon_tool_tip.h"
 
 #include <QApplication>
@@ -590,6 +591,77 @@ TEST_F(LoginWindowTest, CapsLockBalloonPointsAtThePasswordBoxWhileCapsLockIsOn)
     PasswordBox(*window)->setFocus();
     ASSERT_NE(window->CapsLockBalloon(), nullptr);
     EXPECT_TRUE(window->CapsLockBalloon()->Shown());
+}
+
+TEST_F(LoginWindowTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePassword)
+{
+    auto window = OpenWindow();
+    QTest::keyClicks(PasswordBox(*window), "Secret 1");
+
+    const std::vector<std::string> problems = test::AccessibilityProblems(window.get());
+    EXPECT_TRUE(problems.empty()) << test::Joined(problems);
+
+    struct Expected {
+        const char* control;
+        const char* name;
+    };
+    for (const Expected& e :
+         {Expected{"edtOperatorID", "用户代码："}, Expected{"edtOperatorPwd", "用户密码："},
+          Expected{"sBtnLogin", "登录"}, Expected{"sBtnCancle", "取消"}}) {
+        QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(window->findChild<QWidget*>(e.control));
+        ASSERT_NE(control, nullptr) << e.control;
+        EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.control;
+        // Automation finds the control by the name the form gives it.
+        EXPECT_EQ(control->text(QAccessible::Description), QString::fromLatin1(e.control));
+    }
+    QAccessibleInterface* password = QAccessible::queryAccessibleInterface(PasswordBox(*window));
+    EXPECT_EQ(password->role(), QAccessible::EditableText);
+    EXPECT_TRUE(password->state().passwordEdit);
+    EXPECT_FALSE(password->text(QAccessible::Value).contains(QStringLiteral("Secret")));
+}
+
+TEST_F(LoginWindowTest, CapsLockIsReadWhenTheKeyComesUpAndTheBalloonKeepsToItsWindow)
+{
+    fennix::SetCapsLock(true);
+    auto window = OpenWindow();
+    ASSERT_NE(window->CapsLockBalloon(), nullptr);
+
+    // The lock changes when the key comes up: down, it still reads on.
+    QTest::keyPress(PasswordBox(*window), Qt::Key_CapsLock);
+    ASSERT_NE(window->CapsLockBalloon(), nullptr);
+    EXPECT_TRUE(window->CapsLockBalloon()->Shown());
+    fennix::SetCapsLock(false);
+    QTest::keyRelease(PasswordBox(*window), Qt::Key_CapsLock);
+    EXPECT_EQ(window->CapsLockBalloon(), nullptr);
+    // And on again, in the code box this time.
+    QTest::keyPress(CodeBox(*window), Qt::Key_CapsLock);
+    EXPECT_EQ(window->CapsLockBalloon(), nullptr);
+    fennix::SetCapsLock(true);
+    QTest::keyRelease(CodeBox(*window), Qt::Key_CapsLock);
+    ASSERT_NE(window->CapsLockBalloon(), nullptr);
+
+    // Dragged, the window takes its balloon along.
+    TBalloonWindow* balloon = window->CapsLockBalloon()->Handle();
+    const QPoint tip = balloon->TipPosition();
+    window->move(window->pos() + QPoint(40, -30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(balloon->TipPosition(), tip + QPoint(40, -30));
+    EXPECT_TRUE(balloon->isVisible());
+
+    // Shaped to its outline: the corners of its box are not part of it.
+    const QRegion shape = balloon->mask();
+    ASSERT_FALSE(shape.isEmpty());
+    const QRect box = balloon->rect();
+    EXPECT_TRUE(shape.contains(box.center()));
+    for (const QPoint corner : {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()})
+        EXPECT_FALSE(shape.contains(corner)) << corner.x() << "," << corner.y();
+    EXPECT_TRUE(shape.contains(balloon->mapFromGlobal(balloon->TipPosition())));
+
+    // Hidden, it takes the balloon away.
+    window->hide();
+    EXPECT_FALSE(window->CapsLockBalloon()->Shown());
+    EXPECT_FALSE(balloon->isVisible());
 }
 
 TEST_F(LoginWindowTest, UnreadableOperatorListLeavesTheWindowEmpty)

@@ -3,6 +3,8 @@
 // buttons, the input methods of edit boxes, keys, skin and closing.
 #include "window_test_support.h"
 
+#include "ui/accessibility_walk.h"
+
 #include "boundary/codepage.h"
 #include "ui/custom_dlg.h"
 #include "ui/custom_dlg_ex.h"
@@ -18,11 +20,14 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace {
 
@@ -197,6 +202,10 @@ TEST_F(BaseWindowTest, PageLooksFinishedWithToolBarAndPageButtons)
     ASSERT_TRUE(add);
     EXPECT_EQ(add->size(), QSize(85, 30));
     EXPECT_EQ(add->iconSize(), QSize(24, 24));
+    // The bar is as high as its buttons; the page's own controls start below.
+    EXPECT_EQ(toolbar->height(), 30);
+    EXPECT_EQ(add->y(), 0);
+    EXPECT_EQ(page->ClientArea()->y(), 30);
     EXPECT_FALSE(FindControl<priv::TShapeLine>(page, "Shape1")->isVisibleTo(page));
     EXPECT_FALSE(FindControl<QToolButton>(page, "tbtExit")->isVisible());
     EXPECT_TRUE(FindControl<QToolButton>(page, "ToolButton1")->isVisible());
@@ -342,6 +351,19 @@ TEST_F(BaseWindowTest, ActivatedPageKeepsTheHostCaptionActiveOnlyThroughTheMainF
     }
 }
 
+TEST_F(BaseWindowTest, AnEmbeddedPageDoesNotAnswerTheActivationOfTheHostsWindow)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    QWidget* hostPage = hostPages_.back().get();
+    MainFrame().Clear();
+    hostPage->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(hostPage));
+    QTest::qWait(0);
+    EXPECT_TRUE(page->isActiveWindow());
+    EXPECT_TRUE(MainFrame().MessagesNumbered(priv::WM_NCACTIVATE).empty());
+}
+
 TEST_F(BaseWindowTest, MainWindowIsFoundByClassNameWhenTheHostHandsOutNoHandle)
 {
     MainFrame().SetReach(MainFrameRecorder::Reach::ClassOnly);
@@ -459,6 +481,14 @@ TEST_F(BaseWindowTest, DialogShowsItsTitleBandAndClosesWithCancel)
     EXPECT_FALSE(FindControl<QLabel>(dialog, "ORVEK")->isVisibleTo(dialog));
     EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("dialog")));
 
+    // No key preview: F1 in the edit box is the box's key, F1 with no
+    // control focused is the dialog's.
+    auto* nameBox = dialog->ClientArea()->findChild<QLineEdit*>();
+    nameBox->setFocus();
+    QTest::keyClick(nameBox, Qt::Key_F1);
+    EXPECT_TRUE(MainFrame().MessagesNumbered(priv::WM_MAINFRAME_HELP).empty());
+    nameBox->clearFocus();
+    dialog->setFocus();
     QTest::keyClick(dialog, Qt::Key_F1);
     EXPECT_EQ(MainFrame().MessagesNumbered(priv::WM_MAINFRAME_HELP).size(), 1u);
     dialog->hide();
@@ -517,3 +547,141 @@ TEST_F(BaseWindowTest, DialogExShowsTheBrandLineInsteadOfTheTitleBand)
 }
 
 } // namespace
+
+namespace {
+
+QAccessibleInterface* Accessible(QWidget* root, const char* name)
+{
+    QWidget* control = root->findChild<QWidget*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control ? QAccessible::queryAccessibleInterface(control) : nullptr;
+}
+
+} // namespace
+
+TEST_F(BaseWindowTest, AReaderNamesEveryControlOfAPageAndADialog)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    QTest::qWait(0);
+    std::vector<std::string> problems = priv::test::AccessibilityProblems(page);
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+
+    struct Expected {
+        const char* control;
+        const char* name;
+    };
+    const Expected pageControls[] = {
+        {"edtCode", "用户代码："},       {"edtAddress", "住址："},        {"cbxDept", "所属部门："},
+        {"spToolPageMax", "最大化窗口"}, {"spToolPageClose", "关闭窗口"}, {"tbtOperAdd", "新增"},
+    };
+    for (const Expected& e : pageControls) {
+        QAccessibleInterface* control = Accessible(page, e.control);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.control;
+        EXPECT_EQ(control->text(QAccessible::Description), QString::fromLatin1(e.control));
+    }
+    // A combo box is named by its label and reads its entry as its value; the
+    // editor inside it carries the same name.
+    QAccessibleInterface* combo = Accessible(page, "cbxDept");
+    EXPECT_EQ(combo->role(), QAccessible::ComboBox);
+    EXPECT_EQ(combo->text(QAccessible::Value), QStringLiteral("－请选择－"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(page->cbxDept->lineEdit())->text(QAccessible::Name),
+              QStringLiteral("所属部门："));
+    // The page itself is found by its form's name.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(page)->text(QAccessible::Description),
+              page->objectName());
+
+    auto dialog = std::make_unique<CountingDialog>();
+    dialog->setObjectName(QStringLiteral("TfrmUserPost"));
+    auto* form = new QFormLayout(dialog->ClientArea());
+    auto* name = new QLineEdit;
+    name->setObjectName(QStringLiteral("edtPostName"));
+    form->addRow(QStringLiteral("岗位名称(&N)："), name);
+    dialog->show();
+    QTest::qWait(0);
+    problems = priv::test::AccessibilityProblems(dialog.get());
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+    EXPECT_EQ(Accessible(dialog.get(), "edtPostName")->text(QAccessible::Name),
+              QStringLiteral("岗位名称(N)："));
+    EXPECT_EQ(Accessible(dialog.get(), "sBtnClose")->text(QAccessible::Name), QStringLiteral("关闭"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog.get())->text(QAccessible::Description),
+              QStringLiteral("TfrmUserPost"));
+}
+
+TEST_F(BaseWindowTest, ItemViewsReportDisabledItemsAsDisabled)
+{
+    QPointer<DemoPage> page = OpenDemoPage("");
+    ASSERT_TRUE(page);
+    auto* tree = new QTreeWidget(page->ClientArea());
+    tree->setObjectName(QStringLiteral("vstPosts"));
+    tree->setAccessibleName(QStringLiteral("岗位"));
+    tree->setHeaderLabels({QStringLiteral("岗位名称"), QStringLiteral("说明")});
+    const auto item = [](QTreeWidgetItem* parent, const char* name, bool enabled) {
+        auto* node = new QTreeWidgetItem(parent, {QString::fromUtf8(name), QStringLiteral("-")});
+        node->setDisabled(!enabled);
+        return node;
+    };
+    auto* finance = new QTreeWidgetItem(tree, {QStringLiteral("财务"), QStringLiteral("-")});
+    item(finance, "出纳", true);
+    item(finance, "会计", false);
+    auto* office = new QTreeWidgetItem(tree, {QStringLiteral("办公室"), QStringLiteral("-")});
+    office->setDisabled(true);
+    item(office, "文员", false);
+    finance->setExpanded(true);
+    tree->setGeometry(0, 0, 300, 200);
+    tree->show();
+
+    // The header's captions first, then both columns of every row shown; the
+    // office's clerk is folded away.
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(tree);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->role(), QAccessible::Tree);
+    EXPECT_EQ(view->childCount(), 2 * 5);
+    EXPECT_EQ(view->child(0)->text(QAccessible::Name), QStringLiteral("岗位名称"));
+    struct Row {
+        const char* name;
+        bool disabled;
+    };
+    const Row rows[] = {{"财务", false}, {"出纳", false}, {"会计", true}, {"办公室", true}};
+    const std::vector<priv::test::AccessibleItem> read = priv::test::AccessibleItems(tree);
+    ASSERT_EQ(read.size(), 8u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(read[2 * i].name, rows[i].name);
+        EXPECT_EQ(read[2 * i].disabled, rows[i].disabled) << rows[i].name;
+        EXPECT_EQ(read[2 * i + 1].disabled, rows[i].disabled) << rows[i].name;
+        EXPECT_EQ(read[2 * i].role, QAccessible::TreeItem);
+    }
+    // Every cell knows its place; a disabled row offers nothing to do.
+    for (int i = 0; i < view->childCount(); ++i)
+        EXPECT_EQ(view->indexOfChild(view->child(i)), i);
+    QAccessibleInterface* cashier = view->child(2 * 2);
+    QAccessibleInterface* officeRow = view->child(2 * 4);
+    EXPECT_TRUE(officeRow->actionInterface()->actionNames().isEmpty());
+    QSignalSpy activated(tree, &QAbstractItemView::activated);
+    cashier->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    officeRow->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(activated.size(), 1);
+    EXPECT_EQ(activated[0][0].value<QModelIndex>().data().toString(), QStringLiteral("出纳"));
+
+    // Rows that go take their cells with them.
+    delete finance;
+    EXPECT_EQ(view->childCount(), 2 * 2);
+    EXPECT_EQ(priv::test::AccessibleItems(tree)[0].name, "办公室");
+    EXPECT_TRUE(priv::test::AccessibleItems(tree)[0].disabled);
+
+    auto* list = new QListWidget(page->ClientArea());
+    list->setObjectName(QStringLiteral("lstCompanies"));
+    list->setAccessibleName(QStringLiteral("企业"));
+    list->addItems({QStringLiteral("甲企业"), QStringLiteral("乙企业")});
+    list->item(1)->setFlags(list->item(1)->flags() & ~Qt::ItemIsEnabled);
+    list->show();
+    const std::vector<priv::test::AccessibleItem> companies = priv::test::AccessibleItems(list);
+    ASSERT_EQ(companies.size(), 2u);
+    EXPECT_FALSE(companies[0].disabled);
+    EXPECT_TRUE(companies[1].disabled);
+    EXPECT_EQ(companies[1].role, QAccessible::ListItem);
+
+    const std::vector<std::string> problems = priv::test::AccessibilityProblems(page);
+    EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+}

@@ -2,8 +2,13 @@
 
 #include "state.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QWidget>
 
 #include <map>
@@ -121,6 +126,53 @@ std::string CatalogueMessage(int number, const std::string& arguments)
     return FillArguments(text, arguments);
 }
 
+namespace {
+
+enum class BoxIcon { Information, Question, Error };
+
+// The boxes' icons, flat and in the program's own blue (red for errors), in
+// place of the style's pictures.
+QPixmap MessageIcon(BoxIcon icon, qreal ratio)
+{
+    constexpr int kSize = 32;
+    QPixmap pixmap(QSize(kSize, kSize) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(icon == BoxIcon::Error ? QColor(0xC8, 0x37, 0x2D) : QColor(0x2F, 0x6D, 0xB5));
+    painter.drawEllipse(QRectF(1, 1, kSize - 2, kSize - 2));
+    painter.setPen(QPen(Qt::white, 3.2, Qt::SolidLine, Qt::RoundCap));
+    switch (icon) {
+    case BoxIcon::Error:
+        painter.drawLine(QPointF(11, 11), QPointF(21, 21));
+        painter.drawLine(QPointF(21, 11), QPointF(11, 21));
+        break;
+    case BoxIcon::Information:
+        painter.drawLine(QPointF(16, 14.5), QPointF(16, 23));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QPointF(16, 9.5), 2.1, 2.1);
+        break;
+    case BoxIcon::Question: {
+        QPainterPath hook;
+        hook.moveTo(11.5, 12.5);
+        hook.cubicTo(11.5, 6.5, 20.5, 6.5, 20.5, 12);
+        hook.cubicTo(20.5, 15.5, 16, 15.5, 16, 19.5);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(hook);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QPointF(16, 24), 2.1, 2.1);
+        break;
+    }
+    }
+    return pixmap;
+}
+
+} // namespace
+
 int ShowMessage(MessageKind kind, int number, const std::string& text, const std::string& arguments,
                 bool asks)
 {
@@ -131,15 +183,22 @@ int ShowMessage(MessageKind kind, int number, const std::string& text, const std
         auto* parent = static_cast<QWidget*>(state.appHandle);
         const QString caption = QString::fromUtf8(Caption(kind, asks));
         const QString body = QString::fromStdString(text);
-        if (asks || kind == MessageKind::Confirm)
-            return QMessageBox::question(parent, caption, body, QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::Yes) == QMessageBox::Yes
-                       ? 1
-                       : 0;
-        if (kind == MessageKind::Error)
-            QMessageBox::critical(parent, caption, body);
-        else
-            QMessageBox::information(parent, caption, body);
+        const bool question = asks || kind == MessageKind::Confirm;
+        QMessageBox box(parent);
+        box.setWindowTitle(caption);
+        box.setText(body);
+        box.setIconPixmap(MessageIcon(question                     ? BoxIcon::Question
+                                      : kind == MessageKind::Error ? BoxIcon::Error
+                                                                   : BoxIcon::Information,
+                                      box.devicePixelRatio()));
+        box.setStandardButtons(question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+        box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+        // Plain captions, as on every other button of the program.
+        for (QAbstractButton* button : box.buttons())
+            button->setIcon(QIcon());
+        if (question)
+            return box.exec() == QMessageBox::Yes ? 1 : 0;
+        box.exec();
         return 1;
     }
 

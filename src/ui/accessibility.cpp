@@ -1,0 +1,551 @@
+#include "ui/accessibility.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+#include <QTreeView>
+#include <QWindow>
+
+#include <utility>
+#include <vector>
+
+namespace priv {
+namespace {
+
+// The application property that tells the host and the module which of them
+// installed the interfaces already.
+constexpr const char* kInstalledProperty = "privAccessibilityInstalled";
+
+QString StripMnemonic(QString text)
+{
+    // "关闭(&X)" reads "关闭(X)"; a doubled "&&" is a plain ampersand.
+    for (int i = 0; i < text.size(); ++i)
+        if (text.at(i) == QLatin1Char('&'))
+            text.remove(i, 1);
+    return text;
+}
+
+// One row's cell of an item view (or a column caption of its header).
+class TAccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    // A cell: `index` valid. A column caption: `index` invalid, `headerColumn`
+    // its column.
+    TAccessibleItem(QAbstractItemView* view, const QModelIndex& index, QAccessible::Role role,
+                    int headerColumn = -1)
+        : view_(view), index_(index), role_(role), headerColumn_(headerColumn)
+    {
+    }
+
+    bool IsHeader() const { return headerColumn_ >= 0; }
+    QModelIndex Index() const { return index_; }
+    int HeaderColumn() const { return headerColumn_; }
+
+    bool isValid() const override
+    {
+        return view_ && view_->model() &&
+               (IsHeader() ? headerColumn_ < view_->model()->columnCount() : index_.isValid());
+    }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override
+    {
+        return view_ && view_->window() ? view_->window()->windowHandle() : nullptr;
+    }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (!isValid())
+            return {};
+        if (IsHeader()) {
+            return t == QAccessible::Name
+                       ? view_->model()->headerData(headerColumn_, Qt::Horizontal, Qt::DisplayRole).toString()
+                       : QString();
+        }
+        switch (t) {
+        case QAccessible::Name: {
+            const QString accessible = index_.data(Qt::AccessibleTextRole).toString();
+            return accessible.isEmpty() ? index_.data(Qt::DisplayRole).toString() : accessible;
+        }
+        case QAccessible::Description: {
+            const QString accessible = index_.data(Qt::AccessibleDescriptionRole).toString();
+            return accessible.isEmpty() ? index_.data(Qt::ToolTipRole).toString() : accessible;
+        }
+        default:
+            return {};
+        }
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+
+    QRect rect() const override
+    {
+        if (!isValid())
+            return {};
+        if (IsHeader()) {
+            const auto* tree = qobject_cast<const QTreeView*>(view_.data());
+            if (!tree)
+                return {};
+            const QHeaderView* header = tree->header();
+            return QRect(header->mapToGlobal(QPoint(header->sectionViewportPosition(headerColumn_), 0)),
+                         QSize(header->sectionSize(headerColumn_), header->height()));
+        }
+        QRect cell = view_->visualRect(index_);
+        cell.translate(view_->viewport()->mapToGlobal(QPoint(0, 0)));
+        return cell;
+    }
+
+    QAccessible::Role role() const override { return IsHeader() ? QAccessible::ColumnHeader : role_; }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        if (!isValid()) {
+            state.invalid = true;
+            return state;
+        }
+        if (!view_->isEnabled())
+            state.disabled = true;
+        if (IsHeader()) {
+            const auto* tree = qobject_cast<const QTreeView*>(view_.data());
+            state.invisible = !tree || tree->isHeaderHidden();
+            return state;
+        }
+        const Qt::ItemFlags flags = index_.flags();
+        if (!(flags & Qt::ItemIsEnabled))
+            state.disabled = true;
+        if (!view_->viewport()->rect().intersects(view_->visualRect(index_)))
+            state.invisible = true;
+        if (flags & Qt::ItemIsSelectable) {
+            state.selectable = true;
+            state.focusable = true;
+            state.multiSelectable = view_->selectionMode() == QAbstractItemView::MultiSelection;
+            state.extSelectable = view_->selectionMode() == QAbstractItemView::ExtendedSelection;
+        }
+        if (const QItemSelectionModel* selection = view_->selectionModel()) {
+            state.selected = selection->isSelected(index_);
+            state.focused = selection->currentIndex() == index_;
+        }
+        const QVariant check = index_.data(Qt::CheckStateRole);
+        if ((flags & Qt::ItemIsUserCheckable) && check.isValid()) {
+            state.checkable = true;
+            const auto checkState = static_cast<Qt::CheckState>(check.toInt());
+            state.checked = checkState == Qt::Checked;
+            state.checkStateMixed = checkState == Qt::PartiallyChecked;
+        }
+        if (const auto* tree = qobject_cast<const QTreeView*>(view_.data()); tree && index_.column() == 0) {
+            state.expandable =
+                tree->model()->hasChildren(index_) && tree->itemsExpandable() && (flags & Qt::ItemIsEnabled);
+            state.expanded = tree->isExpanded(index_);
+        }
+        return state;
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
+    }
+
+    // A disabled item offers nothing to do, as it takes no clicks.
+    QStringList actionNames() const override
+    {
+        if (!isValid() || IsHeader() || !(index_.flags() & Qt::ItemIsEnabled) || !view_->isEnabled())
+            return {};
+        QStringList names{pressAction(), setFocusAction()};
+        if (state().checkable)
+            names << toggleAction();
+        return names;
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (!actionNames().contains(name))
+            return;
+        QAbstractItemView* view = view_;
+        const QModelIndex index = index_;
+        if (name == setFocusAction() || name == pressAction()) {
+            view->setCurrentIndex(index);
+            view->scrollTo(index);
+        }
+        if (name == pressAction())
+            emit view->activated(index); // what Enter or a double-click does
+        if (name == toggleAction()) {
+            const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            view->model()->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        }
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<QAbstractItemView> view_;
+    QPersistentModelIndex index_;
+    QAccessible::Role role_;
+    int headerColumn_;
+};
+
+// A tree or list view. Its children are laid out as Qt's own item views lay
+// them out (so that the focus events the views send name the right child):
+// the column captions of a tree's header first (hidden or not), then the
+// cells of every row the view shows, row by row.
+class TAccessibleItemView : public QAccessibleWidget {
+public:
+    TAccessibleItemView(QAbstractItemView* view, QAccessible::Role role) : QAccessibleWidget(view, role) {}
+
+    ~TAccessibleItemView() override
+    {
+        for (const auto& entry : cells_)
+            QAccessible::deleteAccessibleInterface(entry.second);
+    }
+
+    int childCount() const override
+    {
+        if (!HasModel())
+            return 0;
+        return (HeaderRows() + static_cast<int>(VisibleRows().size())) * Columns();
+    }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        if (!HasModel() || index < 0)
+            return nullptr;
+        const int columns = Columns();
+        if (columns <= 0)
+            return nullptr;
+        if (index < HeaderRows() * columns)
+            return Header(index);
+        const int row = index / columns - HeaderRows();
+        const std::vector<QModelIndex> rows = VisibleRows(row + 1);
+        if (row >= static_cast<int>(rows.size()))
+            return nullptr;
+        const QModelIndex first = rows[static_cast<std::size_t>(row)];
+        return Cell(first.sibling(first.row(), ModelColumn(index % columns)));
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        const auto* item = dynamic_cast<const TAccessibleItem*>(child);
+        if (!item || !item->isValid() || item->parent() != this)
+            return -1;
+        if (item->IsHeader())
+            return item->HeaderColumn();
+        const QModelIndex index = item->Index();
+        const QModelIndex first = index.sibling(index.row(), ModelColumn(0));
+        const std::vector<QModelIndex> rows = VisibleRows();
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            if (rows[row] == first)
+                return (HeaderRows() + static_cast<int>(row)) * Columns() + ViewColumn(index.column());
+        return -1;
+    }
+
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        if (!HasModel())
+            return nullptr;
+        const QPoint point = View()->viewport()->mapFromGlobal(QPoint(x, y));
+        const QModelIndex index = View()->indexAt(point);
+        return index.isValid() ? Cell(index) : nullptr;
+    }
+
+    QAccessibleInterface* focusChild() const override
+    {
+        const QModelIndex current = HasModel() ? View()->currentIndex() : QModelIndex();
+        return current.isValid() ? Cell(current) : nullptr;
+    }
+
+private:
+    QAbstractItemView* View() const { return static_cast<QAbstractItemView*>(widget()); }
+    const QTreeView* Tree() const { return qobject_cast<const QTreeView*>(View()); }
+    bool HasModel() const { return View() && View()->model(); }
+
+    int Columns() const
+    {
+        if (Tree())
+            return View()->model()->columnCount(View()->rootIndex());
+        return 1;
+    }
+    // A tree counts its header's row even when the header is hidden: the
+    // focus events of Qt's tree view number the cells that way.
+    int HeaderRows() const
+    {
+        const QTreeView* tree = Tree();
+        return tree && tree->header() ? 1 : 0;
+    }
+    int ModelColumn(int viewColumn) const
+    {
+        if (const auto* list = qobject_cast<const QListView*>(View()))
+            return list->modelColumn();
+        return viewColumn;
+    }
+    int ViewColumn(int modelColumn) const { return Tree() ? modelColumn : 0; }
+
+    // The rows the view shows, in order (the first column's index of each);
+    // at most `limit` of them when it is not negative.
+    std::vector<QModelIndex> VisibleRows(int limit = -1) const
+    {
+        std::vector<QModelIndex> rows;
+        const QAbstractItemModel* model = View()->model();
+        const QModelIndex root = View()->rootIndex();
+        if (const QTreeView* tree = Tree()) {
+            QModelIndex index = model->index(0, 0, root);
+            while (index.isValid() && tree->isRowHidden(index.row(), index.parent()))
+                index = tree->indexBelow(index);
+            for (; index.isValid() && (limit < 0 || static_cast<int>(rows.size()) < limit);
+                 index = tree->indexBelow(index))
+                rows.push_back(index);
+            return rows;
+        }
+        const auto* list = qobject_cast<const QListView*>(View());
+        const int column = ModelColumn(0);
+        for (int row = 0; row < model->rowCount(root) && (limit < 0 || static_cast<int>(rows.size()) < limit);
+             ++row)
+            if (!list || !list->isRowHidden(row))
+                rows.push_back(model->index(row, column, root));
+        return rows;
+    }
+
+    QAccessibleInterface* Cell(const QModelIndex& index) const
+    {
+        PurgeStaleCells();
+        for (const auto& entry : cells_)
+            if (entry.first == index)
+                return QAccessible::accessibleInterface(entry.second);
+        auto* cell =
+            new TAccessibleItem(View(), index, Tree() ? QAccessible::TreeItem : QAccessible::ListItem);
+        const QAccessible::Id id = QAccessible::registerAccessibleInterface(cell);
+        cells_.emplace_back(QPersistentModelIndex(index), id);
+        return cell;
+    }
+
+    QAccessibleInterface* Header(int column) const
+    {
+        PurgeStaleCells();
+        for (const auto& entry : headers_)
+            if (entry.first == column)
+                return QAccessible::accessibleInterface(entry.second);
+        auto* header = new TAccessibleItem(View(), QModelIndex(), QAccessible::ColumnHeader, column);
+        const QAccessible::Id id = QAccessible::registerAccessibleInterface(header);
+        headers_.emplace_back(column, id);
+        cells_.emplace_back(QPersistentModelIndex(), id);
+        return header;
+    }
+
+    // Cells whose rows were removed (or whose model was reset) answer no more.
+    void PurgeStaleCells() const
+    {
+        for (auto it = cells_.begin(); it != cells_.end();) {
+            QAccessibleInterface* cell = QAccessible::accessibleInterface(it->second);
+            if (cell && cell->isValid()) {
+                ++it;
+                continue;
+            }
+            for (auto header = headers_.begin(); header != headers_.end(); ++header)
+                if (header->second == it->second) {
+                    headers_.erase(header);
+                    break;
+                }
+            if (cell)
+                QAccessible::deleteAccessibleInterface(it->second);
+            it = cells_.erase(it);
+        }
+    }
+
+    // Every interface this view made (cells and captions), by model index.
+    mutable std::vector<std::pair<QPersistentModelIndex, QAccessible::Id>> cells_;
+    mutable std::vector<std::pair<int, QAccessible::Id>> headers_;
+};
+
+// A combo box named after its label, its entry as its value, its list and
+// its editor as children.
+class TAccessibleComboBox : public QAccessibleWidget {
+public:
+    explicit TAccessibleComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name: {
+            const QString name = QAccessibleWidget::text(QAccessible::Name);
+            // Without a label the entry is the best name there is.
+            return name.isEmpty() ? Combo()->currentText() : name;
+        }
+        case QAccessible::Value:
+            return Combo()->currentText();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    int childCount() const override { return Combo()->lineEdit() ? 2 : 1; }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(Combo()->view());
+        if (index == 1 && Combo()->lineEdit())
+            return QAccessible::queryAccessibleInterface(Combo()->lineEdit());
+        return nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (!child)
+            return -1;
+        if (child->object() == Combo()->view())
+            return 0;
+        if (Combo()->lineEdit() && child->object() == Combo()->lineEdit())
+            return 1;
+        return -1;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = Combo()->view()->isVisible();
+        state.editable = Combo()->isEditable();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        return Combo()->isEnabled() ? QStringList{showMenuAction(), pressAction(), setFocusAction()}
+                                    : QStringList{};
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (!Combo()->isEnabled())
+            return;
+        if (name == showMenuAction() || name == pressAction()) {
+            if (Combo()->view()->isVisible())
+                Combo()->hidePopup();
+            else
+                Combo()->showPopup();
+        } else if (name == setFocusAction()) {
+            Combo()->setFocus(Qt::OtherFocusReason);
+        }
+    }
+
+private:
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* AccessibleFactory(const QString& className, QObject* object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("QTreeView")) {
+        if (auto* tree = qobject_cast<QTreeView*>(object))
+            return new TAccessibleItemView(tree, QAccessible::Tree);
+    } else if (className == QLatin1String("QListView")) {
+        if (auto* list = qobject_cast<QListView*>(object))
+            return new TAccessibleItemView(list, QAccessible::List);
+    } else if (className == QLatin1String("QComboBox")) {
+        if (auto* combo = qobject_cast<QComboBox*>(object))
+            return new TAccessibleComboBox(combo);
+    }
+    return nullptr;
+}
+
+// The label that names `control` (a label whose buddy it is), mnemonic
+// removed; empty when none does.
+QString LabelText(const QWidget* control)
+{
+    const QWidget* window = control->window();
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        if (label->buddy() == control)
+            return StripMnemonic(label->text());
+    return {};
+}
+
+void PublishControl(QWidget* control)
+{
+    const QString name = control->objectName();
+    // Qt's own inner parts (qt_scrollarea_viewport ...) are no controls of
+    // the forms.
+    if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) &&
+        control->accessibleDescription().isEmpty())
+        control->setAccessibleDescription(name);
+    if (auto* button = qobject_cast<QAbstractButton*>(control); button && button->text().isEmpty() &&
+                                                                button->accessibleName().isEmpty() &&
+                                                                !button->toolTip().isEmpty())
+        button->setAccessibleName(button->toolTip());
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit()) {
+        QLineEdit* editor = combo->lineEdit();
+        if (editor->accessibleName().isEmpty()) {
+            const QString comboName =
+                combo->accessibleName().isEmpty() ? LabelText(combo) : combo->accessibleName();
+            if (!comboName.isEmpty())
+                editor->setAccessibleName(comboName);
+        }
+    }
+}
+
+// Publishes every control as it is polished, just before it is first shown,
+// so that controls a window adds later are published too.
+class TAccessibilityPublisher : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish && watched->isWidgetType())
+            PublishControl(static_cast<QWidget*>(watched));
+        return false;
+    }
+};
+
+// What this copy of the code installed (the host and the module each carry
+// one; the first to run installs).
+bool factoryInstalledHere = false;
+QPointer<QObject> publisher;
+
+} // namespace
+
+void InstallAccessibility()
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application || application->property(kInstalledProperty).toBool())
+        return;
+    application->setProperty(kInstalledProperty, true);
+    QAccessible::installFactory(&AccessibleFactory);
+    factoryInstalledHere = true;
+    publisher = new TAccessibilityPublisher(application);
+    application->installEventFilter(publisher);
+}
+
+void UninstallAccessibility()
+{
+    if (!factoryInstalledHere)
+        return;
+    factoryInstalledHere = false;
+    QAccessible::removeFactory(&AccessibleFactory);
+    delete publisher.data();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->setProperty(kInstalledProperty, QVariant());
+}
+
+void PublishAccessibility(QWidget* window)
+{
+    if (!window)
+        return;
+    InstallAccessibility();
+    PublishControl(window);
+    for (QWidget* control : window->findChildren<QWidget*>())
+        PublishControl(control);
+}
+
+} // namespace priv
