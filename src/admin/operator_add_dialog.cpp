@@ -9,6 +9,7 @@
 #include "store/records.h"
 #include "ui/window_utils.h"
 
+#include "ui/qt_text.h"
 #include "ui_Tfrm_OperatorAdd.h"
 
 #include <QCheckBox>
@@ -46,16 +47,6 @@ constexpr std::size_t kPasswordMaxLength = 20;
 // The post list opens on the clerk's post for a new operator.
 constexpr int kBusinessPostPosition = 2;
 
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
-
 void FillCombo(QComboBox* combo, const TBaseWordBook& book)
 {
     std::vector<std::string> names;
@@ -91,32 +82,6 @@ bool IsCodeCharacter(char32_t c)
     default:
         return false;
     }
-}
-
-// The characters a key press types, as a key filter sees them: Ctrl+letter is
-// its control character; keys that type nothing give an empty text.
-std::u32string TypedCharacters(const QKeyEvent& event)
-{
-    switch (event.key()) {
-    case Qt::Key_Backspace:
-        return U"\x08";
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return U"\x0D";
-    case Qt::Key_Escape:
-        return U"\x1B";
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return {};
-    default:
-        break;
-    }
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier) && event.key() >= Qt::Key_A &&
-        event.key() <= Qt::Key_Z)
-        return std::u32string(1, static_cast<char32_t>(event.key() - Qt::Key_A + 1));
-    return event.text().toStdU32String();
 }
 
 // The operator's record keeps each text in at most kRecordTextBytes bytes of

@@ -1,17 +1,13 @@
 #include "admin/operator_list_model.h"
 
 #include "boundary/text.h"
+#include "ui/qt_text.h"
 
 #include <algorithm>
 #include <numeric>
 
 namespace priv {
 namespace {
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Codes are letters, digits and a few signs; "Admin" and "admin" sort
 // together, and among equal codes the order of reading stands. The keys are

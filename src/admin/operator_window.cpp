@@ -11,6 +11,7 @@
 #include "store/schema.h"
 #include "ui/window_utils.h"
 
+#include "ui/qt_text.h"
 #include "ui_Tfrm_Operator.h"
 
 #include <QAction>
@@ -57,11 +58,6 @@ constexpr const char* kNoRightText = "您没有权限使用本功能。";
 constexpr std::array<int, TOperatorListModel::ColumnCount> kColumnWidths = {123, 172, 130, 253};
 constexpr std::array<const char*, TOperatorListModel::ColumnCount> kColumnNames = {
     "cxtlColumnUserID", "cxtlColumnUserName", "cxTLOperatorcxTreeListColumn1", "cxtlColumnDeprt"};
-
-std::string ToUtf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
 
 std::string FieldText(const QueryResult& query, const char* name)
 {

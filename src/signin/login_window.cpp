@@ -9,6 +9,7 @@
 #include "ui/balloon_tool_tip.h"
 #include "ui/window_utils.h"
 
+#include "ui/qt_text.h"
 #include "ui_Tfrm_Login.h"
 
 #include <QAbstractItemView>
@@ -94,35 +95,6 @@ bool IsAcceptedCodeCharacter(char32_t c, bool clipboardKeys)
     }
 }
 
-// The characters a key press types, as a key-press handler of the original
-// toolkit sees them: Ctrl+letter is the matching control character, the
-// editing keys their control characters, and keys that type nothing (arrows,
-// Delete, Tab, function keys, modifiers) give an empty text.
-std::u32string TypedCharacters(const QKeyEvent& event)
-{
-    const int key = event.key();
-    switch (key) {
-    case Qt::Key_Backspace:
-        return U"\x08";
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return U"\x0D";
-    case Qt::Key_Escape:
-        return U"\x1B";
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return {};
-    default:
-        break;
-    }
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier) && key >= Qt::Key_A &&
-        key <= Qt::Key_Z)
-        return std::u32string(1, static_cast<char32_t>(key - Qt::Key_A + 1));
-    return event.text().toStdU32String();
-}
-
 bool AllAccepted(const std::u32string& characters, bool clipboardKeys)
 {
     for (const char32_t c : characters)
@@ -143,16 +115,6 @@ QString FilteredCommit(const QString& commit, bool clipboardKeys)
 QString ColorName(HostColor color)
 {
     return HostColorToQColor(color).name();
-}
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
 }
 
 } // namespace
