@@ -154,8 +154,9 @@ fennix::Settings ResolveSettings(const AppOptions& options)
     fennix::Settings settings;
     // An absolute folder, so that the database and the files under it are the
     // same ones whatever the working folder becomes later.
-    settings.appDir = options.appDir.empty() ? DefaultAppDir()
-                                             : std::filesystem::absolute(options.appDir).lexically_normal().string();
+    settings.appDir = options.appDir.empty()
+                          ? DefaultAppDir()
+                          : std::filesystem::absolute(options.appDir).lexically_normal().string();
     settings.databaseUrl = options.databaseUrl.empty() ? "sqlite:" + settings.appDir + "/data/privilege.db"
                                                        : options.databaseUrl;
     settings.appsFile = options.appsFile.empty() ? settings.appDir + "/apps.json" : options.appsFile;

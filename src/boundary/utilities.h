@@ -3,8 +3,8 @@
 // host's main frame.
 #pragma once
 
-#include "boundary/host.h"
 #include "boundary/builtin_posts.h"
+#include "boundary/host.h"
 
 #include <string>
 #include <string_view>

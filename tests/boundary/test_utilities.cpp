@@ -1,8 +1,8 @@
 // The small helpers the module's layers share.
 #include "support/database_fixture.h"
 
-#include "session/privilege_manager.h"
 #include "boundary/utilities.h"
+#include "session/privilege_manager.h"
 
 #include <fennix/fennix.h>
 

@@ -19,8 +19,8 @@
 #include <QVariant>
 
 #include <map>
-#include <utility>
 #include <memory>
+#include <utility>
 
 namespace fennix::detail {
 namespace {
@@ -323,7 +323,7 @@ bool PinSessionSettings(QSqlDatabase& db, std::string& error)
     };
     for (const auto& [name, value] : kPinned) {
         if (!RunOnQt(db, QStringLiteral("SET %1 = '%2'").arg(QLatin1String(name), QLatin1String(value)),
-                   nullptr, error)) {
+                     nullptr, error)) {
             error = "无法设置会话参数 " + std::string(name) + "：" + error;
             return false;
         }
