@@ -9,13 +9,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,33 +68,6 @@ inline std::string LastShownText()
 {
     const auto messages = fennix::ShownMessages();
     return messages.empty() ? std::string() : messages.back().text;
-}
-
-// Acts on the modal dialog of type T once it runs, from inside its own event
-// loop; a dialog left open by the action is rejected so that no test hangs.
-template <class T> void WhenDialogRuns(std::function<void(T&)> act)
-{
-    auto* poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, act = std::move(act)] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (++*tries > 300) {
-                ADD_FAILURE() << "the dialog did not run";
-                poll->stop();
-                poll->deleteLater();
-            }
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        act(*dialog);
-        if (dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog stayed open";
-            dialog->reject();
-        }
-    });
-    poll->start(10);
 }
 
 } // namespace priv::test

@@ -168,33 +168,6 @@ inline void TypeInto(QWidget* box, const QString& text)
     }
 }
 
-// Acts on the dialog of type T once it runs modally, from inside its own event
-// loop. A dialog left open by the action is cancelled so that no test hangs.
-template <class T> void WhenDialogRuns(std::function<void(T&)> act)
-{
-    auto* poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, act = std::move(act)] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (++*tries > 500) {
-                ADD_FAILURE() << "the dialog did not run";
-                poll->stop();
-                poll->deleteLater();
-            }
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        act(*dialog);
-        if (dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog stayed open";
-            dialog->reject();
-        }
-    });
-    poll->start(10);
-}
-
 // The built module, loaded as a host loads it.
 class LoadedModule {
 public:

@@ -14,13 +14,16 @@
 
 #include "support/database_fixture.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -125,5 +128,32 @@ bool SaveScreenshot(QWidget* widget, const QString& name);
 // Saves `widget` with `overlay` (a window of its own, such as a balloon tip)
 // drawn over it where it is on screen.
 bool SaveScreenshotWithOverlay(QWidget* widget, QWidget* overlay, const QString& name);
+
+// Acts on the modal dialog of type T once it runs, from inside its own event
+// loop. A dialog left open by the action is cancelled so that no test hangs.
+template <class T> void WhenDialogRuns(std::function<void(T&)> act)
+{
+    auto* poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, act = std::move(act)] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (++*tries > 500) {
+                ADD_FAILURE() << "the dialog did not run";
+                poll->stop();
+                poll->deleteLater();
+            }
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        act(*dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog stayed open";
+            dialog->reject();
+        }
+    });
+    poll->start(10);
+}
 
 } // namespace priv::test
