@@ -4,6 +4,7 @@
 #include "boundary/text.h"
 #include "ui/window_utils.h"
 
+#include "ui/qt_text.h"
 #include "ui_department_dialog.h"
 
 #include <QLineEdit>
@@ -15,11 +16,6 @@
 namespace priv {
 
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 } // namespace
 
@@ -78,7 +74,7 @@ void TfrmDepartmentMgr::LoadDepartments()
             const QSignalBlocker blocker(ui->cbxDeprtCode);
             ui->cbxDeprtCode->clear();
             for (const DepartmentInfo& department : FDepartmentList)
-                ui->cbxDeprtCode->addItem(Q(department.Code));
+                ui->cbxDeprtCode->addItem(FromUtf8(department.Code));
             ui->cbxDeprtCode->setCurrentIndex(-1);
             ui->cbxDeprtCode->setEditText(text);
         }
@@ -99,7 +95,7 @@ void TfrmDepartmentMgr::UpdateDeptButtons()
         ui->btnAdd->setEnabled(false);
         ui->btnDel->setEnabled(true);
         ui->btnEdit->setEnabled(true);
-        ui->edtDeprtName->setText(Q(found.Name));
+        ui->edtDeprtName->setText(FromUtf8(found.Name));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "boundary/text.h"
 #include "ui/window_utils.h"
 
+#include "ui/qt_text.h"
 #include "ui_user_post_dialog.h"
 
 #include <QLineEdit>
@@ -21,11 +22,6 @@ namespace {
 // Grey, as the host writes colours: the prompt and the tip under the box.
 constexpr HostColor kPromptColor = 8421504;
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 } // namespace
 
 TfrmUserPost::TfrmUserPost(QWidget* parent)
@@ -39,7 +35,7 @@ TfrmUserPost::TfrmUserPost(QWidget* parent)
 
     ui->cbxPostName->lineEdit()->setMaxLength(30);
     ui->cbxPostName->setCompleter(nullptr);
-    ui->cbxPostName->lineEdit()->setPlaceholderText(Q(kNewPostPrompt));
+    ui->cbxPostName->lineEdit()->setPlaceholderText(FromUtf8(kNewPostPrompt));
     ui->cbxPostName->setAccessibleName(ui->lblPostName->text());
 
     const QColor grey = HostColorToQColor(kPromptColor);
@@ -101,10 +97,10 @@ void TfrmUserPost::LoadPosts()
             const QSignalBlocker blocker(ui->cbxPostName);
             ui->cbxPostName->clear();
             ui->cbxPostCode->clear();
-            ui->cbxPostName->addItem(Q(kNewPostPrompt));
+            ui->cbxPostName->addItem(FromUtf8(kNewPostPrompt));
             for (const UserPostInfo& post : FPostList) {
-                ui->cbxPostCode->addItem(Q(post.Code));
-                ui->cbxPostName->addItem(Q(post.Name));
+                ui->cbxPostCode->addItem(FromUtf8(post.Code));
+                ui->cbxPostName->addItem(FromUtf8(post.Name));
             }
             ui->cbxPostName->setCurrentIndex(-1);
             ui->cbxPostName->setEditText(text);
@@ -147,7 +143,7 @@ void TfrmUserPost::UpdatePostButtons()
 
 void TfrmUserPost::cbxPostNameEnter()
 {
-    if (ui->cbxPostName->currentText() == Q(kNewPostPrompt))
+    if (ui->cbxPostName->currentText() == FromUtf8(kNewPostPrompt))
         ui->cbxPostName->setEditText(QString());
     SetPromptColor(false);
 }
@@ -177,6 +173,19 @@ bool TfrmUserPost::CheckPostName()
     return !PostNameText().empty();
 }
 
+bool TfrmUserPost::AcceptTypedName()
+{
+    // Both add and modify need a typed name that is not the prompt itself.
+    const char* refusal = !CheckPostName()                   ? "请输入岗位名称！"
+                          : PostNameText() == kNewPostPrompt ? "请输入正确的岗位名称。"
+                                                             : nullptr;
+    if (!refusal)
+        return true;
+    CurrentHost().InfoMsgBox(refusal);
+    FocusPostName();
+    return false;
+}
+
 void TfrmUserPost::FocusPostName()
 {
     ui->cbxPostName->setFocus();
@@ -190,18 +199,10 @@ void TfrmUserPost::SetPromptColor(bool grey)
 
 void TfrmUserPost::btnAddClick()
 {
+    if (!AcceptTypedName())
+        return;
     Host& host = CurrentHost();
-    if (!CheckPostName()) {
-        host.InfoMsgBox("请输入岗位名称！");
-        FocusPostName();
-        return;
-    }
     const std::string name = PostNameText();
-    if (name == kNewPostPrompt) {
-        host.InfoMsgBox("请输入正确的岗位名称。");
-        FocusPostName();
-        return;
-    }
     // Names are looked up ignoring letter case here, so a name that differs
     // from a listed one only in case is taken too.
     UserPostInfo listed;
@@ -226,19 +227,11 @@ void TfrmUserPost::btnAddClick()
 
 void TfrmUserPost::btnEditClick()
 {
-    Host& host = CurrentHost();
-    if (!CheckPostName()) {
-        host.InfoMsgBox("请输入岗位名称！");
-        FocusPostName();
+    if (!AcceptTypedName())
         return;
-    }
+    Host& host = CurrentHost();
     FMode = "edt";
     const std::string name = PostNameText();
-    if (name == kNewPostPrompt) {
-        host.InfoMsgBox("请输入正确的岗位名称。");
-        FocusPostName();
-        return;
-    }
     UserPostInfo listed;
     if (FindPostByName(name, listed) || FRolesMgr.PostNameExists(name)) {
         host.InfoMsgBox("修改岗位失败：该岗位名称已存在。");

@@ -53,6 +53,8 @@ private:
     bool FindPostByName(const std::string& name, UserPostInfo& post) const;
     std::string PostNameText() const;
     void FocusPostName();
+    // Refuses (with its message) an empty name or the grey prompt.
+    bool AcceptTypedName();
     void SetPromptColor(bool grey);
 
     std::unique_ptr<Ui::TfrmUserPost> ui;

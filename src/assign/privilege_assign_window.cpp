@@ -8,6 +8,7 @@
 #include "ui/status_window.h"
 #include "ui/window_utils.h"
 
+#include "ui/qt_text.h"
 #include "ui_privilege_assign_window.h"
 
 #include <QCheckBox>
@@ -41,11 +42,6 @@ constexpr const char* kConflictReloadText = "已重新读取该岗位当前的�
 
 constexpr int kCompanyColumnWidths[TCompanyListModel::kColumnCount] = {32, 140, 200};
 constexpr int kCompanyHeaderHeight = 18;
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 } // namespace
 
@@ -167,7 +163,7 @@ void TfrmPrivilegeAssignEx::FormCreate()
     FWordBook = std::make_unique<TRolesWordBook>();
     FCompanies.clear();
     compModel_->SetCodeCaption(
-        Q(CurrentHost().GetSysConfigParam("SysCofig", "DisplayCompanyCodeName", "纳税人识别号")));
+        FromUtf8(CurrentHost().GetSysConfigParam("SysCofig", "DisplayCompanyCodeName", "纳税人识别号")));
     FAppFuncsTree = std::make_unique<TAppFuncsTree>(funcModel_, this);
 }
 
@@ -210,7 +206,7 @@ void TfrmPrivilegeAssignEx::FormShow()
         const QSignalBlocker quiet(roles);
         roles->clear();
         for (const std::string& name : FWordBook->Names())
-            roles->addItem(Q(name));
+            roles->addItem(FromUtf8(name));
         int selected = -1;
         const std::vector<std::string>& codes = FWordBook->Codes();
         for (std::size_t i = 1; i < codes.size(); ++i)
@@ -368,7 +364,7 @@ void TfrmPrivilegeAssignEx::HideCompany()
 
 void TfrmPrivilegeAssignEx::SetFunctionsCaption(const std::string& caption)
 {
-    ui->gbxAppFuncs->setTitle(Q(caption));
+    ui->gbxAppFuncs->setTitle(FromUtf8(caption));
 }
 
 void TfrmPrivilegeAssignEx::vstCompListFocusChanging(const QModelIndex& from, const QModelIndex& to)
