@@ -80,6 +80,14 @@ std::size_t WellFormedRunEnd(std::string_view text, std::size_t pos)
     return pos;
 }
 
+// ASCII is itself in every code page the host runs on (its 8-bit code pages
+// extend ASCII), so a text of ASCII alone - codes, parameter strings, most
+// passwords - needs no converter and no measuring.
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 } // namespace
 
 void SetHostCodePage(std::string name)
@@ -93,6 +101,8 @@ const std::string& HostCodePage()
 
 std::string Utf8ToHost(std::string_view utf8)
 {
+    if (IsAscii(utf8))
+        return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     std::size_t pos = 0;
@@ -112,6 +122,10 @@ std::string Utf8ToHost(std::string_view utf8)
 
 std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
 {
+    // A byte below 0x80 may also be the second byte of a double-byte
+    // character, so only a text without any byte above stays as it is.
+    if (IsAscii(hostBytes))
+        return std::string(hostBytes);
     std::string out;
     out.reserve(hostBytes.size() * 3 / 2);
     codepage::AppendUtf8Form(hostBytes, CodePageName(), replacement, out);
@@ -120,6 +134,8 @@ std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
 
 std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
 {
+    if (IsAscii(utf8))
+        return std::string(utf8.substr(0, std::min(utf8.size(), maxBytes)));
     std::size_t hostBytes = 0;
     std::size_t pos = 0;
     while (pos < utf8.size()) {

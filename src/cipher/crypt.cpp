@@ -103,7 +103,7 @@ std::uint16_t NextKey(std::uint8_t enciphered, std::uint16_t key, std::uint16_t 
 
 } // namespace
 
-TCrypt::TCrypt() : FAlphabet(BuildCipherAlphabet()) {}
+TCrypt::TCrypt() : FAlphabet(&CipherAlphabet()) {}
 
 std::string TCrypt::EncryptText(std::string_view plain) const
 {
@@ -118,7 +118,7 @@ std::string TCrypt::EncryptText(std::string_view plain) const
     enciphered.reserve(EncipheredLength(plain.size()));
     const std::string_view all(text);
     for (std::size_t pos = 0; pos < all.size(); pos += PlainBlockBytes)
-        enciphered += TextEncodeBlock(FAlphabet, all.substr(pos, PlainBlockBytes));
+        enciphered += TextEncodeBlock(*FAlphabet, all.substr(pos, PlainBlockBytes));
     return enciphered;
 }
 
@@ -126,7 +126,7 @@ std::string TCrypt::DecryptText(std::string_view enciphered) const
 {
     std::string bytes;
     for (std::size_t pos = 0; pos < enciphered.size(); pos += EncipheredBlockChars)
-        bytes += TextDecodeBlock(FAlphabet, enciphered.substr(pos, EncipheredBlockChars));
+        bytes += TextDecodeBlock(*FAlphabet, enciphered.substr(pos, EncipheredBlockChars));
     if (bytes.size() < 3)
         return {};
 
@@ -136,6 +136,14 @@ std::string TCrypt::DecryptText(std::string_view enciphered) const
         return {};
     return XorDecrypt(std::string_view(bytes).substr(2), static_cast<std::uint16_t>(FKeyBase + prefix),
                       FMultiplier, FIncrement);
+}
+
+const std::string& CipherAlphabet()
+{
+    // Every password read or written builds a TCrypt; the alphabet is the
+    // same for all of them.
+    static const std::string alphabet = BuildCipherAlphabet();
+    return alphabet;
 }
 
 std::string BuildCipherAlphabet()
@@ -328,7 +336,13 @@ std::string DecryptPassword(const std::string& enciphered)
     const TCrypt crypt;
     const std::string hostBytes =
         crypt.DecryptText(std::string_view(enciphered).substr(0, MaxEncipheredPasswordChars));
-    return CutToHostBytes(HostBytesToUtf8Marked(hostBytes), MaxPasswordHostBytesOut);
+    std::string utf8 = HostBytesToUtf8Marked(hostBytes);
+    // Converted back, the text takes no more host bytes than it came from
+    // (a byte that starts no character comes back as one "?"), so only a
+    // longer text needs measuring.
+    if (hostBytes.size() <= MaxPasswordHostBytesOut)
+        return utf8;
+    return CutToHostBytes(utf8, MaxPasswordHostBytesOut);
 }
 
 } // namespace priv

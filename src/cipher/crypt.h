@@ -47,7 +47,7 @@ public:
     // bytes the decoding rules make of them.
     std::string DecryptText(std::string_view enciphered) const;
 
-    const std::string& Alphabet() const { return FAlphabet; }
+    const std::string& Alphabet() const { return *FAlphabet; }
     std::uint16_t KeyBase() const { return FKeyBase; }
     std::uint16_t Multiplier() const { return FMultiplier; }
     std::uint16_t Increment() const { return FIncrement; }
@@ -58,7 +58,7 @@ public:
 
 private:
     bool FNotify = false;
-    std::string FAlphabet;
+    const std::string* FAlphabet;
     std::uintptr_t FNotifyWindow = 0;
     std::uint16_t FKeyBase = DefaultKeyBase;
     std::uint16_t FMultiplier = DefaultMultiplier;
@@ -69,6 +69,8 @@ private:
 // characters. Its first 30 characters are the digits of base 30 (so the
 // decimal digits '0'..'9' stand for 13..22), its first 90 the digits of base 90.
 std::string BuildCipherAlphabet();
+// The alphabet built once.
+const std::string& CipherAlphabet();
 
 // 16-bit autokey XOR stream. The key advances with the enciphered byte in both
 // directions, so XorDecrypt with the same starting key inverts XorEncrypt. The
