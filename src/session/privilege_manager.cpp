@@ -11,6 +11,7 @@
 #include "store/permit.h"
 
 #include <exception>
+#include <stdexcept>
 
 namespace priv {
 namespace {
@@ -227,7 +228,9 @@ bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<
             message = kNoSessionMessage;
             return false;
         }
-        TCompPermit* company = session->GetPermissions()->FindCompany(companyId);
+        TCompPermit* company = nullptr;
+        if (!session->FindCompanyWithGrants(companyId, company))
+            throw std::runtime_error(kPermissionLoadFailedLog);
         if (!company) {
             message = kCompanyNotGrantedMessage;
             return false;

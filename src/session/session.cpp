@@ -139,7 +139,9 @@ bool TPSessionImpl::ListCompanyProducts(const std::string& key, std::vector<std:
     if (GetTextValue(UserRecord(), "CZY_DM").empty() || GetTextValue(UserRecord(), "CZY_LB").empty() ||
         key.empty() || companyId.empty())
         return false;
-    if (TCompPermit* company = FPermissions->FindCompany(companyId))
+    TCompPermit* company = nullptr;
+    // Grants that cannot be read list no product.
+    if (FindCompanyWithGrants(companyId, company) && company)
         for (int i = 0; i < company->Count(); ++i)
             products.push_back(company->Items(i)->ProductCode());
     // The host reads the list, not the answer.
@@ -161,6 +163,13 @@ int TPSessionImpl::CompanyCount()
 
 TRolePermissions* TPSessionImpl::GetPermissions()
 {
+    // Whoever asks for the whole tree gets it whole.
+    if (!FUnreadCompanies.empty()) {
+        FUnreadCompanies.clear();
+        TRolesMgr roles;
+        if (!roles.LoadPostPermissions(FPermissions->PostCode(), FPermissions.get()))
+            CurrentHost().Error("0", kPermissionLoadFailedLog);
+    }
     return FPermissions.get();
 }
 
@@ -173,10 +182,49 @@ bool TPSessionImpl::LoadPermissions()
 {
     const std::string post = GetTextValue(UserRecord(), "CZY_LB");
     TRolesMgr roles;
-    if (roles.LoadPostPermissions(post, FPermissions.get()))
+    FUnreadCompanies.clear();
+    // A created post may hold hundreds of companies with thousands of
+    // functions each, while a sign-in works in one company: its companies
+    // are read now and what a company grants when it is first asked for.
+    if (HasBuiltInPermissions(post) ? roles.LoadPostPermissions(post, FPermissions.get())
+                                    : roles.LoadPostCompanies(post, FPermissions.get())) {
+        if (!HasBuiltInPermissions(post))
+            for (int i = 0; i < FPermissions->Count(); ++i)
+                FUnreadCompanies.insert(FPermissions->Items(i));
         return true;
+    }
     CurrentHost().Error("0", kPermissionLoadFailedLog);
     return false;
+}
+
+bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPermit*& company)
+{
+    for (;;) {
+        company = FPermissions->FindCompany(companyId);
+        if (!company || FUnreadCompanies.count(company) == 0)
+            return true;
+        TRolesMgr roles;
+        switch (roles.LoadCompanyGrants(FPermissions->PostCode(), *company)) {
+        case TRolesMgr::CompanyGrants::Read:
+            FUnreadCompanies.erase(company);
+            return true;
+        case TRolesMgr::CompanyGrants::Withdrawn:
+            // Taken from the post since the sign-in: the post no longer
+            // holds it (another entry of the same company may remain).
+            FUnreadCompanies.erase(company);
+            for (int i = 0; i < FPermissions->Count(); ++i)
+                if (FPermissions->Items(i) == company) {
+                    FPermissions->DeleteChild(i);
+                    break;
+                }
+            continue;
+        case TRolesMgr::CompanyGrants::Unreadable:
+            break;
+        }
+        CurrentHost().Error("0", kPermissionLoadFailedLog);
+        company = nullptr;
+        return false;
+    }
 }
 
 bool TPSessionImpl::GrantCompany(const std::string& companyId)

@@ -6,10 +6,12 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace priv {
 
+class TCompPermit;
 class TRolePermissions;
 
 // Read the session of the messages: "[70018504]取用户权限范围出错。".
@@ -40,13 +42,21 @@ public:
     bool RevokeCompany(const std::string& companyId) override;
 
     // Fills the permissions afresh; false (logged) when the post store fails.
+    // A created post's companies come without what they grant, which
+    // FindCompanyWithGrants (or GetPermissions, for all of them) reads.
     bool LoadPermissions();
+    // The permission entry of a company with its sub-applications and
+    // functions read; none when the post does not hold the company. False
+    // (logged, no entry) when what it grants cannot be read.
+    bool FindCompanyWithGrants(const std::string& companyId, TCompPermit*& company);
 
     // Frees a session the host's record owns.
     static void Release(void* session);
 
 private:
     std::unique_ptr<TRolePermissions> FPermissions;
+    // Companies of FPermissions whose grants are not read yet.
+    std::unordered_set<const TCompPermit*> FUnreadCompanies;
     std::vector<std::string> FList; // kept for the host's layout; not used
     bool FFlag = false;
 };

@@ -427,19 +427,25 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
 
 // The same tree read in three set statements: the companies as above, then
 // every sub-application node of the post's companies, then every function
-// node beneath those, each joined from the post's grant rows. The children
-// of one node keep the order of their codes, as the statement per node reads
-// them from its index.
+// node beneath those, each joined from the post's grant rows.
 bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode)
+{
+    if (!ReadStoredCompanies(permissions, postCode))
+        return false;
+    const bool large = permissions.Count() > kLargeLoadCompanies;
+    ScopedStatus status(large, kLoadingPermissionsText);
+    CompanyNodes companies;
+    for (int i = 0; i < permissions.Count(); ++i)
+        companies[permissions.Items(i)->PermitCode()].push_back(permissions.Items(i));
+    if (large)
+        CurrentHost().ProcessMessages();
+    return ReadGrantsInSets(postCode, companies, std::string(), large);
+}
+
+bool TRolesMgr::ReadStoredCompanies(TRolePermissions& permissions, const std::string& postCode)
 {
     if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
         return false;
-    Host& host = CurrentHost();
-    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
-    ScopedStatus status(large, kLoadingPermissionsText);
-
-    // A node granted twice appears as two companies; both get its children.
-    std::unordered_map<std::int32_t, std::vector<TCompPermit*>> companies;
     permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
     for (; !FQuery.Eof(); FQuery.Next()) {
         TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
@@ -447,11 +453,22 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
         company->SetParentCode(0);
         company->SetTexts(FQuery.AsString(schema::kCompanyId), FQuery.AsString(schema::kCompanyTaxNumber),
                           FQuery.AsString(schema::kCompanyName));
-        company->SetAllGranted(true);
-        companies[company->PermitCode()].push_back(company);
+        // Nothing beneath it is known yet.
+        company->SetAllGranted(false);
     }
-    if (large)
-        host.ProcessMessages();
+    return true;
+}
+
+// The children of one node keep the order of their codes, as the statement
+// per node reads them from its index.
+bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes& companies,
+                                 const std::string& grantCondition, bool large)
+{
+    for (const auto& [code, nodes] : companies)
+        for (TCompPermit* company : nodes) {
+            company->Clear();
+            company->SetAllGranted(true);
+        }
 
     // The rows of FQuery by parent, each node once (the post's grant rows may
     // repeat one), in the order of their codes; the texts stay in FQuery.
@@ -479,12 +496,11 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
         return rows;
     };
 
-    const std::string post = Text(postCode);
-    if (!store::Run(
-            FLastStatement, FQuery,
-            "SELECT t2.PRMS_DM, t2.PARENT_DM, t2.DYDM FROM QX_ROLEPRMS t1, QX_PRMSMAP t2 WHERE t1.JS_DM='" +
-                post + "' AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20'",
-            true))
+    const std::string grants = "t1.JS_DM='" + Text(postCode) + "'" + grantCondition;
+    if (!store::Run(FLastStatement, FQuery,
+                    "SELECT t2.PRMS_DM, t2.PARENT_DM, t2.DYDM FROM QX_ROLEPRMS t1, QX_PRMSMAP t2 WHERE " +
+                        grants + " AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20'",
+                    true))
         return false;
     PermitTextPool pool;
     std::unordered_map<std::int32_t, std::vector<TAppPermit*>> apps;
@@ -507,13 +523,13 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
         }
     }
     if (large)
-        host.ProcessMessages();
+        CurrentHost().ProcessMessages();
 
     if (!store::Run(FLastStatement, FQuery,
                     "SELECT t3.PRMS_DM,t3.PARENT_DM,t3.DYDM,t3.DYMC FROM QX_ROLEPRMS t1, QX_PRMSMAP t2, "
-                    "QX_PRMSMAP t3 WHERE t1.JS_DM='" +
-                        post +
-                        "' AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20' AND t3.PARENT_DM=t2.PRMS_DM AND "
+                    "QX_PRMSMAP t3 WHERE " +
+                        grants +
+                        " AND t2.PARENT_DM=t1.PRMS_DM AND t2.PRMS_TYPE='20' AND t3.PARENT_DM=t2.PRMS_DM AND "
                         "t3.PRMS_TYPE='30'",
                     true))
         return false;
@@ -533,6 +549,52 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
     }
     FQuery.Reset({});
     return true;
+}
+
+bool TRolesMgr::LoadPostCompanies(const std::string& postCode, TRolePermissions* permissions)
+{
+    if (!permissions)
+        return false;
+    try {
+        permissions->SetPostCode(postCode);
+        permissions->Clear();
+        if (IsSuperAdmin(postCode) || IsSystemPost(postCode) || IsBusinessPost(postCode))
+            return false; // their sets are built, not stored
+        store::ReadSnapshot snapshot;
+        const bool loaded =
+            snapshot.Begin() && PostCodeExists(postCode) && ReadStoredCompanies(*permissions, postCode);
+        if (!loaded)
+            permissions->Clear();
+        return loaded;
+    } catch (...) {
+        permissions->Clear();
+        return false;
+    }
+}
+
+TRolesMgr::CompanyGrants TRolesMgr::LoadCompanyGrants(const std::string& postCode, TCompPermit& company)
+{
+    try {
+        store::ReadSnapshot snapshot;
+        if (snapshot.Begin()) {
+            // Without this a company withdrawn since its post was read would
+            // have no sub-applications to read and look wholly granted.
+            const std::optional<bool> held = NodeStored(postCode, company);
+            if (held && !*held) {
+                company.Clear();
+                company.SetAllGranted(false);
+                return CompanyGrants::Withdrawn;
+            }
+            const CompanyNodes companies{{company.PermitCode(), {&company}}};
+            if (held && ReadGrantsInSets(postCode, companies,
+                                         " AND t1.PRMS_DM=" + std::to_string(company.PermitCode()), false))
+                return CompanyGrants::Read;
+        }
+    } catch (...) {
+    }
+    company.Clear();
+    company.SetAllGranted(false);
+    return CompanyGrants::Unreadable;
 }
 
 // --- Saving ----------------------------------------------------------------------------

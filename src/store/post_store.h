@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -48,6 +49,22 @@ public:
     // missing, the post's row is missing or a statement fails; a failed load
     // leaves the object empty, so that nothing is granted on a failed read.
     bool LoadPostPermissions(const std::string& postCode, TRolePermissions* permissions);
+    // The first half of a created post's load, for readers that need one
+    // company at a time: sets the post code and reads the companies alone,
+    // each granting nothing until LoadCompanyGrants has read what lies
+    // beneath it. False (the object left empty) on the same failures, and
+    // for the built-in posts, which have nothing stored.
+    bool LoadPostCompanies(const std::string& postCode, TRolePermissions* permissions);
+    // The second half for one company node of that post: its sub-applications
+    // and functions, read in one snapshot and built exactly as
+    // LoadPostPermissions builds them.
+    enum class CompanyGrants {
+        Read,
+        Withdrawn,  // the post no longer holds the company node
+        Unreadable, // a statement failed
+    };
+    // The node grants nothing unless the answer is Read.
+    CompanyGrants LoadCompanyGrants(const std::string& postCode, TCompPermit& company);
     // Writes the added and removed nodes in one transaction. On success the
     // tree is brought to its saved state (a second save writes nothing); on
     // failure everything is rolled back, the tree stays as it was and
@@ -107,6 +124,16 @@ private:
                                 bool everyFunction);
     bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
     bool LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode);
+    // The post's company nodes, each granting nothing yet.
+    bool ReadStoredCompanies(TRolePermissions& permissions, const std::string& postCode);
+    // Company nodes by their code; a node the post's grant rows repeat
+    // stands there once per repetition.
+    using CompanyNodes = std::unordered_map<std::int32_t, std::vector<TCompPermit*>>;
+    // Fills the given company nodes (emptied first) with the sub-applications
+    // and functions beneath the post's grant rows that `grantCondition`
+    // (appended to the conditions on the grant rows `t1`) leaves.
+    bool ReadGrantsInSets(const std::string& postCode, const CompanyNodes& companies,
+                          const std::string& grantCondition, bool large);
     static std::string StoredCompaniesStatement(const std::string& postCode);
     bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
                               AssignedCodes& assigned);
