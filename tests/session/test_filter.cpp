@@ -168,6 +168,25 @@ TEST_P(FilterTest, FailuresNameTheirReason)
     EXPECT_EQ(Available().count("02/02001-01-06-00-00"), 0u);
 }
 
+// What the current company grants is read when the filter first asks; when
+// that read fails the filter says why and withdraws nothing, and the next
+// filter reads it again.
+TEST_P(FilterTest, GrantsThatCannotBeReadFailTheFilter)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SignIn("kuaiji");
+    std::string message;
+    fennix::FailStatementsContaining("PRMS_TYPE='20'", 0, 1);
+    EXPECT_FALSE(Filter("0200\n0300", message));
+    EXPECT_EQ(message, "[70018501]过滤用户系统权限发生异常：[70018504]取用户权限范围出错。");
+    EXPECT_TRUE(Withdrawn().empty());
+    fennix::ClearStatementFailures();
+    message.clear();
+    ASSERT_TRUE(Filter("0200\n0300", message)) << message;
+    EXPECT_EQ(Withdrawn(), (std::set<std::string>{"0300"}));
+}
+
 TEST_P(FilterTest, EmptyListRunsOnlyTheVersionStep)
 {
     AddOperator("kuaiji", "GW00001");

@@ -121,6 +121,100 @@ TEST_P(SessionTest, CompanyListsFollowThePermissions)
     EXPECT_EQ(company, "1001");
 }
 
+// Every company with its sub-applications and functions, one line each.
+std::string Outline(const TRolePermissions& permissions)
+{
+    std::string text;
+    for (int c = 0; c < permissions.Count(); ++c) {
+        const TCompPermit* company = permissions.Items(c);
+        text +=
+            company->CompanyId() + " " + company->CompanyName() + (company->AllGranted() ? " all" : "") + ":";
+        for (int a = 0; a < company->Count(); ++a) {
+            text += " " + company->Items(a)->ProductCode() + "[";
+            for (int f = 0; f < company->Items(a)->Count(); ++f)
+                text += " " + company->Items(a)->Items(f)->FunctionCode();
+            text += " ]";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+std::size_t CountContaining(const std::vector<std::string>& statements, const std::string& fragment)
+{
+    return static_cast<std::size_t>(
+        std::count_if(statements.begin(), statements.end(),
+                      [&](const std::string& s) { return s.find(fragment) != std::string::npos; }));
+}
+
+// A sign-in works in one company: the session reads the post's companies and
+// what a company grants only when that company is asked about; whoever asks
+// for the whole tree gets what a full load gives.
+TEST_P(SessionTest, ACompanysGrantsAreReadWhenFirstAskedFor)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1001");
+    fennix::ClearExecutedStatements();
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    EXPECT_EQ(CountContaining(fennix::ExecutedStatements(), "PRMS_TYPE='20'"), 0u);
+    EXPECT_EQ(Session()->CompanyCount(), 2);
+
+    std::vector<std::string> products;
+    Session()->ListCompanyProducts("key", products);
+    EXPECT_EQ(products, (std::vector<std::string>{"0200", "0100"}));
+    const std::vector<std::string> read = fennix::ExecutedStatements();
+    EXPECT_EQ(CountContaining(read, "PRMS_TYPE='20'"), 2u) << "the sub-applications and the functions";
+    const auto node = [this](const char* companyId) {
+        return "t1.PRMS_DM=" +
+               Db().Scalar(std::string("SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='") + companyId + "'");
+    };
+    EXPECT_EQ(CountContaining(read, node("1001")), 3u) << "the post still holds it, and the two reads";
+    EXPECT_EQ(CountContaining(read, node("1002")), 0u) << "the other company is not read";
+    Session()->ListCompanyProducts("key", products);
+    EXPECT_EQ(CountContaining(fennix::ExecutedStatements(), "PRMS_TYPE='20'"), 2u) << "read once";
+
+    TRolePermissions loaded;
+    ASSERT_TRUE(TRolesMgr().LoadPostPermissions("GW00001", &loaded));
+    EXPECT_EQ(Outline(*Session()->GetPermissions()), Outline(loaded));
+    EXPECT_EQ(Outline(loaded),
+              "1001 华东机械: 0200[ 02001-01-01-00-00 02001-01-05-00-00 ] 0100[ 01003-01-20-00-00 ]\n"
+              "1002 南粤电子 all:\n");
+}
+
+// Between the sign-in and the first question about a company, another
+// workstation may withdraw it, or the database may fail: neither may leave
+// the company looking wholly granted.
+TEST_P(SessionTest, ACompanyWithdrawnOrUnreadableAfterTheSignInGrantsNothing)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1001");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    auto* session = static_cast<TPSessionImpl*>(Session());
+
+    fennix::FailStatementsContaining("PRMS_TYPE='30'", 0, 1);
+    TCompPermit* company = nullptr;
+    EXPECT_FALSE(session->FindCompanyWithGrants("1001", company));
+    EXPECT_EQ(company, nullptr);
+    const std::vector<std::string> lines = Db().LogLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("[70018504]取用户权限范围出错。") != std::string::npos;
+    }));
+    fennix::ClearStatementFailures();
+    ASSERT_TRUE(session->FindCompanyWithGrants("1001", company)) << "read again on the next question";
+    ASSERT_NE(company, nullptr);
+    EXPECT_EQ(company->Count(), 2);
+
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=(SELECT PRMS_DM FROM QX_PRMSMAP WHERE "
+                          "DYDM='1002')"));
+    ASSERT_TRUE(session->FindCompanyWithGrants("1002", company));
+    EXPECT_EQ(company, nullptr) << "no longer held by the post";
+    std::vector<std::string> companies;
+    Session()->ListCompanies(companies);
+    EXPECT_EQ(companies, std::vector<std::string>{"1001"});
+}
+
 TEST_P(SessionTest, GrantAndRevokeACompany)
 {
     ArrangeCompaniesAndPosts();

@@ -298,6 +298,12 @@ TEST_P(PermissionStoreTest, BothLoadRoadsBuildTheSameTree)
     EXPECT_EQ(perNode.Count(), 4) << Dump(perNode);
     EXPECT_EQ(Dump(inSets), Dump(perNode));
     EXPECT_EQ(inSets.FunctionState("F2"), 1);
+    // And a company at a time, as the signed-in operator's session reads it.
+    TRolePermissions byCompany;
+    ASSERT_TRUE(store.LoadPostCompanies("GW00001", &byCompany));
+    for (int i = 0; i < byCompany.Count(); ++i)
+        ASSERT_EQ(store.LoadCompanyGrants("GW00001", *byCompany.Items(i)), TRolesMgr::CompanyGrants::Read);
+    EXPECT_EQ(Dump(byCompany), Dump(perNode));
 
     // And the same when nothing is stored for the post.
     ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE JS_DM='GW00001'"));
@@ -339,6 +345,39 @@ TEST_P(PermissionStoreTest, AStoredLoadThatCannotReadEverythingFailsAndGrantsNot
         ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
         EXPECT_EQ(permissions.Count(), 2);
     }
+}
+
+// What one company grants, read after its post's companies: a statement
+// that fails, or a company the post no longer holds, leaves the company
+// granting nothing rather than everything.
+TEST_P(PermissionStoreTest, ACompanysGrantsThatCannotBeReadGrantNothing)
+{
+    const int company = GrantWith("GW00001", 11, {{"02", {"F1"}}});
+    TRolePermissions permissions;
+    EXPECT_FALSE(store.LoadPostCompanies("SYSTEM", &permissions)) << "nothing stored for a built-in post";
+    ASSERT_TRUE(store.LoadPostCompanies("GW00001", &permissions));
+    ASSERT_EQ(permissions.Count(), 1);
+    TCompPermit& node = *permissions.Items(0);
+    EXPECT_FALSE(node.AllGranted()) << "not read yet";
+
+    for (const StoredFailure& failure : std::vector<StoredFailure>{
+             {"the post's hold on the company", "QX_PRMSMAP t3 WHERE", 0},
+             {"the sub-applications", "PRMS_TYPE='20'", 0},
+             {"the functions", "PRMS_TYPE='30'", 0},
+         }) {
+        SCOPED_TRACE(failure.name);
+        ASSERT_EQ(store.LoadCompanyGrants("GW00001", node), TRolesMgr::CompanyGrants::Read);
+        fennix::FailStatementsContaining(failure.fragment, failure.skip, 1);
+        EXPECT_EQ(store.LoadCompanyGrants("GW00001", node), TRolesMgr::CompanyGrants::Unreadable);
+        fennix::ClearStatementFailures();
+        EXPECT_EQ(node.Count(), 0);
+        EXPECT_FALSE(node.AllGranted());
+    }
+
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=" + std::to_string(company)));
+    EXPECT_EQ(store.LoadCompanyGrants("GW00001", node), TRolesMgr::CompanyGrants::Withdrawn);
+    EXPECT_EQ(node.Count(), 0);
+    EXPECT_FALSE(node.AllGranted()) << "a company without sub-applications left would look whole";
 }
 
 // A load reads in one snapshot of its own and ends it on every way out; in
