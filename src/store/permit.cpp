@@ -8,11 +8,6 @@
 namespace priv {
 namespace {
 
-const std::string kNoType;
-const std::string kCompanyType = schema::kPermitTypeCompany;
-const std::string kAppType = schema::kPermitTypeApp;
-const std::string kFunctionType = schema::kPermitTypeFunction;
-
 // Depth first: a child is compared, then its own children are searched, then
 // the next child.
 const TAbstractPermit* FindByCode(const TAbstractPermit& parent, const std::string& code)
@@ -57,9 +52,21 @@ template <class TNode> void AcceptSaved(TNode& parent)
 
 } // namespace
 
-TAppFuncPermit::TAppFuncPermit() : TAbstractPermit(kFunctionType, false) {}
+// The small fields pack into the base's padding: a function node adds only
+// its texts to the base.
+static_assert(sizeof(TAppFuncPermit) == sizeof(TAbstractPermit) + sizeof(PermitTexts<2>));
 
-TAppPermit::TAppPermit() : TPermitList<TAppFuncPermit>(kAppType, false) {}
+const std::string& TAbstractPermit::TypeText(Kind kind)
+{
+    // Indexed by Kind.
+    static const std::array<std::string, 4> types{"", schema::kPermitTypeCompany, schema::kPermitTypeApp,
+                                                  schema::kPermitTypeFunction};
+    return types[static_cast<std::size_t>(kind)];
+}
+
+TAppFuncPermit::TAppFuncPermit() : TAbstractPermit(Kind::Function, false) {}
+
+TAppPermit::TAppPermit() : TPermitList<TAppFuncPermit>(Kind::SubApp, false) {}
 
 bool TAppPermit::ReadFunctionItems(const TextList& items)
 {
@@ -78,14 +85,14 @@ bool TAppPermit::ReadFunctionItems(const TextList& items)
     return true;
 }
 
-TCompPermit::TCompPermit() : TPermitList<TAppPermit>(kCompanyType, true) {}
+TCompPermit::TCompPermit() : TPermitList<TAppPermit>(Kind::Company, true) {}
 
 void TCompPermit::SetTexts(std::string_view companyId, std::string_view taxNumber, std::string_view name)
 {
     FTexts.Share(PermitTexts<3>::Make({std::string(companyId), std::string(taxNumber), std::string(name)}));
 }
 
-TRolePermissions::TRolePermissions() : TPermitList<TCompPermit>(kNoType, false) {}
+TRolePermissions::TRolePermissions() : TPermitList<TCompPermit>(Kind::Post, false) {}
 
 TCompPermit* TRolePermissions::FindCompany(const std::string& companyId) const
 {

@@ -99,24 +99,29 @@ public:
     void SetParentCode(std::int32_t code) { FParentCode = code; }
     // kPermitUnchanged, kPermitAdded or kPermitRemoved.
     std::int32_t PermitState() const { return FPermitState; }
-    void SetPermitState(std::int32_t state) { FPermitState = state; }
+    void SetPermitState(std::int32_t state) { FPermitState = static_cast<std::uint8_t>(state); }
     // "10", "20", "30"; empty for the post.
-    const std::string& PermitType() const { return *FPermitType; }
+    const std::string& PermitType() const { return TypeText(FKind); }
     // The node grants everything beneath it; its stored children are not kept.
     bool AllGranted() const { return FAllGranted; }
     void SetAllGranted(bool allGranted) { FAllGranted = allGranted; }
 
 protected:
-    TAbstractPermit(const std::string& permitType, bool allGranted)
-        : FPermitType(&permitType), FAllGranted(allGranted)
-    {
-    }
+    // What the node stands for; picks its permit type text.
+    enum class Kind : std::uint8_t { Post, Company, SubApp, Function };
+
+    TAbstractPermit(Kind kind, bool allGranted) : FKind(kind), FAllGranted(allGranted) {}
 
 private:
-    const std::string* FPermitType;
+    static const std::string& TypeText(Kind kind);
+
+    // A post over ten thousand companies holds millions of nodes: the state,
+    // the kind and the flag are bytes that share the padding after the two
+    // codes, so that a function node is no more than this base and its texts.
     std::int32_t FPermitCode = 0;
     std::int32_t FParentCode = 0;
-    std::int32_t FPermitState = kPermitUnchanged;
+    std::uint8_t FPermitState = kPermitUnchanged;
+    Kind FKind;
     bool FAllGranted;
 };
 

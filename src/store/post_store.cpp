@@ -334,6 +334,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     for (int i = 0; i < permissions.Count(); ++i) {
         TCompPermit* company = permissions.Items(i);
         GetCompanySubAppCodes(codes);
+        company->ReserveChildren(codes.size());
         for (const std::string& code : codes) {
             if (const SubAppDescriptor* descriptor = FindSubAppDescriptor(code)) {
                 const BuiltInSubApp& shared = subApps.Get(code, *descriptor);
@@ -392,6 +393,7 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
                 true))
             return false;
         company->SetAllGranted(subAppRows.Eof());
+        company->ReserveChildren(static_cast<std::size_t>(subAppRows.RecordCount()));
         for (; !subAppRows.Eof(); subAppRows.Next()) {
             const std::string code = subAppRows.AsString(schema::kPermitTarget);
             if (const SubAppDescriptor* descriptor = FindSubAppDescriptor(code)) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace priv::test {
 namespace {
 
@@ -109,6 +112,44 @@ TEST_F(PermitModelTest, MarkAddsWithTheCodeAsFirstTextAndRecordsBeneathAnAddedNo
     EXPECT_EQ(post.Count(), 0);
     EXPECT_EQ(post.Mark("", true), nullptr) << "an empty code marks nothing";
     EXPECT_EQ(post.Count(), 0);
+}
+
+// The state, the kind and the flag are bytes beside the codes: writing one
+// field of a node leaves the others and its type as they were.
+TEST_F(PermitModelTest, EveryNodeKeepsItsFieldsApart)
+{
+    TRolePermissions root;
+    TCompPermit* company = root.AddCompany(kPermitAdded);
+    TAppPermit* app = company->AddSubApp(kPermitRemoved);
+    TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
+    const struct {
+        TAbstractPermit* node;
+        const char* type;
+        bool allGranted;
+    } nodes[] = {{&root, "", false}, {company, "10", true}, {app, "20", false}, {function, "30", false}};
+    for (const auto& n : nodes) {
+        SCOPED_TRACE(n.type);
+        EXPECT_EQ(n.node->AllGranted(), n.allGranted) << "as the class is made";
+        for (const std::int32_t state : {kPermitRemoved, kPermitAdded, kPermitUnchanged}) {
+            n.node->SetPermitCode(std::numeric_limits<std::int32_t>::max());
+            n.node->SetParentCode(std::numeric_limits<std::int32_t>::min());
+            n.node->SetAllGranted(!n.allGranted);
+            n.node->SetPermitState(state);
+            EXPECT_EQ(n.node->PermitState(), state);
+            EXPECT_EQ(n.node->PermitCode(), std::numeric_limits<std::int32_t>::max());
+            EXPECT_EQ(n.node->ParentCode(), std::numeric_limits<std::int32_t>::min());
+            EXPECT_EQ(n.node->AllGranted(), !n.allGranted);
+            EXPECT_EQ(n.node->PermitType(), n.type);
+            n.node->SetPermitCode(-1);
+            n.node->SetAllGranted(n.allGranted);
+            EXPECT_EQ(n.node->PermitState(), state);
+            EXPECT_EQ(n.node->ParentCode(), std::numeric_limits<std::int32_t>::min());
+            EXPECT_EQ(n.node->PermitType(), n.type);
+        }
+    }
+    EXPECT_EQ(root.Items(0), company);
+    EXPECT_EQ(company->Items(0), app);
+    EXPECT_EQ(app->Items(0), function);
 }
 
 TEST_F(PermitModelTest, ItemsAnswersNoneOutsideTheList)
