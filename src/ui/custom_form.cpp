@@ -18,6 +18,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace priv {
 namespace {
@@ -53,6 +56,7 @@ Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     toolBarStyle->setParent(formUi->ModuleToolbar);
     formUi->ModuleToolbar->setStyle(toolBarStyle);
     formUi->ModuleToolbar->setFixedHeight(kToolButtonHeight);
+    SetOuterSize(kDefaultOuterSize);
     // Close action "free": a closed page window is destroyed.
     setAttribute(Qt::WA_DeleteOnClose);
     imeHook_ = new EditImeHook(this);
@@ -68,6 +72,42 @@ Tfrm_Custom::~Tfrm_Custom()
         SendMainFrameData(CD_PAGE_CLOSED, funcCode_);
     } catch (...) {
     }
+}
+
+void Tfrm_Custom::SetOuterSize(const QSize& size)
+{
+    outerSize_ = size;
+    resize(size);
+}
+
+void Tfrm_Custom::SetClientSize(const QSize& size)
+{
+    outerSize_ = QSize();
+    resize(size);
+}
+
+// The desktop the module was designed for counts a form's width and height
+// with its frame and title bar, so a free-standing page must come out at its
+// outer size, not larger by the frame. The frame is known only once the
+// window manager has framed the window, which on X may be a moment after it
+// was shown: the first move or resize after that gives the client area the
+// outer size less the frame, once; the frame keeps its top left corner,
+// where ShowModuleForm put it. A user resizing the window later is not
+// fought.
+void Tfrm_Custom::KeepOuterSize()
+{
+    if (!isWindow()) {
+        outerSizePending_ = false;
+        return;
+    }
+    const QWindow* window = windowHandle();
+    const QMargins frame = window ? window->frameMargins() : QMargins();
+    // Not framed yet, or never (no window manager): the size is right as it is.
+    if (frame.isNull())
+        return;
+    outerSizePending_ = false;
+    outerSizeKept_ = true;
+    resize(ClientSizeForOuterSize(outerSize_, frame));
 }
 
 void Tfrm_Custom::InitHostContext()
@@ -173,10 +213,18 @@ bool Tfrm_Custom::event(QEvent* event)
     }
     if (event->type() == QEvent::Polish)
         RunGuarded([this] { EnsureFormCreated(); });
-    if (event->type() == QEvent::Show)
+    if (event->type() == QEvent::Show) {
         // Controls a descendant added after the creation are published too.
         PublishAccessibility(this);
+        // Embedded pages fill the host's page; only a window of its own has
+        // a frame to count.
+        if (isWindow() && outerSize_.isValid() && !outerSizeKept_)
+            outerSizePending_ = true;
+    }
     const bool handled = QWidget::event(event);
+    if (outerSizePending_ &&
+        (event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        RunGuarded([this] { KeepOuterSize(); });
     // Only a page that is a window of its own is activated; an embedded page
     // sees the activation of the host's window, which needs no answer.
     if (event->type() == QEvent::WindowActivate && isWindow()) {
@@ -226,13 +274,22 @@ void CentreOnMainForm(Tfrm_Custom* window)
     else if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     if (area.isValid()) {
+        // A page with an outer size gets that size once it is framed.
         QRect frame = window->frameGeometry();
+        if (window->OuterSize().isValid())
+            frame.setSize(window->OuterSize());
         frame.moveCenter(area.center());
         window->move(frame.topLeft());
     }
 }
 
 } // namespace
+
+QSize ClientSizeForOuterSize(const QSize& outer, const QMargins& frame)
+{
+    return QSize(std::max(1, outer.width() - frame.left() - frame.right()),
+                 std::max(1, outer.height() - frame.top() - frame.bottom()));
+}
 
 void ShowModuleForm(QWidget* parent, Tfrm_Custom* window, const std::string& paramString, bool lastFlag)
 {

@@ -16,6 +16,8 @@
 #include "ui/edit_ime.h"
 #include "ui/host_context.h"
 
+#include <QMargins>
+#include <QSize>
 #include <QWidget>
 
 #include <memory>
@@ -70,8 +72,22 @@ public:
     // their actions; QWidget::setVisible on the button has no effect there).
     void SetToolButtonVisible(QToolButton* button, bool visible);
 
+    // A page's size as the host's desktop counts a form's size: the outer
+    // size, frame and title bar included. The window takes it as its size at
+    // once (right for an embedded page and for a window without a frame);
+    // when it is shown free-standing, its client area shrinks by the frame
+    // that the window manager puts around it, once, as soon as that frame is
+    // known. 542 x 373 unless a descendant sets its own.
+    void SetOuterSize(const QSize& size);
+    // For a page whose form size is the size of its client area: the window
+    // takes that size and keeps it whatever its frame.
+    void SetClientSize(const QSize& size);
+    // The outer size; empty for a page sized by its client area.
+    QSize OuterSize() const { return outerSize_; }
+
     static constexpr int kToolButtonWidth = 85;
     static constexpr int kToolButtonHeight = 30;
+    static constexpr QSize kDefaultOuterSize{542, 373};
 
 protected:
     // The creation steps after the host context: ApplySkinScheme, HookEditIme.
@@ -81,6 +97,8 @@ protected:
     virtual void FormKeyDown(QKeyEvent* event);
 
     void InitHostContext();
+    // Gives a free-standing window the outer size once its frame is known.
+    void KeepOuterSize();
 
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -93,7 +111,16 @@ private:
     std::string funcCode_;
     EditImeHook* imeHook_ = nullptr;
     bool formCreated_ = false;
+    QSize outerSize_ = kDefaultOuterSize;
+    // Shown free-standing with an outer size whose frame was not known yet.
+    bool outerSizePending_ = false;
+    bool outerSizeKept_ = false;
 };
+
+// The client size that makes a window of `outer` size once the window
+// manager has put `frame` around it; at least one pixel each way, however
+// wide the frame.
+QSize ClientSizeForOuterSize(const QSize& outer, const QMargins& frame);
 
 // Puts a page window on screen and returns at once; the window frees itself
 // when it closes.
