@@ -89,25 +89,44 @@ void Tfrm_Custom::SetClientSize(const QSize& size)
 // The desktop the module was designed for counts a form's width and height
 // with its frame and title bar, so a free-standing page must come out at its
 // outer size, not larger by the frame. The frame is known only once the
-// window manager has framed the window, which on X may be a moment after it
-// was shown: the first move or resize after that gives the client area the
-// outer size less the frame, once; the frame keeps its top left corner,
-// where ShowModuleForm put it. A user resizing the window later is not
-// fought.
+// window manager has framed the window, which on X is a moment after it was
+// mapped and may bring no move or resize of the window itself: the platform
+// window is watched from the show on, and when it is first exposed, moved or
+// resized with a frame, the client area becomes the outer size less the
+// frame, once, with the frame's top left corner where ShowModuleForm put it.
+// A user resizing the window later is not fought.
+void Tfrm_Custom::WatchForFrame()
+{
+    if (outerSizeKept_ || !outerSize_.isValid() || !isWindow() || !windowHandle())
+        return;
+    framePosition_ = pos();
+    windowHandle()->installEventFilter(this);
+    KeepOuterSize();
+}
+
 void Tfrm_Custom::KeepOuterSize()
 {
-    if (!isWindow()) {
-        outerSizePending_ = false;
+    QWindow* window = windowHandle();
+    if (outerSizeKept_ || !window || !isWindow())
         return;
-    }
-    const QWindow* window = windowHandle();
-    const QMargins frame = window ? window->frameMargins() : QMargins();
+    const QMargins frame = window->frameMargins();
     // Not framed yet, or never (no window manager): the size is right as it is.
     if (frame.isNull())
         return;
-    outerSizePending_ = false;
     outerSizeKept_ = true;
-    resize(ClientSizeForOuterSize(outerSize_, frame));
+    window->removeEventFilter(this);
+    // Placed by its client area: the widget's own idea of its frame may not
+    // have caught up with the window manager yet.
+    setGeometry(
+        QRect(framePosition_ + QPoint(frame.left(), frame.top()), ClientSizeForOuterSize(outerSize_, frame)));
+}
+
+bool Tfrm_Custom::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() &&
+        (event->type() == QEvent::Expose || event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        RunGuarded([this] { KeepOuterSize(); });
+    return QWidget::eventFilter(watched, event);
 }
 
 void Tfrm_Custom::InitHostContext()
@@ -216,15 +235,12 @@ bool Tfrm_Custom::event(QEvent* event)
     if (event->type() == QEvent::Show) {
         // Controls a descendant added after the creation are published too.
         PublishAccessibility(this);
-        // Embedded pages fill the host's page; only a window of its own has
-        // a frame to count.
-        if (isWindow() && outerSize_.isValid() && !outerSizeKept_)
-            outerSizePending_ = true;
     }
     const bool handled = QWidget::event(event);
-    if (outerSizePending_ &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize))
-        RunGuarded([this] { KeepOuterSize(); });
+    // Embedded pages fill the host's page; only a window of its own has a
+    // frame to count.
+    if (event->type() == QEvent::Show)
+        RunGuarded([this] { WatchForFrame(); });
     // Only a page that is a window of its own is activated; an embedded page
     // sees the activation of the host's window, which needs no answer.
     if (event->type() == QEvent::WindowActivate && isWindow()) {

@@ -17,6 +17,7 @@
 #include "ui/host_context.h"
 
 #include <QMargins>
+#include <QPoint>
 #include <QSize>
 #include <QWidget>
 
@@ -97,10 +98,14 @@ protected:
     virtual void FormKeyDown(QKeyEvent* event);
 
     void InitHostContext();
-    // Gives a free-standing window the outer size once its frame is known.
+    // A free-standing window with an outer size watches its platform window
+    // for the frame; KeepOuterSize gives it the outer size once the frame is
+    // known.
+    void WatchForFrame();
     void KeepOuterSize();
 
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -112,8 +117,8 @@ private:
     EditImeHook* imeHook_ = nullptr;
     bool formCreated_ = false;
     QSize outerSize_ = kDefaultOuterSize;
-    // Shown free-standing with an outer size whose frame was not known yet.
-    bool outerSizePending_ = false;
+    // Where the frame's top left corner was when the window was shown.
+    QPoint framePosition_;
     bool outerSizeKept_ = false;
 };
 
