@@ -232,10 +232,9 @@ bool Tfrm_Custom::event(QEvent* event)
     }
     if (event->type() == QEvent::Polish)
         RunGuarded([this] { EnsureFormCreated(); });
-    if (event->type() == QEvent::Show) {
+    if (event->type() == QEvent::Show)
         // Controls a descendant added after the creation are published too.
         PublishAccessibility(this);
-    }
     const bool handled = QWidget::event(event);
     // Embedded pages fill the host's page; only a window of its own has a
     // frame to count.

@@ -98,11 +98,6 @@ protected:
     virtual void FormKeyDown(QKeyEvent* event);
 
     void InitHostContext();
-    // A free-standing window with an outer size watches its platform window
-    // for the frame; KeepOuterSize gives it the outer size once the frame is
-    // known.
-    void WatchForFrame();
-    void KeepOuterSize();
 
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,11 +107,17 @@ protected:
     std::unique_ptr<Ui::Tfrm_Custom> formUi;
 
 private:
+    // A free-standing window with an outer size watches its platform window
+    // for the frame; KeepOuterSize gives it the outer size once the frame is
+    // known.
+    void WatchForFrame();
+    void KeepOuterSize();
+
     HostContext context_;
     std::string funcCode_;
     EditImeHook* imeHook_ = nullptr;
     bool formCreated_ = false;
-    QSize outerSize_ = kDefaultOuterSize;
+    QSize outerSize_;
     // Where the frame's top left corner was when the window was shown.
     QPoint framePosition_;
     bool outerSizeKept_ = false;
@@ -135,8 +136,9 @@ QSize ClientSizeForOuterSize(const QSize& outer, const QMargins& frame);
 // string has a "ModalFormMsg" value - announces itself to the host's main
 // window with CD_PAGE_OPENED: value|handle|0|1 (0 at the end when
 // `lastFlag` is false), the handle being WindowHandleText(window).
-// Without a parent: the window is centred on the host's main window, stays on
-// top and is shown; nothing is announced.
+// Without a parent: the window - its frame at its outer size, when it has
+// one - is centred on the host's main window, stays on top and is shown;
+// nothing is announced.
 // Failures while showing are swallowed; the window stays as far as it got.
 void ShowModuleForm(QWidget* parent, Tfrm_Custom* window, const std::string& paramString, bool lastFlag);
 
