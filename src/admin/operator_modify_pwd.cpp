@@ -28,7 +28,7 @@ Tfrm_OperatorModifyPwdInner::Tfrm_OperatorModifyPwdInner(QWidget* parent)
 {
     ui->setupUi(ClientArea());
     setWindowTitle(QStringLiteral("密码修改"));
-    resize(583, 396);
+    SetOuterSize(QSize(583, 396));
 
     tbtnSave =
         AddToolButton(QStringLiteral("tbtnSave"), QStringLiteral("更改"), ModuleIcon(QStringLiteral("save")));

@@ -97,8 +97,9 @@ Tfrm_Operator::Tfrm_Operator(QWidget* parent)
     setObjectName(QStringLiteral("frm_Operator"));
     setWindowTitle(QStringLiteral("用户管理"));
     ui->setupUi(ClientArea());
-    // The tool bar is part of the window's client area.
-    resize(680, 364);
+    // The form's size is its client area, the tool bar included, whatever
+    // the frame.
+    SetClientSize(QSize(680, 364));
     BuildToolbar();
     BuildList();
     BuildMenu();

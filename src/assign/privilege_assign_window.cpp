@@ -50,7 +50,7 @@ TfrmPrivilegeAssignEx::TfrmPrivilegeAssignEx(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmPrivilegeAssignEx"));
     setWindowTitle(QStringLiteral("岗位权限分配"));
-    resize(690, 543);
+    SetOuterSize(QSize(690, 543));
 
     auto* content = new QWidget(ClientArea());
     ui->setupUi(content);

@@ -18,6 +18,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace priv {
 namespace {
@@ -53,6 +56,7 @@ Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     toolBarStyle->setParent(formUi->ModuleToolbar);
     formUi->ModuleToolbar->setStyle(toolBarStyle);
     formUi->ModuleToolbar->setFixedHeight(kToolButtonHeight);
+    SetOuterSize(kDefaultOuterSize);
     // Close action "free": a closed page window is destroyed.
     setAttribute(Qt::WA_DeleteOnClose);
     imeHook_ = new EditImeHook(this);
@@ -68,6 +72,61 @@ Tfrm_Custom::~Tfrm_Custom()
         SendMainFrameData(CD_PAGE_CLOSED, funcCode_);
     } catch (...) {
     }
+}
+
+void Tfrm_Custom::SetOuterSize(const QSize& size)
+{
+    outerSize_ = size;
+    resize(size);
+}
+
+void Tfrm_Custom::SetClientSize(const QSize& size)
+{
+    outerSize_ = QSize();
+    resize(size);
+}
+
+// The desktop the module was designed for counts a form's width and height
+// with its frame and title bar, so a free-standing page must come out at its
+// outer size, not larger by the frame. The frame is known only once the
+// window manager has framed the window, which on X is a moment after it was
+// mapped and may bring no move or resize of the window itself: the platform
+// window is watched from the show on, and when it is first exposed, moved or
+// resized with a frame, the client area becomes the outer size less the
+// frame, once, with the frame's top left corner where ShowModuleForm put it.
+// A user resizing the window later is not fought.
+void Tfrm_Custom::WatchForFrame()
+{
+    if (outerSizeKept_ || !outerSize_.isValid() || !isWindow() || !windowHandle())
+        return;
+    framePosition_ = pos();
+    windowHandle()->installEventFilter(this);
+    KeepOuterSize();
+}
+
+void Tfrm_Custom::KeepOuterSize()
+{
+    QWindow* window = windowHandle();
+    if (outerSizeKept_ || !window || !isWindow())
+        return;
+    const QMargins frame = window->frameMargins();
+    // Not framed yet, or never (no window manager): the size is right as it is.
+    if (frame.isNull())
+        return;
+    outerSizeKept_ = true;
+    window->removeEventFilter(this);
+    // Placed by its client area: the widget's own idea of its frame may not
+    // have caught up with the window manager yet.
+    setGeometry(
+        QRect(framePosition_ + QPoint(frame.left(), frame.top()), ClientSizeForOuterSize(outerSize_, frame)));
+}
+
+bool Tfrm_Custom::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() &&
+        (event->type() == QEvent::Expose || event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        RunGuarded([this] { KeepOuterSize(); });
+    return QWidget::eventFilter(watched, event);
 }
 
 void Tfrm_Custom::InitHostContext()
@@ -177,6 +236,10 @@ bool Tfrm_Custom::event(QEvent* event)
         // Controls a descendant added after the creation are published too.
         PublishAccessibility(this);
     const bool handled = QWidget::event(event);
+    // Embedded pages fill the host's page; only a window of its own has a
+    // frame to count.
+    if (event->type() == QEvent::Show)
+        RunGuarded([this] { WatchForFrame(); });
     // Only a page that is a window of its own is activated; an embedded page
     // sees the activation of the host's window, which needs no answer.
     if (event->type() == QEvent::WindowActivate && isWindow()) {
@@ -226,13 +289,22 @@ void CentreOnMainForm(Tfrm_Custom* window)
     else if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     if (area.isValid()) {
+        // A page with an outer size gets that size once it is framed.
         QRect frame = window->frameGeometry();
+        if (window->OuterSize().isValid())
+            frame.setSize(window->OuterSize());
         frame.moveCenter(area.center());
         window->move(frame.topLeft());
     }
 }
 
 } // namespace
+
+QSize ClientSizeForOuterSize(const QSize& outer, const QMargins& frame)
+{
+    return QSize(std::max(1, outer.width() - frame.left() - frame.right()),
+                 std::max(1, outer.height() - frame.top() - frame.bottom()));
+}
 
 void ShowModuleForm(QWidget* parent, Tfrm_Custom* window, const std::string& paramString, bool lastFlag)
 {

@@ -16,6 +16,9 @@
 #include "ui/edit_ime.h"
 #include "ui/host_context.h"
 
+#include <QMargins>
+#include <QPoint>
+#include <QSize>
 #include <QWidget>
 
 #include <memory>
@@ -70,8 +73,22 @@ public:
     // their actions; QWidget::setVisible on the button has no effect there).
     void SetToolButtonVisible(QToolButton* button, bool visible);
 
+    // A page's size as the host's desktop counts a form's size: the outer
+    // size, frame and title bar included. The window takes it as its size at
+    // once (right for an embedded page and for a window without a frame);
+    // when it is shown free-standing, its client area shrinks by the frame
+    // that the window manager puts around it, once, as soon as that frame is
+    // known. 542 x 373 unless a descendant sets its own.
+    void SetOuterSize(const QSize& size);
+    // For a page whose form size is the size of its client area: the window
+    // takes that size and keeps it whatever its frame.
+    void SetClientSize(const QSize& size);
+    // The outer size; empty for a page sized by its client area.
+    QSize OuterSize() const { return outerSize_; }
+
     static constexpr int kToolButtonWidth = 85;
     static constexpr int kToolButtonHeight = 30;
+    static constexpr QSize kDefaultOuterSize{542, 373};
 
 protected:
     // The creation steps after the host context: ApplySkinScheme, HookEditIme.
@@ -83,17 +100,33 @@ protected:
     void InitHostContext();
 
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
     std::unique_ptr<Ui::Tfrm_Custom> formUi;
 
 private:
+    // A free-standing window with an outer size watches its platform window
+    // for the frame; KeepOuterSize gives it the outer size once the frame is
+    // known.
+    void WatchForFrame();
+    void KeepOuterSize();
+
     HostContext context_;
     std::string funcCode_;
     EditImeHook* imeHook_ = nullptr;
     bool formCreated_ = false;
+    QSize outerSize_;
+    // Where the frame's top left corner was when the window was shown.
+    QPoint framePosition_;
+    bool outerSizeKept_ = false;
 };
+
+// The client size that makes a window of `outer` size once the window
+// manager has put `frame` around it; at least one pixel each way, however
+// wide the frame.
+QSize ClientSizeForOuterSize(const QSize& outer, const QMargins& frame);
 
 // Puts a page window on screen and returns at once; the window frees itself
 // when it closes.
@@ -103,8 +136,9 @@ private:
 // string has a "ModalFormMsg" value - announces itself to the host's main
 // window with CD_PAGE_OPENED: value|handle|0|1 (0 at the end when
 // `lastFlag` is false), the handle being WindowHandleText(window).
-// Without a parent: the window is centred on the host's main window, stays on
-// top and is shown; nothing is announced.
+// Without a parent: the window - its frame at its outer size, when it has
+// one - is centred on the host's main window, stays on top and is shown;
+// nothing is announced.
 // Failures while showing are swallowed; the window stays as far as it got.
 void ShowModuleForm(QWidget* parent, Tfrm_Custom* window, const std::string& paramString, bool lastFlag);
 

@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 
 namespace {
 
@@ -182,6 +183,83 @@ TEST_F(BaseWindowTest, FreeStandingPageStaysOnTopCentredOnMainFormAndAnnouncesNo
     const QPoint offset = page->frameGeometry().center() - MainFrame().Window()->frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 2);
     EXPECT_TRUE(MainFrame().CopyDataTexts(priv::CD_PAGE_OPENED).empty());
+}
+
+TEST(PageOuterSize, ClientAreaIsTheOuterSizeLessTheFrame)
+{
+    struct Case {
+        QMargins frame;
+        QSize client;
+    };
+    const QSize outer(583, 396);
+    for (const Case& c : {
+             Case{QMargins(), QSize(583, 396)},
+             Case{QMargins(1, 23, 1, 1), QSize(581, 372)},   // title bar and thin border
+             Case{QMargins(4, 28, 6, 5), QSize(573, 363)},   // uneven sides
+             Case{QMargins(300, 250, 300, 200), QSize(1, 1)} // frame wider than the form
+         })
+        EXPECT_EQ(priv::ClientSizeForOuterSize(outer, c.frame), c.client)
+            << c.frame.left() << "," << c.frame.top();
+}
+
+// The offscreen platform frames every window with a thin border, as a window
+// manager would.
+TEST_F(BaseWindowTest, FreeStandingPageComesOutAtItsOuterSizeCentredOnMainForm)
+{
+    struct Case {
+        QSize outer; // empty: the default
+    };
+    for (const Case& c : {Case{QSize()}, Case{QSize(583, 396)}}) {
+        QPointer<DemoPage> page = new DemoPage;
+        if (c.outer.isValid())
+            page->SetOuterSize(c.outer);
+        const QSize outer = c.outer.isValid() ? c.outer : QSize(542, 373);
+        EXPECT_EQ(page->OuterSize(), outer);
+        priv::ShowModuleForm(nullptr, page, "", true);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(page);
+        const QMargins frame = page->windowHandle()->frameMargins();
+        ASSERT_FALSE(frame.isNull()) << "the platform puts no frame around the window";
+        EXPECT_EQ(page->frameGeometry().size(), outer);
+        EXPECT_EQ(page->size(), outer.shrunkBy(frame));
+        const QPoint offset = page->frameGeometry().center() - MainFrame().Window()->frameGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 2);
+        EXPECT_TRUE(SaveScreenshot(page, QStringLiteral("free_standing_page_%1").arg(outer.width())));
+
+        // The size is kept once; a user's own size stays.
+        page->resize(700, 500);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(page->size(), QSize(700, 500));
+        page->close();
+        RunDeferredDeletes();
+    }
+}
+
+TEST_F(BaseWindowTest, PageSizedByItsClientAreaKeepsItFreeStanding)
+{
+    QPointer<DemoPage> page = new DemoPage;
+    page->SetClientSize(QSize(680, 364));
+    EXPECT_FALSE(page->OuterSize().isValid());
+    priv::ShowModuleForm(nullptr, page, "", true);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->size(), QSize(680, 364));
+    const QPoint offset = page->frameGeometry().center() - MainFrame().Window()->frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2);
+}
+
+TEST_F(BaseWindowTest, EmbeddedPageIsNotGivenItsOuterSize)
+{
+    QWidget* hostPage = HostPage(600, 420);
+    QPointer<DemoPage> page = new DemoPage;
+    page->SetOuterSize(QSize(583, 396));
+    priv::ShowModuleForm(hostPage, page, "", true);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->geometry(), hostPage->rect());
+    hostPage->resize(640, 450);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page->geometry(), QRect(0, 0, 640, 450));
 }
 
 TEST_F(BaseWindowTest, PageLooksFinishedWithToolBarAndPageButtons)
