@@ -166,8 +166,10 @@ TRolePermissions* TPSessionImpl::GetPermissions()
     // Whoever asks for the whole tree gets it whole.
     if (!FUnreadCompanies.empty()) {
         FUnreadCompanies.clear();
+        // A copy: the load sets the post code afresh.
+        const std::string post = FPermissions->PostCode();
         TRolesMgr roles;
-        if (!roles.LoadPostPermissions(FPermissions->PostCode(), FPermissions.get()))
+        if (!roles.LoadPostPermissions(post, FPermissions.get()))
             CurrentHost().Error("0", kPermissionLoadFailedLog);
     }
     return FPermissions.get();
@@ -204,7 +206,8 @@ bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPer
         if (!company || FUnreadCompanies.count(company) == 0)
             return true;
         TRolesMgr roles;
-        switch (roles.LoadCompanyGrants(FPermissions->PostCode(), *company)) {
+        const std::string post = FPermissions->PostCode();
+        switch (roles.LoadCompanyGrants(post, *company)) {
         case TRolesMgr::CompanyGrants::Read:
             FUnreadCompanies.erase(company);
             return true;
