@@ -166,10 +166,8 @@ TRolePermissions* TPSessionImpl::GetPermissions()
     // Whoever asks for the whole tree gets it whole.
     if (!FUnreadCompanies.empty()) {
         FUnreadCompanies.clear();
-        // A copy: the load sets the post code afresh.
-        const std::string post = FPermissions->PostCode();
         TRolesMgr roles;
-        if (!roles.LoadPostPermissions(post, FPermissions.get()))
+        if (!roles.LoadPostPermissions(FPermissions->PostCode(), FPermissions.get()))
             CurrentHost().Error("0", kPermissionLoadFailedLog);
     }
     return FPermissions.get();
@@ -206,8 +204,7 @@ bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPer
         if (!company || FUnreadCompanies.count(company) == 0)
             return true;
         TRolesMgr roles;
-        const std::string post = FPermissions->PostCode();
-        switch (roles.LoadCompanyGrants(post, *company)) {
+        switch (roles.LoadCompanyGrants(FPermissions->PostCode(), *company)) {
         case TRolesMgr::CompanyGrants::Read:
             FUnreadCompanies.erase(company);
             return true;

@@ -7,6 +7,7 @@
 #include "store/store_common.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 
 namespace priv {
@@ -279,29 +280,19 @@ std::string TRolesMgr::FindNewPermissionCode(const std::string& targetCode)
 
 // --- Loading ---------------------------------------------------------------------------
 
-bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermissions* permissions)
+bool TRolesMgr::ReadPostTree(const std::string& postCode, TRolePermissions* permissions,
+                             const std::function<bool(const std::string&, TRolePermissions&)>& read)
 {
     if (!permissions)
         return false;
+    // A copy: the caller may hand over the tree's own post code, which
+    // setting it afresh replaces.
+    const std::string post = postCode;
     try {
-        permissions->SetPostCode(postCode);
+        permissions->SetPostCode(post);
         permissions->Clear();
         store::ReadSnapshot snapshot;
-        if (!snapshot.Begin())
-            return false;
-        if (!PostCodeExists(postCode))
-            return false;
-        bool loaded;
-        if (postCode == schema::kSuperAdminPost)
-            loaded = LoadBuiltInPermissions(*permissions, schema::kSystemPost, true);
-        else if (postCode == schema::kSystemPost)
-            loaded = LoadBuiltInPermissions(*permissions, schema::kSystemPost, false);
-        else if (postCode == schema::kBusinessPost)
-            loaded = LoadBuiltInPermissions(*permissions, schema::kBusinessPost, false);
-        else if (FStoredLoad == StoredLoad::InSets)
-            loaded = LoadStoredPermissionsInSets(*permissions, postCode);
-        else
-            loaded = LoadStoredPermissions(*permissions, postCode);
+        const bool loaded = snapshot.Begin() && PostCodeExists(post) && read(post, *permissions);
         if (!loaded)
             permissions->Clear();
         return loaded;
@@ -309,6 +300,21 @@ bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermission
         permissions->Clear();
         return false;
     }
+}
+
+bool TRolesMgr::LoadPostPermissions(const std::string& postCode, TRolePermissions* permissions)
+{
+    return ReadPostTree(postCode, permissions, [this](const std::string& post, TRolePermissions& tree) {
+        if (post == schema::kSuperAdminPost)
+            return LoadBuiltInPermissions(tree, schema::kSystemPost, true);
+        if (post == schema::kSystemPost)
+            return LoadBuiltInPermissions(tree, schema::kSystemPost, false);
+        if (post == schema::kBusinessPost)
+            return LoadBuiltInPermissions(tree, schema::kBusinessPost, false);
+        if (FStoredLoad == StoredLoad::InSets)
+            return LoadStoredPermissionsInSets(tree, post);
+        return LoadStoredPermissions(tree, post);
+    });
 }
 
 bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
@@ -555,23 +561,11 @@ bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes
 
 bool TRolesMgr::LoadPostCompanies(const std::string& postCode, TRolePermissions* permissions)
 {
-    if (!permissions)
-        return false;
-    try {
-        permissions->SetPostCode(postCode);
-        permissions->Clear();
-        if (IsSuperAdmin(postCode) || IsSystemPost(postCode) || IsBusinessPost(postCode))
-            return false; // their sets are built, not stored
-        store::ReadSnapshot snapshot;
-        const bool loaded =
-            snapshot.Begin() && PostCodeExists(postCode) && ReadStoredCompanies(*permissions, postCode);
-        if (!loaded)
-            permissions->Clear();
-        return loaded;
-    } catch (...) {
-        permissions->Clear();
-        return false;
-    }
+    return ReadPostTree(postCode, permissions, [this](const std::string& post, TRolePermissions& tree) {
+        // The built-in posts' sets are made, not stored.
+        return !IsSuperAdmin(post) && !IsSystemPost(post) && !IsBusinessPost(post) &&
+               ReadStoredCompanies(tree, post);
+    });
 }
 
 TRolesMgr::CompanyGrants TRolesMgr::LoadCompanyGrants(const std::string& postCode, TCompPermit& company)

@@ -9,6 +9,7 @@
 #include "store/records.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -120,6 +121,11 @@ private:
     // Nodes whose code a save attempt set, with the code they had before.
     using AssignedCodes = std::vector<std::pair<TAbstractPermit*, std::int32_t>>;
 
+    // Sets the post code, empties the tree and, once the post's row is
+    // found, runs `read` in one snapshot; a read that fails or throws leaves
+    // the tree empty, so that nothing is granted on a failed read.
+    bool ReadPostTree(const std::string& postCode, TRolePermissions* permissions,
+                      const std::function<bool(const std::string&, TRolePermissions&)>& read);
     bool LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
                                 bool everyFunction);
     bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
