@@ -3,6 +3,7 @@
 #include "boundary/codepage.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <limits>
 #include <random>
@@ -99,6 +100,61 @@ std::uint16_t NextKey(std::uint8_t enciphered, std::uint16_t key, std::uint16_t 
 {
     const std::uint32_t sum = std::uint32_t{enciphered} + key;
     return static_cast<std::uint16_t>(sum * multiplier + increment);
+}
+
+// Where each character stands among the first `base` characters of an
+// alphabet (-1: not a digit there), so that a block reads its digits without
+// searching the alphabet for every one.
+class DigitValues {
+public:
+    DigitValues(std::string_view alphabet, int base)
+    {
+        values_.fill(-1);
+        // The first occurrence counts, as a search from the front finds it.
+        for (std::size_t i = static_cast<std::size_t>(base); i-- > 0;)
+            values_[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int16_t>(i);
+    }
+    int Of(char c) const { return values_[static_cast<unsigned char>(c)]; }
+
+private:
+    std::array<std::int16_t, 256> values_;
+};
+
+// ConvertBase's rewriting with the bases already checked against the
+// alphabet: appends the digits to `out`, or nothing and false for what
+// ConvertBase refuses.
+bool AppendInBase(const DigitValues& fromValues, std::string_view alphabet, std::string_view digits,
+                  int fromBase, int toBase, std::string& out)
+{
+    const auto from = static_cast<std::uint64_t>(fromBase);
+    constexpr std::uint64_t Max = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (char c : TrimView(digits)) {
+        const int digit = fromValues.Of(c);
+        if (digit < 0)
+            return false;
+        const auto d = static_cast<std::uint64_t>(digit);
+        if (value > (Max - d) / from)
+            return false;
+        value = value * from + d;
+    }
+
+    const auto to = static_cast<std::uint64_t>(toBase);
+    char reversed[64]; // 64 bits need at most 64 digits of base 2
+    std::size_t count = 0;
+    do {
+        reversed[count++] = alphabet[static_cast<std::size_t>(value % to)];
+        value /= to;
+    } while (value != 0);
+    while (count > 0)
+        out.push_back(reversed[--count]);
+    return true;
+}
+
+bool BasesFit(std::string_view alphabet, int fromBase, int toBase)
+{
+    return fromBase >= 2 && toBase >= 2 && static_cast<std::size_t>(fromBase) <= alphabet.size() &&
+           static_cast<std::size_t>(toBase) <= alphabet.size();
 }
 
 } // namespace
@@ -230,22 +286,28 @@ std::string TextEncodeBlock(std::string_view alphabet, std::string_view bytes)
 
 std::string TextDecodeBlock(std::string_view alphabet, std::string_view text)
 {
+    if (!BasesFit(alphabet, TextBase, DigitBase))
+        return {};
+    const DigitValues textValues(alphabet, TextBase);
     // Groups were written front, back, front, back...: odd ones rebuild the
     // front of the digit string in order, even ones the back from its end.
     std::string digits;
-    std::vector<std::string> backGroups;
+    std::string backDigits;
+    std::vector<std::size_t> backGroupEnds;
+    digits.reserve(text.size() * 2);
     std::size_t index = 0;
     for (std::size_t pos = 0; pos < text.size(); pos += TCrypt::CharGroupSize, ++index) {
-        auto group = ConvertBase(alphabet, text.substr(pos, TCrypt::CharGroupSize), TextBase, DigitBase);
-        if (!group)
-            continue; // a damaged group vanishes, its turn is still used
+        const std::string_view group = text.substr(pos, TCrypt::CharGroupSize);
+        // A damaged group vanishes, its turn is still used.
         if (index % 2 == 0)
-            digits += *group;
-        else
-            backGroups.push_back(std::move(*group));
+            AppendInBase(textValues, alphabet, group, TextBase, DigitBase, digits);
+        else if (AppendInBase(textValues, alphabet, group, TextBase, DigitBase, backDigits))
+            backGroupEnds.push_back(backDigits.size());
     }
-    for (auto it = backGroups.rbegin(); it != backGroups.rend(); ++it)
-        digits += *it;
+    for (std::size_t i = backGroupEnds.size(); i-- > 0;) {
+        const std::size_t start = i > 0 ? backGroupEnds[i - 1] : 0;
+        digits.append(backDigits, start, backGroupEnds[i] - start);
+    }
 
     std::string bytes;
     bytes.reserve(digits.size() / 3 + 1);
@@ -264,30 +326,11 @@ std::string TextDecodeBlock(std::string_view alphabet, std::string_view text)
 std::optional<std::string> ConvertBase(std::string_view alphabet, std::string_view digits, int fromBase,
                                        int toBase)
 {
-    if (fromBase < 2 || toBase < 2 || static_cast<std::size_t>(fromBase) > alphabet.size() ||
-        static_cast<std::size_t>(toBase) > alphabet.size())
+    if (!BasesFit(alphabet, fromBase, toBase))
         return std::nullopt;
-
-    const std::string_view fromDigits = alphabet.substr(0, static_cast<std::size_t>(fromBase));
-    const auto from = static_cast<std::uint64_t>(fromBase);
-    constexpr std::uint64_t Max = std::numeric_limits<std::uint64_t>::max();
-    std::uint64_t value = 0;
-    for (char c : TrimView(digits)) {
-        const std::size_t digit = fromDigits.find(c);
-        if (digit == std::string_view::npos)
-            return std::nullopt;
-        if (value > (Max - digit) / from)
-            return std::nullopt;
-        value = value * from + digit;
-    }
-
-    const auto to = static_cast<std::uint64_t>(toBase);
     std::string out;
-    do {
-        out.push_back(alphabet[static_cast<std::size_t>(value % to)]);
-        value /= to;
-    } while (value != 0);
-    std::reverse(out.begin(), out.end());
+    if (!AppendInBase(DigitValues(alphabet, fromBase), alphabet, digits, fromBase, toBase, out))
+        return std::nullopt;
     return out;
 }
 
