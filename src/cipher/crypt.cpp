@@ -276,11 +276,13 @@ std::vector<std::string> TextDigitGroups(std::string_view digits)
 
 std::string TextEncodeBlock(std::string_view alphabet, std::string_view bytes)
 {
+    if (!BasesFit(alphabet, DigitBase, TextBase))
+        return {};
+    const DigitValues digitValues(alphabet, DigitBase);
     std::string text;
     text.reserve(EncipheredLength(bytes.size()));
     for (const std::string& group : TextDigitGroups(TextDigits(bytes)))
-        if (const auto characters = ConvertBase(alphabet, group, DigitBase, TextBase))
-            text += *characters;
+        AppendInBase(digitValues, alphabet, group, DigitBase, TextBase, text);
     return text;
 }
 
