@@ -10,7 +10,7 @@
 #include "assign/privilege_assign_window.h"
 #include "store/permit.h"
 #include "store/post_store.h"
-#include "support/database_fixture.h"
+#include "support/bench_data.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,17 +22,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <iostream>
 #include <memory>
 
 namespace priv::bench {
 namespace {
 
-using test::Backend;
-using test::TestDatabase;
 using Clock = std::chrono::steady_clock;
 
 double MillisecondsSince(Clock::time_point start)
@@ -47,96 +42,6 @@ double ThreadCpuMilliseconds()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-std::string SubAppCode(int app)
-{
-    char code[8];
-    std::snprintf(code, sizeof code, "%02d", app + 2);
-    return code;
-}
-std::string FunctionCode(int app, int function)
-{
-    char code[32];
-    std::snprintf(code, sizeof code, "%s001-01-%02d-00-00", SubAppCode(app).c_str(), function);
-    return code;
-}
-
-// `subApps` sub-applications of `functions` functions each, and a main frame
-// of five.
-std::string WriteAppsFile(const QTemporaryDir& folder, int subApps, int functions)
-{
-    const std::string path = folder.path().toStdString() + "/bench-apps.json";
-    std::ofstream out(path);
-    out << R"({"versionType": "50", "mainFrame": {"code": "01", "product": "0100", "name": "主框架", "functions": [)";
-    for (int f = 0; f < 5; ++f)
-        out << (f ? "," : "") << R"({"code": "01001-01-0)" << f << R"(-00-00", "name": "系统功能)" << f
-            << R"(", "posts": "SYSTEM", "versions": ""})";
-    out << "]}, \"subApps\": [";
-    for (int a = 0; a < subApps; ++a) {
-        out << (a ? "," : "") << R"({"code": ")" << SubAppCode(a) << R"(", "product": ")" << SubAppCode(a)
-            << R"(00", "name": "子系统)" << a << R"(", "functions": [)";
-        for (int f = 0; f < functions; ++f)
-            out << (f ? "," : "") << R"({"code": ")" << FunctionCode(a, f) << R"(", "name": "业务功能名称)"
-                << a << "-" << f << R"(", "posts": "BUSINESS", "versions": ""})";
-        out << "]}";
-    }
-    out << "]}";
-    return path;
-}
-
-bool Run(TestDatabase& db, const std::string& sql)
-{
-    if (db.Exec(sql))
-        return true;
-    std::cerr << "arranging failed: " << sql << "\n";
-    return false;
-}
-
-bool ArrangeCompanies(TestDatabase& db, int count)
-{
-    return Run(db, "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                   "SELECT i + 1 FROM n WHERE i < " +
-                       std::to_string(count) +
-                       ") SELECT i, '91110000' || i, '北京某某税务咨询有限公司' || i, 0 FROM n");
-}
-
-// GW00001 granted the first `companies` companies, each with every function
-// of every sub-application stored row by row.
-bool ArrangeStoredGrant(TestDatabase& db, int companies, int subApps, int functions)
-{
-    std::string apps = "WITH a(code, name) AS (VALUES ";
-    for (int a = 0; a < subApps; ++a)
-        apps += std::string(a ? "," : "") + "('" + SubAppCode(a) + "', '子系统" + std::to_string(a) + "')";
-    apps += ") ";
-    std::string funcs = "WITH f(app, code, name) AS (VALUES ";
-    for (int a = 0; a < subApps; ++a)
-        for (int f = 0; f < functions; ++f)
-            funcs += std::string(a || f ? "," : "") + "('" + SubAppCode(a) + "', '" + FunctionCode(a, f) +
-                     "', '业务功能名称" + std::to_string(a) + "-" + std::to_string(f) + "')";
-    funcs += ") ";
-    return Run(db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')") &&
-           Run(db,
-               "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), "
-               "QYMC, 0, '10', QYID FROM XT_QYXX WHERE QYID <= " +
-                   std::to_string(companies)) &&
-           Run(db, "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT 'GW00001', PRMS_DM FROM QX_PRMSMAP") &&
-           Run(db,
-               "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + apps +
-                   "SELECT a.code, a.name, c.PRMS_DM, '20', 0 FROM QX_PRMSMAP c, a WHERE c.PRMS_TYPE='10'") &&
-           Run(db, "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + funcs +
-                       "SELECT f.code, f.name, s.PRMS_DM, '30', 0 FROM QX_PRMSMAP s, f WHERE "
-                       "s.PRMS_TYPE='20' AND "
-                       "s.DYDM=f.app");
-}
-
-std::unique_ptr<TestDatabase> OpenDatabase(const std::string& appsFile)
-{
-    auto db = std::make_unique<TestDatabase>(
-        Backend::SQLite, [&appsFile](fennix::Settings& settings) { settings.appsFile = appsFile; });
-    if (!db->Ok())
-        std::cerr << "benchmark database: " << db->Error() << "\n";
-    return db;
 }
 
 // Opens the window on GW00001 and lets it draw its first frame.
@@ -163,8 +68,9 @@ QTreeView* CompanyList(QWidget& window)
 void BM_OpenWindowOnALargePost(benchmark::State& state)
 {
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder, 10, 30));
-    if (!db->Ok() || !ArrangeCompanies(*db, 10000) || !ArrangeStoredGrant(*db, 1000, 10, 30)) {
+    auto db = OpenDatabase(Backend::SQLite, WriteAppsFile(folder));
+    if (!db->Ok() || !ArrangeCompanies(*db, 10000) ||
+        !ArrangeStoredGrant(*db, "GW00001", {.detailed = 1000, .granted = 1000})) {
         state.SkipWithError("arranging failed");
         return;
     }
@@ -215,8 +121,9 @@ BENCHMARK(BM_OpenWindowOnALargePost)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_SwitchShownCompany(benchmark::State& state)
 {
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder, 20, 50));
-    if (!db->Ok() || !ArrangeCompanies(*db, 100) || !ArrangeStoredGrant(*db, 2, 20, 50)) {
+    auto db = OpenDatabase(Backend::SQLite, WriteAppsFile(folder, 20, 50));
+    if (!db->Ok() || !ArrangeCompanies(*db, 100) ||
+        !ArrangeStoredGrant(*db, "GW00001", {.detailed = 2, .granted = 2, .subApps = 20, .functions = 50})) {
         state.SkipWithError("arranging failed");
         return;
     }
@@ -245,9 +152,9 @@ BENCHMARK(BM_SwitchShownCompany)->Unit(benchmark::kMillisecond);
 void BM_CheckAllOverTenThousandCompanies(benchmark::State& state)
 {
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder, 10, 30));
+    auto db = OpenDatabase(Backend::SQLite, WriteAppsFile(folder));
     if (!db->Ok() || !ArrangeCompanies(*db, 10000) ||
-        !Run(*db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')")) {
+        !Arrange(*db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')")) {
         state.SkipWithError("arranging failed");
         return;
     }
@@ -287,8 +194,9 @@ std::size_t WritingStatements()
 void BM_SaveOneUntickedFunction(benchmark::State& state)
 {
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder, 10, 30));
-    if (!db->Ok() || !ArrangeCompanies(*db, 10000) || !ArrangeStoredGrant(*db, 1000, 10, 30)) {
+    auto db = OpenDatabase(Backend::SQLite, WriteAppsFile(folder));
+    if (!db->Ok() || !ArrangeCompanies(*db, 10000) ||
+        !ArrangeStoredGrant(*db, "GW00001", {.detailed = 1000, .granted = 1000})) {
         state.SkipWithError("arranging failed");
         return;
     }
@@ -327,9 +235,9 @@ BENCHMARK(BM_SaveOneUntickedFunction)->Unit(benchmark::kMillisecond)->Iterations
 void BM_SaveWholeGrantBaseline(benchmark::State& state)
 {
     QTemporaryDir folder;
-    auto db = OpenDatabase(WriteAppsFile(folder, 10, 30));
+    auto db = OpenDatabase(Backend::SQLite, WriteAppsFile(folder));
     if (!db->Ok() || !ArrangeCompanies(*db, 1000) ||
-        !Run(*db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')")) {
+        !Arrange(*db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '全部业务')")) {
         state.SkipWithError("arranging failed");
         return;
     }
@@ -337,8 +245,8 @@ void BM_SaveWholeGrantBaseline(benchmark::State& state)
     std::size_t writes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        Run(*db, "DELETE FROM QX_PRMSMAP");
-        Run(*db, "DELETE FROM QX_ROLEPRMS");
+        Arrange(*db, "DELETE FROM QX_PRMSMAP");
+        Arrange(*db, "DELETE FROM QX_ROLEPRMS");
         TRolePermissions permissions;
         store.LoadPostPermissions("GW00001", &permissions);
         for (int c = 1; c <= 1000; ++c) {

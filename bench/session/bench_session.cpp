@@ -38,7 +38,7 @@ std::unique_ptr<TestDatabase> ArrangeDatabase(Backend backend, const QTemporaryD
 {
     auto db = priv::bench::OpenDatabase(backend, priv::bench::WriteAppsFile(folder), "50");
     if (!db->Ok() || !priv::bench::ArrangeCompanies(*db, kCompanies) ||
-        !priv::bench::ArrangeStoredGrant(*db, "GW00001", kDetailedCompanies) ||
+        !priv::bench::ArrangeStoredGrant(*db, "GW00001", {.detailed = kDetailedCompanies}) ||
         !db->ExecAll({"INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ) VALUES('kuaiji', '赵敏', '" +
                           priv::EncryptPassword("zm2024") + "', 'Y')",
                       "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('kuaiji', 'GW00001')"}) ||

@@ -141,8 +141,8 @@ void LoadStoredPost(benchmark::State& state, Backend backend)
     const int companies = static_cast<int>(state.range(0));
     QTemporaryDir folder;
     auto db = OpenDatabase(backend, WriteAppsFile(folder));
-    if (!db->Ok() || !ArrangeCompanies(*db, companies) || !ArrangeStoredGrant(*db, "GW00001", companies) ||
-        !Analyze(*db)) {
+    if (!db->Ok() || !ArrangeCompanies(*db, companies) ||
+        !ArrangeStoredGrant(*db, "GW00001", {.detailed = companies}) || !Analyze(*db)) {
         state.SkipWithError("arranging failed");
         return;
     }

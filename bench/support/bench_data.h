@@ -37,8 +37,10 @@ inline std::string FunctionCode(int app, int function)
 }
 
 // The applications file, written into `folder`: a main frame of five
-// functions and the ten sub-applications (their functions for BUSINESS).
-inline std::string WriteAppsFile(const QTemporaryDir& folder)
+// functions and `subApps` sub-applications of `functions` functions each
+// (for BUSINESS).
+inline std::string WriteAppsFile(const QTemporaryDir& folder, int subApps = kSubApps,
+                                 int functions = kFunctions)
 {
     const std::string path = folder.path().toStdString() + "/bench-apps.json";
     std::ofstream out(path);
@@ -47,10 +49,10 @@ inline std::string WriteAppsFile(const QTemporaryDir& folder)
         out << (f ? "," : "") << R"({"code": "01001-01-0)" << f << R"(-00-00", "name": "系统功能)" << f
             << R"(", "posts": "SYSTEM", "versions": ""})";
     out << "]}, \"subApps\": [";
-    for (int a = 0; a < kSubApps; ++a) {
+    for (int a = 0; a < subApps; ++a) {
         out << (a ? "," : "") << R"({"code": ")" << SubAppCode(a) << R"(", "product": ")" << SubAppCode(a)
             << R"(00", "name": "子系统)" << a << R"(", "enabled": true, "functions": [)";
-        for (int f = 0; f < kFunctions; ++f)
+        for (int f = 0; f < functions; ++f)
             out << (f ? "," : "") << R"({"code": ")" << FunctionCode(a, f) << R"(", "name": "业务功能名称)"
                 << a << "-" << f << R"(", "posts": "BUSINESS", "versions": ""})";
         out << "]}";
@@ -77,38 +79,48 @@ inline bool ArrangeCompanies(TestDatabase& db, int count)
                        ") SELECT i, '91110000' || i, '北京某某税务咨询有限公司' || i, 0 FROM n");
 }
 
-// The post `post` granted every company (QYID <= `companies`); the first
-// `detailed` of them with the ten sub-applications and all their functions
-// as rows, the others wholly (company node only). Written with set
-// statements; the save benchmark writes the store's way.
-inline bool ArrangeStoredGrant(TestDatabase& db, const std::string& post, int detailed)
+// What ArrangeStoredGrant stores for a post: the companies up to QYID
+// `granted` (every company when 0), the first `detailed` of them with
+// `subApps` sub-applications of `functions` functions each as rows, the
+// others wholly (company node only).
+struct StoredGrant {
+    int detailed = 0;
+    int granted = 0;
+    int subApps = kSubApps;
+    int functions = kFunctions;
+};
+
+// Written with set statements; the save benchmark writes the store's way.
+inline bool ArrangeStoredGrant(TestDatabase& db, const std::string& post, const StoredGrant& grant)
 {
     std::string apps = "WITH a(code, name) AS (VALUES ";
-    for (int a = 0; a < kSubApps; ++a)
+    for (int a = 0; a < grant.subApps; ++a)
         apps += std::string(a ? "," : "") + "('" + SubAppCode(a) + "', '子系统" + std::to_string(a) + "')";
     apps += ") ";
     std::string functions = "WITH f(app, code, name) AS (VALUES ";
-    for (int a = 0; a < kSubApps; ++a)
-        for (int f = 0; f < kFunctions; ++f)
+    for (int a = 0; a < grant.subApps; ++a)
+        for (int f = 0; f < grant.functions; ++f)
             functions += std::string(a || f ? "," : "") + "('" + SubAppCode(a) + "', '" + FunctionCode(a, f) +
                          "', '业务功能名称" + std::to_string(a) + "-" + std::to_string(f) + "')";
     functions += ") ";
-    const bool ok =
-        Arrange(db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('" + post + "', '全部业务')") &&
-        Arrange(db,
-                "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), "
-                "QYMC, 0, '10', QYID FROM XT_QYXX") &&
-        Arrange(db, "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT '" + post +
-                        "', PRMS_DM FROM QX_PRMSMAP WHERE PRMS_TYPE='10'") &&
-        Arrange(db,
-                "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + apps +
-                    "SELECT a.code, a.name, c.PRMS_DM, '20', 0 FROM QX_PRMSMAP c, a WHERE c.PRMS_TYPE='10' "
-                    "AND c.KZDM <= " +
-                    std::to_string(detailed)) &&
-        Arrange(db, "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + functions +
-                        "SELECT f.code, f.name, s.PRMS_DM, '30', 0 FROM QX_PRMSMAP s, f WHERE "
-                        "s.PRMS_TYPE='20' AND s.DYDM=f.app");
-    return ok;
+    const std::string granted = grant.granted > 0 ? " WHERE QYID <= " + std::to_string(grant.granted) : "";
+    return Arrange(db, "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('" + post + "', '全部业务')") &&
+           Arrange(
+               db,
+               "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), "
+               "QYMC, 0, '10', QYID FROM XT_QYXX" +
+                   granted) &&
+           Arrange(db, "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT '" + post +
+                           "', PRMS_DM FROM QX_PRMSMAP WHERE PRMS_TYPE='10'") &&
+           Arrange(
+               db,
+               "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + apps +
+                   "SELECT a.code, a.name, c.PRMS_DM, '20', 0 FROM QX_PRMSMAP c, a WHERE c.PRMS_TYPE='10' "
+                   "AND c.KZDM <= " +
+                   std::to_string(grant.detailed)) &&
+           Arrange(db, "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) " + functions +
+                           "SELECT f.code, f.name, s.PRMS_DM, '30', 0 FROM QX_PRMSMAP s, f WHERE "
+                           "s.PRMS_TYPE='20' AND s.DYDM=f.app");
 }
 
 // Fresh statistics, as a server that has run for a while has them.
