@@ -615,14 +615,8 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
             return false;
         // A post whose row is missing is not saved and says nothing more;
         // a database that cannot answer says why.
-        std::string checkMessage;
-        if (!store::Run(FLastStatement, FQuery,
-                        "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(postCode) + "'", true,
-                        checkMessage)) {
-            message = "权限分配失败：" + checkMessage;
-            return false;
-        }
-        if (FQuery.Eof())
+        const std::optional<bool> stored = PostRowStored(postCode, message);
+        if (!stored || !*stored)
             return false;
         store::Transaction transaction;
         std::string beginMessage;
@@ -742,18 +736,22 @@ bool TRolesMgr::LockPost(const std::string& postCode, std::string& message)
                       lockMessage;
             return false;
         }
-        std::string checkMessage;
-        if (!store::Run(FLastStatement, FQuery,
-                        "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(postCode) + "'", true,
-                        checkMessage)) {
-            message = "权限分配失败：" + checkMessage;
-            return false;
-        }
         // The row went meanwhile: nothing is written, nothing more is said.
-        return !FQuery.Eof();
+        return PostRowStored(postCode, message).value_or(false);
     } catch (...) {
         return false;
     }
+}
+
+std::optional<bool> TRolesMgr::PostRowStored(const std::string& postCode, std::string& message)
+{
+    std::string reason;
+    if (!store::Run(FLastStatement, FQuery, "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='" + Text(postCode) + "'",
+                    true, reason)) {
+        message = "权限分配失败：" + reason;
+        return std::nullopt;
+    }
+    return !FQuery.Eof();
 }
 
 std::optional<bool> TRolesMgr::Holds(std::string sql)

@@ -153,6 +153,10 @@ private:
     // the lock's message (or `message` unchanged when the row is gone).
     bool HoldPost(const std::string& postCode, std::string& message);
     std::optional<bool> Holds(std::string sql);
+    // Whether the post's row is there, read before a save writes; nullopt,
+    // with "权限分配失败：" and the database's reason in `message`, when it
+    // cannot be read.
+    std::optional<bool> PostRowStored(const std::string& postCode, std::string& message);
 
     QueryResult FQuery;
     std::string FLastStatement;
