@@ -1,21 +1,5 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (GCC, POSIX thread model):
 #   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(PRIV_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${PRIV_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${PRIV_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${PRIV_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${PRIV_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests of the cross build run under Wine where it can run them.
-find_program(PRIV_WINE NAMES wine wine64)
-if(PRIV_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PRIV_WINE})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
