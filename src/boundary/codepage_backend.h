@@ -33,6 +33,25 @@ inline std::size_t Utf8Length(unsigned char lead)
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
+// FittingPrefix's walk over the characters, shared by the platforms:
+// `hostWidth` gives the host length of one character beyond ASCII.
+template <class HostWidth>
+std::size_t MeasureFittingPrefix(std::string_view validUtf8, std::size_t maxBytes, std::size_t& hostBytes,
+                                 HostWidth hostWidth)
+{
+    std::size_t pos = 0;
+    while (pos < validUtf8.size()) {
+        const std::size_t length = Utf8Length(static_cast<unsigned char>(validUtf8[pos]));
+        // ASCII is itself in every host code page.
+        const std::size_t width = length > 1 ? hostWidth(validUtf8.substr(pos, length)) : 1;
+        if (hostBytes + width > maxBytes)
+            break;
+        hostBytes += width;
+        pos += length;
+    }
+    return pos;
+}
+
 // Appends one Unicode scalar value in UTF-8.
 inline void AppendUtf8(char32_t c, std::string& out)
 {

@@ -146,23 +146,13 @@ std::size_t FittingPrefix(std::string_view validUtf8, const std::string& codePag
 {
     const Borrowed descriptor(codePage, Direction::ToHost);
     std::string form;
-    std::size_t pos = 0;
-    while (pos < validUtf8.size()) {
-        const std::size_t length = Utf8Length(static_cast<unsigned char>(validUtf8[pos]));
-        std::size_t width = 1; // ASCII is itself in every host code page
-        if (length > 1 && descriptor.Known()) {
-            form.clear();
-            Convert(descriptor.Get(), validUtf8.substr(pos, length), "?", Utf8Length, form);
-            width = form.size();
-        } else if (length > 1) {
-            width = length; // an unknown code page leaves the text as it is
-        }
-        if (hostBytes + width > maxBytes)
-            break;
-        hostBytes += width;
-        pos += length;
-    }
-    return pos;
+    return MeasureFittingPrefix(validUtf8, maxBytes, hostBytes, [&](std::string_view character) {
+        if (!descriptor.Known())
+            return character.size(); // an unknown code page leaves the text as it is
+        form.clear();
+        Convert(descriptor.Get(), character, "?", Utf8Length, form);
+        return form.size();
+    });
 }
 
 void AppendUtf8Form(std::string_view hostBytes, const std::string& codePage, std::string_view replacement,

@@ -154,21 +154,11 @@ std::size_t FittingPrefix(std::string_view validUtf8, const std::string& codePag
                           std::size_t& hostBytes)
 {
     std::string form;
-    std::size_t pos = 0;
-    while (pos < validUtf8.size()) {
-        const std::size_t length = Utf8Length(static_cast<unsigned char>(validUtf8[pos]));
-        std::size_t width = 1; // ASCII is itself in every host code page
-        if (length > 1) {
-            form.clear();
-            AppendHostForm(validUtf8.substr(pos, length), codePage, form);
-            width = form.size();
-        }
-        if (hostBytes + width > maxBytes)
-            break;
-        hostBytes += width;
-        pos += length;
-    }
-    return pos;
+    return MeasureFittingPrefix(validUtf8, maxBytes, hostBytes, [&](std::string_view character) {
+        form.clear();
+        AppendHostForm(character, codePage, form);
+        return form.size();
+    });
 }
 
 void AppendUtf8Form(std::string_view hostBytes, const std::string& codePage, std::string_view replacement,
