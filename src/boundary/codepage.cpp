@@ -135,7 +135,7 @@ std::string HostToUtf8(std::string_view hostBytes, std::string_view replacement)
 std::string CutToHostBytes(std::string_view utf8, std::size_t maxBytes)
 {
     if (IsAscii(utf8))
-        return std::string(utf8.substr(0, std::min(utf8.size(), maxBytes)));
+        return std::string(utf8.substr(0, maxBytes));
     std::size_t hostBytes = 0;
     std::size_t pos = 0;
     while (pos < utf8.size()) {

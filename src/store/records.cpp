@@ -10,19 +10,10 @@ namespace priv {
 std::string RecordText(std::string_view text)
 {
     // The 8-bit code pages the host runs on never need more than two bytes
-    // for one UTF-8 byte, and plain ASCII is one byte each, so short or ASCII
-    // texts fit without asking the converter (which works character by
-    // character and would dominate large loads).
+    // for one UTF-8 byte, so a short text fits without being measured (the
+    // cut measures character by character and would dominate large loads).
     if (text.size() * 2 <= kRecordTextBytes)
         return std::string(text);
-    bool ascii = true;
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
-        return std::string(text.substr(0, std::min(text.size(), kRecordTextBytes)));
     return CutToHostBytes(text, kRecordTextBytes);
 }
 
