@@ -186,15 +186,16 @@ bool TPSessionImpl::LoadPermissions()
     // A created post may hold hundreds of companies with thousands of
     // functions each, while a sign-in works in one company: its companies
     // are read now and what a company grants when it is first asked for.
-    if (HasBuiltInPermissions(post) ? roles.LoadPostPermissions(post, FPermissions.get())
-                                    : roles.LoadPostCompanies(post, FPermissions.get())) {
-        if (!HasBuiltInPermissions(post))
-            for (int i = 0; i < FPermissions->Count(); ++i)
-                FUnreadCompanies.insert(FPermissions->Items(i));
-        return true;
+    const bool builtIn = HasBuiltInPermissions(post);
+    if (!(builtIn ? roles.LoadPostPermissions(post, FPermissions.get())
+                  : roles.LoadPostCompanies(post, FPermissions.get()))) {
+        CurrentHost().Error("0", kPermissionLoadFailedLog);
+        return false;
     }
-    CurrentHost().Error("0", kPermissionLoadFailedLog);
-    return false;
+    if (!builtIn)
+        for (int i = 0; i < FPermissions->Count(); ++i)
+            FUnreadCompanies.insert(FPermissions->Items(i));
+    return true;
 }
 
 bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPermit*& company)
