@@ -1,5 +1,8 @@
 #include "app_options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -24,55 +27,60 @@ const char* const kUsage =
 
 bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error)
 {
-    int i = 1;
-    auto value = [&](const std::string& name, std::string& target) {
-        if (i + 1 >= argc) {
-            error = name + " needs a value";
-            return false;
-        }
-        target = argv[++i];
-        return true;
-    };
-    for (; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--db") {
-            if (!value(arg, options.databaseUrl))
-                return false;
-        } else if (arg == "--app-dir") {
-            if (!value(arg, options.appDir))
-                return false;
-        } else if (arg == "--apps") {
-            if (!value(arg, options.appsFile))
-                return false;
-        } else if (arg == "--company") {
-            if (!value(arg, options.companyId))
-                return false;
-        } else if (arg == "--version-type") {
-            if (!value(arg, options.versionType))
-                return false;
-        } else if (arg == "--agency") {
-            options.agency = true;
-        } else if (arg == "--code") {
-            if (!value(arg, options.signInCode))
-                return false;
-        } else if (arg == "--password") {
-            if (!value(arg, options.signInPassword))
-                return false;
-            options.hasSignInPassword = true;
-        } else if (arg == "-h" || arg == "--help") {
-            options.command = "help";
-            return true;
-        } else if (arg.rfind("--", 0) == 0) {
-            error = "unknown option " + arg;
-            return false;
-        } else {
-            break;
-        }
+    const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("URL"));
+    const QCommandLineOption appDir(QStringLiteral("app-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption apps(QStringLiteral("apps"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption company(QStringLiteral("company"), QString(), QStringLiteral("QYID"));
+    const QCommandLineOption versionType(QStringLiteral("version-type"), QString(), QStringLiteral("CODE"));
+    const QCommandLineOption agency(QStringLiteral("agency"));
+    const QCommandLineOption code(QStringLiteral("code"), QString(), QStringLiteral("CODE"));
+    const QCommandLineOption password(QStringLiteral("password"), QString(), QStringLiteral("PW"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+
+    QCommandLineParser parser;
+    // The global options come before the command; whatever follows the
+    // command's name is the command's own (passwd and init take options of
+    // their own).
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({db, appDir, apps, company, versionType, agency, code, password, help});
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(arguments)) {
+        // The parser stops at the first fault: an option it does not know, or
+        // the last argument naming an option without its value.
+        const QStringList unknown = parser.unknownOptionNames();
+        error = unknown.isEmpty() ? std::string(argv[argc - 1]) + " needs a value"
+                                  : "unknown option --" + unknown.first().toStdString();
+        return false;
     }
-    if (i < argc)
-        options.command = argv[i++];
-    for (; i < argc; ++i)
-        options.args.emplace_back(argv[i]);
+    if (parser.isSet(help)) {
+        options.command = "help";
+        return true;
+    }
+    const auto take = [&parser](const QCommandLineOption& option, std::string& target) {
+        if (parser.isSet(option))
+            target = parser.value(option).toLocal8Bit().toStdString();
+    };
+    take(db, options.databaseUrl);
+    take(appDir, options.appDir);
+    take(apps, options.appsFile);
+    take(company, options.companyId);
+    take(versionType, options.versionType);
+    take(code, options.signInCode);
+    take(password, options.signInPassword);
+    options.agency = parser.isSet(agency);
+    options.hasSignInPassword = parser.isSet(password);
+
+    const QStringList positional = parser.positionalArguments();
+    for (const QString& argument : positional) {
+        if (options.command.empty())
+            options.command = argument.toLocal8Bit().toStdString();
+        else
+            options.args.push_back(argument.toLocal8Bit().toStdString());
+    }
     // The sign-in options belong to the desktop host; a command that takes a
     // password of its own (passwd) reads it after its name.
     if (!options.command.empty() && (!options.signInCode.empty() || options.hasSignInPassword)) {

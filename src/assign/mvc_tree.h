@@ -147,7 +147,6 @@ public:
     // The user changed a row's check box: the check handling. Ignored while
     // the handling is disconnected and for a row without a node.
     void UserChecked(TMVCNode* node, TCheckState state);
-    bool CheckHandlingConnected() const { return FCheckHandling; }
 
     // Ends every node's link to a row (the control cleared its rows).
     void ForgetRows();

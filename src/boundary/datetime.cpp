@@ -1,5 +1,6 @@
 #include "boundary/datetime.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -7,28 +8,30 @@ namespace priv {
 namespace {
 
 // Days from 1970-01-01 to a civil date (proleptic Gregorian calendar).
-long DaysFromCivil(long y, unsigned m, unsigned d)
+long DaysFromCivil(int y, int m, int d)
 {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long>(doe) - 719468;
+    using namespace std::chrono;
+    const sys_days date{year{y} / month{static_cast<unsigned>(m)} / day{static_cast<unsigned>(d)}};
+    return static_cast<long>(date.time_since_epoch().count());
 }
 
 void CivilFromDays(long z, int& y, int& m, int& d)
 {
-    z += 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long yy = static_cast<long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yy + (m <= 2));
+    using namespace std::chrono;
+    const year_month_day date{sys_days{days{z}}};
+    y = static_cast<int>(date.year());
+    m = static_cast<int>(static_cast<unsigned>(date.month()));
+    d = static_cast<int>(static_cast<unsigned>(date.day()));
+}
+
+// A date the calendar has (no 31 April, no 29 February outside leap years)
+// and a time on the clock (no hour 24, no minute or second 60).
+bool IsPossible(const CivilDateTime& v)
+{
+    using namespace std::chrono;
+    const year_month_day date{year{v.year}, month{static_cast<unsigned>(v.month)}, day{static_cast<unsigned>(v.day)}};
+    return date.ok() && v.hour >= 0 && v.hour < 24 && v.minute >= 0 && v.minute < 60 && v.second >= 0 &&
+           v.second < 60;
 }
 
 const long kEpochOffset = DaysFromCivil(1899, 12, 30);
@@ -38,7 +41,7 @@ const long kEpochOffset = DaysFromCivil(1899, 12, 30);
 double EncodeDateTime(const CivilDateTime& v)
 {
     const long days =
-        DaysFromCivil(v.year, static_cast<unsigned>(v.month), static_cast<unsigned>(v.day)) - kEpochOffset;
+        DaysFromCivil(v.year, v.month, v.day) - kEpochOffset;
     const double seconds = v.hour * 3600.0 + v.minute * 60.0 + v.second;
     return static_cast<double>(days) + seconds / 86400.0;
 }
@@ -74,7 +77,7 @@ std::optional<double> ParseDateTime(std::string_view text)
     char sep = 0;
     int fields = std::sscanf(s.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d", &v.year, &v.month, &v.day, &sep, &v.hour,
                              &v.minute, &v.second);
-    if (fields < 3 || v.month < 1 || v.month > 12 || v.day < 1 || v.day > 31)
+    if (fields < 3)
         return std::nullopt;
     if (fields < 5) {
         v.hour = v.minute = v.second = 0;
@@ -83,6 +86,10 @@ std::optional<double> ParseDateTime(std::string_view text)
     }
     if (fields < 6)
         v.minute = 0;
+    // An impossible moment is refused rather than carried into the next day
+    // or month; a stored one then reads as "no date", as a null does.
+    if (!IsPossible(v))
+        return std::nullopt;
     return EncodeDateTime(v);
 }
 

@@ -54,7 +54,6 @@ public:
     int RecordCount() const { return static_cast<int>(rowCount_); }
     const std::vector<std::string>& Columns() const { return columns_; }
 
-    bool HasField(std::string_view name) const { return ColumnIndex(name) >= 0; }
     bool IsNull(std::string_view name) const;
     // A null or missing field reads as empty text, 0 or the zero date-time.
     std::string AsString(std::string_view name) const;

@@ -169,25 +169,6 @@ void ReadBuiltInFunctionItems(const std::string& subAppCode, const std::string& 
             items.push_back("0|0|" + function.code + "=" + function.name);
 }
 
-bool ReadStoredFunctionItems(std::int32_t appPermitCode, TextList& items)
-{
-    QueryResult query;
-    std::string statement;
-    if (!store::Run(
-            statement, query,
-            "SELECT t2.PRMS_DM,t2.PARENT_DM,t2.DYDM,t2.DYMC FROM QX_PRMSMAP t2 WHERE t2.PRMS_TYPE='30' "
-            "AND t2.PARENT_DM=" +
-                std::to_string(appPermitCode),
-            true))
-        return false;
-    items.clear();
-    for (; !query.Eof(); query.Next())
-        items.push_back(query.AsString(schema::kPermitCode) + "|" + query.AsString(schema::kPermitParent) +
-                        "|" + query.AsString(schema::kPermitTarget) + "=" +
-                        query.AsString(schema::kPermitTargetName));
-    return true;
-}
-
 std::shared_ptr<const TAppFuncPermit::Texts> PermitTextPool::Function(std::string_view code,
                                                                       std::string_view name)
 {

@@ -229,7 +229,6 @@ public:
     const std::string& ProductCode() const { return FTexts.Get(kProduct); }
     const std::string& SubAppName() const { return FTexts.Get(kName); }
     void SetCode(std::string_view code) { FTexts.Set(kCode, code); }
-    void SetProductCode(std::string_view product) { FTexts.Set(kProduct, product); }
     void SetName(std::string_view name) { FTexts.Set(kName, name); }
     void ShareTexts(std::shared_ptr<const Texts> texts) { FTexts.Share(std::move(texts)); }
 
@@ -259,7 +258,6 @@ public:
     const std::string& TaxNumber() const { return FTexts.Get(kTaxNumber); } // QYSBH
     const std::string& CompanyName() const { return FTexts.Get(kName); }    // QYMC
     void SetCode(std::string_view companyId) { FTexts.Set(kCompanyId, companyId); }
-    void SetTaxNumber(std::string_view taxNumber) { FTexts.Set(kTaxNumber, taxNumber); }
     void SetName(std::string_view name) { FTexts.Set(kName, name); }
     void SetTexts(std::string_view companyId, std::string_view taxNumber, std::string_view name);
 
@@ -328,11 +326,6 @@ bool BuiltInPostHasFunction(const FunctionRecord& function, std::string_view bui
 // without a descriptor leaves it empty.
 void ReadBuiltInFunctionItems(const std::string& subAppCode, const std::string& builtInPost, TextList& items,
                               bool everyFunction);
-
-// Item lines "PRMS_DM|PARENT_DM|DYDM=DYMC" of the stored functions beneath a
-// sub-application node, in the order returned. When the statement fails the
-// list is left as it was and the answer is false.
-bool ReadStoredFunctionItems(std::int32_t appPermitCode, TextList& items);
 
 // Shares the texts of nodes that stand for the same function or
 // sub-application during one load; dropped with the load, while the nodes

@@ -33,7 +33,6 @@ public:
     void PointAt(const QPoint& point);
     // Where the stem's tip is, in screen coordinates.
     QPoint TipPosition() const { return mapToGlobal(stemTip_); }
-    bool StemPointsUp() const { return stemUp_; }
 
     QString Title() const { return title_; }
     QString Text() const { return text_; }

@@ -31,7 +31,6 @@ public:
     // stored and change no button.
     void SetToolPageState(std::uint8_t state);
 
-    QWidget* ToolResizePanel() const { return toolResizePanel_; }
 
 public slots:
     void spToolPageMaxClick();

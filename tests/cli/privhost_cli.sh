@@ -49,6 +49,16 @@ check "unknown export exits 2" 2 $?
 "$PRIVHOST" --db "sqlite:$WORK/missing.db" --app-dir "$WORK/app" call FilterUserAuthrz 'a=1' >/dev/null 2>&1
 check "missing database exits 2" 2 $?
 
+# Usage errors name the option and exit 2; the options after a command are the command's own.
+usage() { "$PRIVHOST" "$@" >/dev/null 2>"$WORK/stderr"; echo "$?|$(head -n 1 "$WORK/stderr")"; }
+check "an unknown option" "2|privhost: unknown option --colour" "$(usage --colour init)"
+check "an option without its value" "2|privhost: --db needs a value" "$(usage --app-dir "$WORK/app" --db)"
+check "sign-in options are the desktop's" "2|privhost: --code and --password are options of the desktop host, not of init" \
+  "$(usage --code admin init)"
+check "a password needs a code" "2|privhost: --password needs --code" "$(usage --password x)"
+check "help exits 0 with the usage" "0|usage: privhost [--db URL] [--app-dir DIR] [--apps FILE] [--company QYID]" \
+  "$("$PRIVHOST" --help 2>&1 >"$WORK/stdout"; echo "$?|$(head -n 1 "$WORK/stdout")")"
+
 # A relative app dir names one folder, wherever privhost is started from.
 (cd "$WORK" && "$PRIVHOST" --app-dir rel init --admin-password x >/dev/null 2>&1)
 check "a relative app dir keeps its database directly under it" "yes" "$([ -f "$WORK/rel/data/privilege.db" ] && echo yes || echo no)"

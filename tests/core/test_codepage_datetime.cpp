@@ -43,5 +43,16 @@ TEST(DateTime, DayCountsMatchTheHostCalendar)
     EXPECT_EQ(FormatDateTimeSeconds(-1.25), "1899-12-29 06:00:00");
 }
 
+TEST(DateTime, ImpossibleMomentsAreRefusedNotCarriedOver)
+{
+    for (const char* text : {"2024-02-30", "2023-02-29", "2024-02-31 10:00", "2024-04-31", "2024-13-01",
+                             "2024-00-10", "2024-01-00", "2024-01-32", "2024-01-01 24:00", "2024-01-01 25:61",
+                             "2024-01-01 12:60", "2024-01-01 12:00:60", "2024-01-01 -1:00"})
+        EXPECT_FALSE(ParseDateTime(text).has_value()) << text;
+    // The edges that do exist stay readable.
+    EXPECT_EQ(FormatDateTimeSeconds(*ParseDateTime("2024-02-29 23:59:59")), "2024-02-29 23:59:59");
+    EXPECT_EQ(FormatDateTimeMinutes(*ParseDateTime("2000-12-31 00:00")), "2000-12-31 00:00");
+}
+
 } // namespace
 } // namespace priv

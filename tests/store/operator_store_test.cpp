@@ -67,6 +67,19 @@ TEST_P(OperatorStoreTest, LoadReadsEveryFieldOfTheJoinedRow)
     EXPECT_EQ(info.DepartmentCode, "B01");
 }
 
+TEST_P(OperatorStoreTest, LoadReadsAStoredImpossibleMomentAsNoDate)
+{
+    // Only a text column can hold one; PostgreSQL's timestamp refuses it.
+    if (Db().IsPostgres())
+        GTEST_SKIP() << "timestamp columns hold only possible moments";
+    ASSERT_TRUE(Db().ExecAll({"UPDATE QX_CZY SET XZSJ='2030-02-31 03:04', ZHDLSJ='2024-03-05 25:61' "
+                              "WHERE CZY_DM='zhang'"}));
+    OperatorInfo info;
+    ASSERT_TRUE(store.LoadOperator("zhang", info));
+    EXPECT_DOUBLE_EQ(info.TimeLimit, 0.0);
+    EXPECT_DOUBLE_EQ(info.LastSignIn, 0.0);
+}
+
 struct LoadCase {
     const char* name;
     std::vector<std::string> arrange;
