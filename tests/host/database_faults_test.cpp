@@ -325,6 +325,56 @@ TEST_P(LockWaitTest, ASettingThatIsNoNumberFallsBackToTheDefault)
     EXPECT_TRUE(AnyLineHas(Db().LogLines(), "LockTimeout=soon"));
 }
 
+// A SQLite file damaged under a signed-in operator: the filter, which reads
+// a company's grants when first asked, answers its failure message, and the
+// host's log keeps the database's reason.
+class DamagedFileTest : public priv::test::DatabaseTest {
+protected:
+    void AdjustSettings(fennix::Settings& settings) override { settings.companyId = "1001"; }
+};
+
+TEST_P(DamagedFileTest, TheFilterAnswersItsMessageAndTheLogNamesTheCause)
+{
+    ASSERT_TRUE(Db().ExecAll({
+        "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(1001, 'S1', '甲公司', 0)",
+        "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '会计')",
+        "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('1001', '', 0, '10', 1001)",
+        "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT 'GW00001', MAX(PRMS_DM) FROM QX_PRMSMAP",
+        "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES('zm', '赵敏', '" +
+            priv::EncryptPassword("pw") + "', '', 'Y')",
+        "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('zm', 'GW00001')",
+    }));
+    void* module = dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    using BooleanExport = PrivBool (*)(int32_t, char**);
+    auto userInfo = reinterpret_cast<BooleanExport>(dlsym(module, "InitGlobalUserInfo"));
+    auto filter = reinterpret_cast<BooleanExport>(dlsym(module, "FilterUserAuthrz"));
+    ASSERT_TRUE(userInfo && filter);
+    std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
+    char* argv[1] = {buffer.data()};
+    std::strcpy(buffer.data(), "CZY_DM=zm");
+    ASSERT_TRUE(userInfo(1, argv));
+
+    // The file's header overwritten while the host runs.
+    const std::string file = Db().Url().substr(std::string("sqlite:").size());
+    {
+        std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+        ASSERT_TRUE(out.is_open());
+        const std::string garbage(100, '\x5A');
+        out.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    }
+    std::strcpy(buffer.data(), "authedProdcList=02001");
+    EXPECT_FALSE(filter(1, argv));
+    const std::string answer = buffer.data();
+    EXPECT_EQ(answer.rfind("authedProdcList=02001;ResultMsgStr=[70018501]", 0), 0u) << answer;
+    EXPECT_TRUE(AnyLineHas(Db().LogLines(), "file is not a database"));
+    fennix::Close();
+    dlclose(module);
+}
+
+INSTANTIATE_TEST_SUITE_P(SQLite, DamagedFileTest, ::testing::Values(Backend::SQLite),
+                         priv::test::BackendName);
+
 INSTANTIATE_TEST_SUITE_P(Backends, LockWaitTest, ::testing::ValuesIn(priv::test::AvailableBackends()),
                          priv::test::BackendName);
 
