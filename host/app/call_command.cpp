@@ -114,6 +114,11 @@ int RunCall(const AppOptions& options)
 
     if (!OpenHost(options, true))
         return kExitSetup;
+    // An export that fails on the database answers only 0 (or its numbered
+    // message); whoever runs privhost also learns the database's own reason,
+    // which the host's log keeps as well.
+    fennix::SetDatabaseFailureHandler(
+        [](const std::string& text) { std::cerr << "privhost: 数据库操作失败：" << text << '\n'; });
     // The module's windows (the login window) show Qt's standard texts too.
     InstallChineseTranslations();
     // Windows on a display are used by a person, who sees the module's

@@ -41,7 +41,8 @@ std::string Quoted(const std::string& text)
 
 bool IsPostgreSqlUrl(const std::string& url)
 {
-    return url.rfind("postgresql:", 0) == 0;
+    // Both schemes the framework accepts.
+    return url.rfind("postgresql:", 0) == 0 || url.rfind("postgres:", 0) == 0;
 }
 
 } // namespace privhost

@@ -8,18 +8,55 @@
 
 #include <fennix/fennix.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <unistd.h>
 
 namespace privhost {
 namespace {
 
-bool DatabaseHasTables()
+namespace fs = std::filesystem;
+
+// One value read from the database; false with the database's text when the
+// statement failed.
+bool ReadScalar(const std::string& sql, std::string& value, std::string& error)
 {
     priv::QueryResult query;
-    std::string message;
-    return fennix::Services().ExecADOQueryMsg(priv::kMainConnection, "SELECT JS_DM FROM QX_ROLES", query,
-                                              message, true);
+    if (!fennix::Services().ExecADOQueryMsg(priv::kMainConnection, sql, query, error, true))
+        return false;
+    value = query.Eof() || query.Columns().empty() ? std::string() : query.AsString(query.Columns().front());
+    return true;
+}
+
+// What init finds in the database.
+enum class Found {
+    Unreadable, // the database answers with an error
+    Empty,      // no privilege tables
+    NoAdmin,    // tables, but nobody who can sign in as super administrator
+    Complete,
+};
+
+Found Inspect(bool postgres, std::string& error)
+{
+    // Asked of the catalogue, so that a new database is not met with a
+    // failing statement.
+    const std::string tables =
+        postgres ? "SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = current_schema() AND "
+                   "table_name = 'qx_roles'"
+                 : "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'QX_ROLES'";
+    std::string count;
+    if (!ReadScalar(tables, count, error))
+        return Found::Unreadable;
+    if (count == "0")
+        return Found::Empty;
+    // The super administrator signs in only with a post row (every operator
+    // read joins QX_CZYRROLE).
+    if (!ReadScalar("SELECT COUNT(*) FROM QX_CZY t1, QX_CZYRROLE t3 WHERE t1.CZY_LB='0' and "
+                    "t3.CZY_DM=t1.CZY_DM",
+                    count, error))
+        return Found::Unreadable;
+    return count == "0" ? Found::NoAdmin : Found::Complete;
 }
 
 std::string AskNewPassword()
@@ -49,27 +86,134 @@ bool AcceptableAdminPassword(const std::string& password)
     return true;
 }
 
-// The sample applications file goes into the host's folder on first use.
-void InstallSampleFiles(const std::string& appDir)
+// Whether this process may create files in `folder` (which exists).
+bool Writable(const fs::path& folder, std::error_code& ec)
 {
-    namespace fs = std::filesystem;
+    if (access(folder.c_str(), W_OK | X_OK) == 0)
+        return true;
+    ec = std::error_code(errno, std::generic_category());
+    return false;
+}
+
+// A folder init has to write into: made when missing, and named when it
+// cannot be written, rather than leaving the failure to whatever reads from
+// it later.
+bool PrepareFolder(const fs::path& folder, const char* what)
+{
     std::error_code ec;
-    fs::create_directories(appDir, ec);
-    const fs::path apps = fs::path(appDir) / "apps.json";
-    if (!fs::exists(apps))
+    fs::create_directories(folder, ec);
+    if (!ec && Writable(folder, ec))
+        return true;
+    std::cerr << "privhost: 无法写入" << what << ' ' << folder.string() << "：" << ec.message() << '\n';
+    return false;
+}
+
+// The sample applications file goes into the host's folder on first use;
+// the host cannot start without the applications file it is told to read.
+bool InstallSampleFiles(const fennix::Settings& settings)
+{
+    const fs::path appDir = settings.appDir;
+    const fs::path apps = appDir / "apps.json";
+    const bool needed = fs::path(settings.appsFile) == apps;
+    std::error_code ec;
+    if (fs::exists(apps, ec))
+        return true;
+    if (!needed) { // another file is used; the sample is a courtesy
+        fs::create_directories(appDir, ec);
         fs::copy_file(fs::path(ResourceDir()) / "apps.json", apps, ec);
+        return true;
+    }
+    if (!PrepareFolder(appDir, "应用目录"))
+        return false;
+    fs::copy_file(fs::path(ResourceDir()) / "apps.json", apps, ec);
+    if (ec) {
+        std::cerr << "privhost: 无法把示例应用程序文件 apps.json 放入应用目录 " << appDir.string() << "："
+                  << ec.message() << '\n';
+        return false;
+    }
+    return true;
 }
 
 // The demo host shows a login picture of its own for each version type.
 void InstallLoginPictures(const std::string& appDir)
 {
-    namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path target = fs::path(appDir) / "Image" / "Tradition";
     fs::create_directories(target, ec);
     for (const char* name : {"login.jpg", "login-mulcomp.jpg", "login-agency.jpg"})
         fs::copy_file(fs::path(ResourceDir()) / "Image" / "Tradition" / name, target / name,
                       fs::copy_options::skip_existing, ec);
+}
+
+const char* const kBuiltInPosts[][2] = {
+    {"0", "超级管理员"}, {"SYSTEM", "系统管理员"}, {"BUSINESS", "业务员"}, {"AUDITOR", "审核员"}};
+
+// Brings a database whose earlier init stopped after the tables up to what
+// init makes: the built-in posts that are missing.
+bool CompleteBuiltInPosts()
+{
+    for (const auto& [code, name] : kBuiltInPosts) {
+        std::string count, error;
+        if (!ReadScalar("SELECT COUNT(*) FROM QX_ROLES WHERE JS_DM=" + Quoted(code), count, error)) {
+            std::cerr << "privhost: " << error << '\n';
+            return false;
+        }
+        if (count == "0" &&
+            !Execute("INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES(" + Quoted(code) + ", " + Quoted(name) + ")"))
+            return false;
+    }
+    return true;
+}
+
+bool CreateAdmin(const std::string& password)
+{
+    return Execute("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) "
+                   "VALUES('admin', "
+                   "'超级管理员', " +
+                   Quoted(priv::EncryptPassword(password)) + ", '0', '', '系统内置超级管理员', 'Y', '')") &&
+           Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')");
+}
+
+// Everything init writes, in one transaction: a database is either made
+// whole or left as it was (SQLite and PostgreSQL both undo tables created
+// in a transaction that does not commit).
+bool Populate(const fennix::Settings& settings, Found found, const std::string& password, bool demo)
+{
+    priv::Host& host = fennix::Services();
+    std::string error;
+    if (!host.DBBeginTrans(priv::kMainConnection, error)) {
+        std::cerr << "privhost: " << error << '\n';
+        return false;
+    }
+    bool ok = true;
+    if (found == Found::Empty) {
+        const std::string schema =
+            ResourceDir() +
+            (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
+        ok = fennix::ApplySqlScript(schema, error);
+        if (!ok)
+            std::cerr << "privhost: cannot create the tables: " << error << '\n';
+    } else {
+        ok = CompleteBuiltInPosts();
+    }
+    ok = ok && CreateAdmin(password) && (!demo || CreateDemoData(settings));
+    if (ok && !host.DBCommitTrans(priv::kMainConnection, error)) {
+        std::cerr << "privhost: " << error << '\n';
+        return false;
+    }
+    if (!ok)
+        host.DBRollbackTrans(priv::kMainConnection, error);
+    return ok;
+}
+
+// A SQLite file this init created and could not fill goes again, with its
+// journal, so that nothing half-made stays behind.
+void RemoveCreatedFile(const fs::path& file)
+{
+    fennix::Close();
+    std::error_code ec;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        fs::remove(file.string() + suffix, ec);
 }
 
 } // namespace
@@ -96,38 +240,70 @@ int RunInit(const AppOptions& options)
         return kExitSetup;
 
     const fennix::Settings settings = ResolveSettings(options);
-    InstallSampleFiles(settings.appDir);
+    if (!InstallSampleFiles(settings))
+        return kExitSetup;
+    const bool postgres = IsPostgreSqlUrl(settings.databaseUrl);
+    fs::path sqliteFile;
+    bool fileIsNew = false;
+    if (!postgres) {
+        sqliteFile = settings.databaseUrl.substr(std::string("sqlite:").size());
+        if (!PrepareFolder(sqliteFile.parent_path(), "数据库文件夹"))
+            return kExitSetup;
+        std::error_code ec;
+        fileIsNew = !fs::exists(sqliteFile, ec);
+    }
     if (!OpenHost(options, false))
         return kExitSetup;
-    if (DatabaseHasTables()) {
-        std::cout << "数据库已初始化，未作任何更改: " << fennix::UrlForDisplay(settings.databaseUrl) << '\n';
-        return kExitOk;
-    }
-    if (!havePassword && !AcceptableAdminPassword(adminPassword = AskNewPassword()))
-        return kExitSetup;
+    const std::string url = fennix::UrlForDisplay(settings.databaseUrl);
 
-    const std::string schema =
-        ResourceDir() +
-        (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
     std::string error;
-    if (!fennix::ApplySqlScript(schema, error)) {
-        std::cerr << "privhost: cannot create the tables: " << error << '\n';
+    const Found found = Inspect(postgres, error);
+    switch (found) {
+    case Found::Unreadable:
+        std::cerr << "privhost: 无法读取数据库 " << url << "：" << error << '\n';
+        return kExitSetup;
+    case Found::Complete:
+        std::cout << "数据库已初始化，未作任何更改: " << url << '\n';
+        return kExitOk;
+    case Found::NoAdmin: {
+        // An earlier init that stopped after the tables: completed, unless
+        // the code admin is taken by something init did not make.
+        std::string taken;
+        if (!ReadScalar("SELECT COUNT(*) FROM QX_CZY WHERE CZY_DM='admin'", taken, error) ||
+            (taken == "0" &&
+             !ReadScalar("SELECT COUNT(*) FROM QX_CZYRROLE WHERE CZY_DM='admin'", taken, error))) {
+            std::cerr << "privhost: 无法读取数据库 " << url << "：" << error << '\n';
+            return kExitSetup;
+        }
+        if (taken != "0") {
+            std::cerr << "privhost: 数据库 " << url
+                      << " 中没有可登录的超级管理员，而操作员代码 admin 已被占用，未作任何更改。\n"
+                         "请在数据库中把操作员 admin 的 CZY_LB 设为 0 并在 QX_CZYRROLE 中给它岗位 0，"
+                         "或删除该数据库后重新运行 privhost init。\n";
+            return kExitSetup;
+        }
+        std::cout << "数据库中已有权限表，但没有超级管理员（上次初始化未完成），现在补全: " << url << '\n';
+        break;
+    }
+    case Found::Empty:
+        break;
+    }
+    if (!havePassword && !AcceptableAdminPassword(adminPassword = AskNewPassword())) {
+        if (fileIsNew)
+            RemoveCreatedFile(sqliteFile);
         return kExitSetup;
     }
-    const bool adminCreated =
-        Execute(
-            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) VALUES('admin', "
-            "'超级管理员', " +
-            Quoted(priv::EncryptPassword(adminPassword)) + ", '0', '', '系统内置超级管理员', 'Y', '')") &&
-        Execute("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')");
-    if (!adminCreated)
-        return kExitSetup;
-    std::cout << "已创建数据库: " << fennix::UrlForDisplay(settings.databaseUrl)
-              << "\n已创建超级管理员 admin\n";
 
+    if (!Populate(settings, found, adminPassword, demo)) {
+        if (fileIsNew)
+            RemoveCreatedFile(sqliteFile);
+        std::cerr << "privhost: 初始化失败，" << (fileIsNew ? "未留下数据库文件" : "数据库未作任何更改")
+                  << "；排除上面的原因后重新运行 privhost init。\n";
+        return kExitSetup;
+    }
+    std::cout << (found == Found::Empty ? "已创建数据库: " : "已补全数据库: ") << url
+              << "\n已创建超级管理员 admin\n";
     if (demo) {
-        if (!CreateDemoData(settings))
-            return kExitSetup;
         InstallLoginPictures(settings.appDir);
         PrintDemoOperators(std::cout);
     }

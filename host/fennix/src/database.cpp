@@ -3,6 +3,8 @@
 #include "native_statements.h"
 #include "state.h"
 
+#include "quillet/quillet.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
@@ -20,6 +22,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 
 namespace fennix::detail {
@@ -231,6 +234,24 @@ std::map<std::string, TransactionState>& Transactions()
     return *transactions;
 }
 
+// Connections whose server went away (restarted, ended the session): opened
+// again before their next statement, once no transaction of theirs is open.
+std::set<std::string>& LostConnections()
+{
+    static auto* lost = new std::set<std::string>;
+    return *lost;
+}
+
+// How long each connection waits for a lock another one holds, for its
+// messages.
+std::map<std::string, int>& LockWaits()
+{
+    static auto* waits = new std::map<std::string, int>;
+    return *waits;
+}
+
+constexpr const char* kTransactionLost = "与数据库的连接已断开，进行中的事务已失败，其中的更改均未保存。";
+
 bool IsPostgres(const QSqlDatabase& db)
 {
     return db.driverName() == QLatin1String("QPSQL");
@@ -301,7 +322,9 @@ bool RunOn(const std::string& name, QSqlDatabase& db, const std::string& sql, pr
 bool Database(const std::string& name, QSqlDatabase& db, std::string& error)
 {
     db = QSqlDatabase::database(QString::fromStdString(name), false);
-    if (!db.isValid() || !db.isOpen()) {
+    // A lost connection that could not be opened again yet is still ours:
+    // its next statement tries again.
+    if (!db.isValid() || (!db.isOpen() && !LostConnections().count(name))) {
         error = "数据库连接“" + name + "”未打开。";
         return false;
     }
@@ -315,7 +338,7 @@ bool Database(const std::string& name, QSqlDatabase& db, std::string& error)
 // let a backslash before a quote end the value early. Both are set for this
 // session, whatever the defaults, and read back; a connection where they do
 // not hold is not used.
-bool PinSessionSettings(QSqlDatabase& db, std::string& error)
+bool PinSessionSettings(QSqlDatabase& db, int lockWaitMs, std::string& error)
 {
     static const std::pair<const char*, const char*> kPinned[] = {
         {"standard_conforming_strings", "on"},
@@ -335,7 +358,124 @@ bool PinSessionSettings(QSqlDatabase& db, std::string& error)
             return false;
         }
     }
+    // A lock another workstation holds stalls a statement no longer than
+    // this; the statement then fails and says so.
+    if (!RunOnQt(db, QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs), nullptr, error)) {
+        error = "无法设置会话参数 lock_timeout：" + error;
+        return false;
+    }
     return true;
+}
+
+std::string Seconds(int milliseconds)
+{
+    return Utf8(QString::number(milliseconds / 1000.0, 'f', QLocale::FloatingPointShortest));
+}
+
+// Opens a connection whose server went away again, with the options it was
+// first opened with. The connection stays registered when that fails, so
+// that the next statement tries again.
+bool Reopen(const std::string& name, const std::string& reason, std::string& error)
+{
+    Natives().erase(name);
+    QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(name), false);
+    if (!db.isValid()) {
+        error = "数据库连接“" + name + "”未打开。";
+        return false;
+    }
+    db.close();
+    std::string failure;
+    bool opened = db.open();
+    if (!opened)
+        failure = Utf8(ErrorText(db.lastError()));
+    else if (IsPostgres(db) && !PinSessionSettings(db, LockWaits()[name], failure)) {
+        db.close();
+        opened = false;
+    }
+    Transactions()[name] = TransactionState{};
+    const std::string lost =
+        "数据库连接“" + name + "”已断开" + (reason.empty() ? std::string() : "（" + reason + "）");
+    if (!opened) {
+        error = (reason.empty() ? std::string() : reason + "\n") + "与数据库的连接已断开，重新连接失败：" +
+                failure;
+        quillet::Error("0", lost + "，重新连接失败：" + failure);
+        return false;
+    }
+    LostConnections().erase(name);
+    quillet::Info("0", lost + "，已重新连接。");
+    return true;
+}
+
+bool InTransaction(const std::string& name)
+{
+    const TransactionState& state = Transactions()[name];
+    return state.open || state.reads > 0;
+}
+
+NativeStatements::Failure LastFailure(const std::string& name, const QSqlDatabase& db)
+{
+    const auto found = Natives().find(name);
+    if (found == Natives().end() || !found->second || !found->second->Serves(db))
+        return NativeStatements::Failure::Other;
+    return found->second->LastFailure();
+}
+
+// Reports a database failure: the host's log keeps the database's own text,
+// with the statement up to its first value (values may hold enciphered
+// passwords), and the host application may show it.
+void ReportFailure(const std::string& name, const std::string& sql, const std::string& error)
+{
+    std::string statement = sql.substr(0, sql.find('\''));
+    if (statement.size() > 160)
+        statement = Utf8(QString::fromStdString(statement).left(160)) + "…";
+    else if (statement.size() < sql.size())
+        statement += "…";
+    quillet::Error("0", "数据库操作失败（" + name + "）：" + error + "\n语句：" + statement);
+    if (const auto& handler = State().databaseFailureHandler)
+        handler(error);
+}
+
+// Runs one statement. When the server turns out to be gone, the connection
+// is opened again and the statement runs once more, but only when nothing
+// is lost by it: outside a host transaction and a snapshot read (their work
+// died with the old session, so the failure stands and the transaction is
+// reported failed). A lock wait that ran out says which wait it was.
+bool RunGuarded(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error)
+{
+    if (LostConnections().count(name)) {
+        if (InTransaction(name)) {
+            error = kTransactionLost;
+            return false;
+        }
+        if (!Reopen(name, std::string(), error))
+            return false;
+    }
+    for (int attempt = 0;; ++attempt) {
+        QSqlDatabase db;
+        if (!Database(name, db, error))
+            return false;
+        if (RunOn(name, db, sql, rows, error))
+            return true;
+        const NativeStatements::Failure failure = LastFailure(name, db);
+        if (failure == NativeStatements::Failure::LockWait)
+            error += "\n等待其他连接持有的数据库锁超过 " + Seconds(LockWaits()[name]) + " 秒，操作已放弃。";
+        if (failure != NativeStatements::Failure::ConnectionLost) {
+            ReportFailure(name, sql, error);
+            return false;
+        }
+        LostConnections().insert(name);
+        if (InTransaction(name) || attempt > 0) {
+            if (InTransaction(name))
+                error += "\n" + std::string(kTransactionLost);
+            ReportFailure(name, sql, error);
+            return false;
+        }
+        const std::string reason = error;
+        if (!Reopen(name, reason, error)) {
+            ReportFailure(name, sql, error);
+            return false;
+        }
+    }
 }
 
 } // namespace
@@ -387,7 +527,7 @@ bool OpenNamedConnection(const std::string& name, const std::string& url, const 
         opened = db.open();
         if (!opened)
             error = "无法打开数据库 " + UrlForDisplay(url) + "：" + Utf8(ErrorText(db.lastError()));
-        else if (address.driver == QLatin1String("QPSQL") && !PinSessionSettings(db, error)) {
+        else if (address.driver == QLatin1String("QPSQL") && !PinSessionSettings(db, busyTimeoutMs, error)) {
             error = "无法打开数据库 " + UrlForDisplay(url) + "：" + error;
             db.close();
             opened = false;
@@ -398,6 +538,7 @@ bool OpenNamedConnection(const std::string& name, const std::string& url, const 
         return false;
     }
     Transactions()[name] = TransactionState{};
+    LockWaits()[name] = busyTimeoutMs;
     return true;
 }
 
@@ -417,6 +558,8 @@ void CloseNamedConnection(const std::string& name)
     }
     QSqlDatabase::removeDatabase(connection);
     Transactions().erase(name);
+    LostConnections().erase(name);
+    LockWaits().erase(name);
 }
 
 bool ConnectionOpen(const std::string& name)
@@ -427,10 +570,7 @@ bool ConnectionOpen(const std::string& name)
 
 bool Execute(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error)
 {
-    QSqlDatabase db;
-    if (!Database(name, db, error))
-        return false;
-    const bool ok = RunOn(name, db, sql, rows, error);
+    const bool ok = RunGuarded(name, sql, rows, error);
     if (!ok) {
         auto& transaction = Transactions()[name];
         if (transaction.open)
@@ -474,7 +614,10 @@ bool BeginTransaction(const std::string& name, std::string& error)
     const std::string begin = postgres ? "BEGIN" : "BEGIN IMMEDIATE";
     if (InjectedFailure(begin, error))
         return false;
-    if (!RunOn(name, db, begin, nullptr, error))
+    if (!RunGuarded(name, begin, nullptr, error))
+        return false;
+    // A reconnection gave the name a new handle.
+    if (!Database(name, db, error))
         return false;
     if (postgres && !RunOn(name, db, "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ", nullptr, error)) {
         std::string ignored;
@@ -493,6 +636,13 @@ bool CommitTransaction(const std::string& name, std::string& error)
     auto& transaction = Transactions()[name];
     if (!transaction.open) {
         error = "连接“" + name + "”上没有进行中的事务。";
+        return false;
+    }
+    // The server ended the session inside the transaction: nothing of it
+    // can be committed any more.
+    if (LostConnections().count(name)) {
+        transaction = TransactionState{};
+        error = kTransactionLost;
         return false;
     }
     std::string injected;
@@ -514,7 +664,14 @@ bool CommitTransaction(const std::string& name, std::string& error)
         return false;
     }
     const bool ok = RunOn(name, db, "COMMIT", nullptr, error);
-    transaction = TransactionState{};
+    Transactions()[name] = TransactionState{};
+    if (!ok) {
+        if (LastFailure(name, db) == NativeStatements::Failure::ConnectionLost) {
+            LostConnections().insert(name);
+            error += "\n" + std::string(kTransactionLost);
+        }
+        ReportFailure(name, "COMMIT", error);
+    }
     return ok;
 }
 
@@ -527,7 +684,16 @@ bool RollbackTransaction(const std::string& name, std::string& error)
         error = "连接“" + name + "”上没有进行中的事务。";
         return false;
     }
-    const bool ok = RunOn(name, db, "ROLLBACK", nullptr, error);
+    // With the session gone the server has already dropped the changes.
+    if (LostConnections().count(name)) {
+        Transactions()[name] = TransactionState{};
+        return true;
+    }
+    bool ok = RunOn(name, db, "ROLLBACK", nullptr, error);
+    if (!ok && LastFailure(name, db) == NativeStatements::Failure::ConnectionLost) {
+        LostConnections().insert(name);
+        ok = true;
+    }
     Transactions()[name] = TransactionState{};
     return ok;
 }
@@ -565,8 +731,8 @@ bool BeginRead(const std::string& name, std::string& error)
         return true;
     }
     const bool postgres = IsPostgres(db);
-    if (!RunOn(name, db, postgres ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN", nullptr,
-               error))
+    if (!RunGuarded(name, postgres ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN", nullptr,
+                    error))
         return false;
     state.reads = 1;
     state.readsOwnTransaction = true;
@@ -583,10 +749,12 @@ void EndRead(const std::string& name)
     state.readsOwnTransaction = false;
     QSqlDatabase db;
     std::string ignored;
-    if (!Database(name, db, ignored))
+    if (LostConnections().count(name) || !Database(name, db, ignored))
         return;
     if (IsPostgres(db) || !RunOn(name, db, "COMMIT", nullptr, ignored))
-        RunOn(name, db, "ROLLBACK", nullptr, ignored);
+        if (!RunOn(name, db, "ROLLBACK", nullptr, ignored) &&
+            LastFailure(name, db) == NativeStatements::Failure::ConnectionLost)
+            LostConnections().insert(name);
 }
 
 std::size_t CachedStatements(const std::string& name)

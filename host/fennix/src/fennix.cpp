@@ -5,6 +5,7 @@
 #include "database.h"
 #include "framework_host.h"
 #include "messages.h"
+#include "settings.h"
 #include "state.h"
 
 #include "boundary/datetime.h"
@@ -44,6 +45,24 @@ std::string EffectiveAppDir(const std::string& appDir)
     return dir.toUtf8().toStdString();
 }
 
+// The lock wait of the host's system settings, in milliseconds.
+int ConfiguredLockTimeout(const std::string& appDir)
+{
+    const std::string text = detail::ReadIniValue(detail::ResolveHostPath(appDir, "Config/System.ini"),
+                                                  "Database", "LockTimeout", std::string());
+    if (text.empty())
+        return kDefaultLockTimeoutMs;
+    bool ok = false;
+    const double seconds = QString::fromStdString(text).toDouble(&ok);
+    // Up to a day; 0 would mean "wait for ever" to both databases.
+    if (!ok || !(seconds > 0) || seconds > 86400) {
+        quillet::Error("0", "Config/System.ini [Database] LockTimeout=" + text + " 不是有效的秒数，按 " +
+                                std::to_string(kDefaultLockTimeoutMs / 1000) + " 秒等待数据库锁。");
+        return kDefaultLockTimeoutMs;
+    }
+    return seconds * 1000 < 1 ? 1 : static_cast<int>(seconds * 1000);
+}
+
 void ResetSessionState(detail::HostState& state)
 {
     state.userInfo = std::make_unique<detail::NamedRecord>();
@@ -71,6 +90,8 @@ bool Open(const Settings& settings, std::string& error)
     effective.appDir = EffectiveAppDir(settings.appDir);
     if (effective.logFolder.empty())
         effective.logFolder = effective.appDir + "/Log";
+    if (effective.busyTimeoutMs < 0)
+        effective.busyTimeoutMs = ConfiguredLockTimeout(effective.appDir);
 
     detail::Applications applications;
     if (!applications.Load(settings.appsFile, error))
@@ -126,19 +147,23 @@ bool ApplySqlScript(const std::string& path, std::string& error)
     const std::vector<std::string> statements =
         detail::SplitSqlScript(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     // All or nothing: a script that stops halfway leaves no half-made schema.
+    // Inside the caller's transaction the script is one step of a larger
+    // whole, which the caller ends.
     const std::string connection = priv::kMainConnection;
-    if (!detail::BeginTransaction(connection, error))
+    const bool own = !detail::TransactionOpen(connection);
+    if (own && !detail::BeginTransaction(connection, error))
         return false;
     for (const std::string& statement : statements) {
         std::string message;
         if (!detail::Execute(connection, statement, nullptr, message)) {
             std::string ignored;
-            detail::RollbackTransaction(connection, ignored);
+            if (own)
+                detail::RollbackTransaction(connection, ignored);
             error = "脚本 " + path + " 执行失败：" + message + "\n语句：" + statement;
             return false;
         }
     }
-    return detail::CommitTransaction(connection, error);
+    return !own || detail::CommitTransaction(connection, error);
 }
 
 bool OpenConnection(const std::string& connectionName, const std::string& databaseUrl, std::string& error)
@@ -204,6 +229,11 @@ void ClearStatementFailures()
 void SetStatementHook(std::function<void(const std::string& sql)> hook)
 {
     State().statementHook = std::move(hook);
+}
+
+void SetDatabaseFailureHandler(std::function<void(const std::string& text)> handler)
+{
+    State().databaseFailureHandler = std::move(handler);
 }
 
 std::string UrlForDisplay(const std::string& url)

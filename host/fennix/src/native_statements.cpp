@@ -86,6 +86,14 @@ public:
 
     std::size_t CachedStatements() const override { return lru_.size(); }
 
+    // A file is never lost as a server is; only the busy timeout has a
+    // meaning of its own.
+    Failure LastFailure() const override
+    {
+        const int code = sqlite3_errcode(db_) & 0xFF;
+        return code == SQLITE_BUSY || code == SQLITE_LOCKED ? Failure::LockWait : Failure::Other;
+    }
+
     bool Run(const std::string& sql, priv::QueryResult* rows, std::string& error) override
     {
         const bool keep = IsPlainQuery(sql);
@@ -331,8 +339,18 @@ public:
         return HandleOf<PGconn*>(db, kPostgresHandle) == connection_;
     }
 
+    // A server that restarted or ended the session leaves the handle bad;
+    // 55P03 is the server's lock_timeout.
+    Failure LastFailure() const override
+    {
+        if (PQstatus(connection_) == CONNECTION_BAD)
+            return Failure::ConnectionLost;
+        return lastState_ == "55P03" ? Failure::LockWait : Failure::Other;
+    }
+
     bool Run(const std::string& sql, priv::QueryResult* rows, std::string& error) override
     {
+        lastState_.clear();
         if (rows && rows->MaxRecords() > 0 && IsPlainQuery(sql))
             return RunFirstRows(sql, *rows, error);
         // The extended protocol takes one statement only, as the host has
@@ -347,6 +365,7 @@ private:
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
             error = PgErrorText(connection_, result);
+            KeepState(result);
             return false;
         }
         if (rows)
@@ -404,6 +423,7 @@ private:
                     Read(next, rows);
                 else if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
                     error = PgErrorText(connection_, next);
+                    KeepState(next);
                     ok = false;
                 }
             }
@@ -446,7 +466,14 @@ private:
         }
     }
 
+    void KeepState(const PGresult* result)
+    {
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        lastState_ = state ? state : "";
+    }
+
     PGconn* connection_;
+    std::string lastState_;
 };
 
 } // namespace

@@ -31,6 +31,12 @@ public:
     // Prepared statements kept for texts that come again (none where the
     // driver gains nothing from them).
     virtual std::size_t CachedStatements() const { return 0; }
+
+    // What the last failed Run met, as far as the host acts on it: the
+    // server gone (the connection must be opened again), or a lock held by
+    // another connection for longer than the host waits.
+    enum class Failure { Other, ConnectionLost, LockWait };
+    virtual Failure LastFailure() const = 0;
 };
 
 // True when the statement is a plain query (its first word is SELECT).

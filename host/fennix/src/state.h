@@ -45,6 +45,7 @@ struct HostState {
     bool keepStatements = false;
     std::vector<std::string> executed;
     std::function<void(const std::string&)> statementHook;
+    std::function<void(const std::string&)> databaseFailureHandler;
 
     // Clock and keyboard.
     std::optional<double> now;
