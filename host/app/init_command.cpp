@@ -9,7 +9,10 @@
 #include <fennix/fennix.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <string_view>
+#include <vector>
 
 namespace privhost {
 namespace {
@@ -72,6 +75,59 @@ void InstallLoginPictures(const std::string& appDir)
                       fs::copy_options::skip_existing, ec);
 }
 
+std::string SchemaPath(const fennix::Settings& settings)
+{
+    return ResourceDir() +
+           (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
+}
+
+// The statements of the schema that may run again on a database made before
+// them: the indexes written "CREATE INDEX IF NOT EXISTS". A statement ends
+// with ';' at the end of a line; lines starting with "--" are comments.
+std::vector<std::string> AddableIndexes(const std::string& schemaPath)
+{
+    constexpr std::string_view kAddable = "CREATE INDEX IF NOT EXISTS ";
+    std::vector<std::string> statements;
+    std::ifstream file(schemaPath);
+    std::string line, statement;
+    while (std::getline(file, line)) {
+        if (line.rfind("--", 0) == 0)
+            continue;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        statement += line;
+        if (line.empty() || line.back() != ';') {
+            statement += '\n';
+            continue;
+        }
+        statement.pop_back();
+        if (statement.rfind(kAddable, 0) == 0)
+            statements.push_back(statement);
+        statement.clear();
+    }
+    return statements;
+}
+
+std::string IndexCount(const fennix::Settings& settings)
+{
+    return ScalarText(IsPostgreSqlUrl(settings.databaseUrl)
+                          ? "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = current_schema()"
+                          : "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index'");
+}
+
+// An existing database keeps its rows; it only gains the indexes that the
+// module's statements have come to need since it was made. False when one of
+// them could not be made (the module still works, only slower).
+bool AddMissingIndexes(const fennix::Settings& settings, bool& added)
+{
+    const std::string before = IndexCount(settings);
+    bool allMade = true;
+    for (const std::string& statement : AddableIndexes(SchemaPath(settings)))
+        allMade = Execute(statement) && allMade;
+    added = IndexCount(settings) != before;
+    return allMade;
+}
+
 } // namespace
 
 int RunInit(const AppOptions& options)
@@ -100,15 +156,18 @@ int RunInit(const AppOptions& options)
     if (!OpenHost(options, false))
         return kExitSetup;
     if (DatabaseHasTables()) {
-        std::cout << "数据库已初始化，未作任何更改: " << fennix::UrlForDisplay(settings.databaseUrl) << '\n';
+        bool added = false;
+        if (!AddMissingIndexes(settings, added))
+            std::cerr
+                << "privhost: could not add every index; the database works without them, only slower\n";
+        std::cout << (added ? "数据库已初始化，已补建索引: " : "数据库已初始化，未作任何更改: ")
+                  << fennix::UrlForDisplay(settings.databaseUrl) << '\n';
         return kExitOk;
     }
     if (!havePassword && !AcceptableAdminPassword(adminPassword = AskNewPassword()))
         return kExitSetup;
 
-    const std::string schema =
-        ResourceDir() +
-        (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
+    const std::string schema = SchemaPath(settings);
     std::string error;
     if (!fennix::ApplySqlScript(schema, error)) {
         std::cerr << "privhost: cannot create the tables: " << error << '\n';
