@@ -189,8 +189,11 @@ void Tfrm_OperatorAdd::LoadOperator()
         ui->edtPassword->setText(FromUtf8(loadedPassword_));
         ui->edtConfirmPassword->setText(FromUtf8(loadedPassword_));
         if (!IsSuperAdmin(info.PostCode)) {
-            ui->cbOperatorLb->setCurrentIndex(ui->cbOperatorLb->findText(
-                FromUtf8(rolesWordBook_->GetNameByCode(info.PostCode)), Qt::MatchExactly));
+            // By the code's position: names may repeat. No entry when the
+            // post is gone (the placeholder is no post).
+            const int post = rolesWordBook_->GetPositionByCode(info.PostCode);
+            loadedPostIndex_ = post > 0 ? post : -1;
+            ui->cbOperatorLb->setCurrentIndex(loadedPostIndex_);
         } else {
             ui->cbOperatorLb->clear();
             ui->cbOperatorLb->addItem(QString::fromUtf8(kSuperAdminName));
@@ -201,9 +204,9 @@ void Tfrm_OperatorAdd::LoadOperator()
         ui->edtEmail->setText(FromUtf8(info.Email));
         ui->edtZz->setText(FromUtf8(info.Address));
         ui->ckbYxbz->setChecked(info.ValidFlag == "Y");
-        const int department = ui->cbxDeprt->findText(
-            FromUtf8(departmentsWordBook_->GetNameByCode(info.DepartmentCode)), Qt::MatchExactly);
-        ui->cbxDeprt->setCurrentIndex(department < 0 ? 0 : department);
+        const int department = departmentsWordBook_->GetPositionByCode(info.DepartmentCode);
+        loadedDepartmentIndex_ = department < 0 ? 0 : department;
+        ui->cbxDeprt->setCurrentIndex(loadedDepartmentIndex_);
     } catch (...) {
     }
 }
@@ -216,10 +219,12 @@ OperatorInfo Tfrm_OperatorAdd::CollectOperator() const
     if (!selfEdit_) {
         info.Code = ToUtf8(ui->edtOpId->text().trimmed());
         // The super administrator's box offers only his own post; the word
-        // book does not know it, so its code stays as loaded.
-        info.PostCode = editMode_ && IsSuperAdmin(loaded_.PostCode)
+        // book does not know it, so its code stays as loaded. So does a post
+        // left where it was loaded; any other is the picked entry's code.
+        const int post = ui->cbOperatorLb->currentIndex();
+        info.PostCode = editMode_ && (IsSuperAdmin(loaded_.PostCode) || post == loadedPostIndex_)
                             ? loaded_.PostCode
-                            : rolesWordBook_->GetCodeByName(ToUtf8(ui->cbOperatorLb->currentText()));
+                            : rolesWordBook_->GetCodeByIndex(post);
         info.ValidFlag = ui->ckbYxbz->isChecked() ? "Y" : "N";
     }
     info.Phone = ToUtf8(ui->edtDhhm->text());
@@ -227,9 +232,14 @@ OperatorInfo Tfrm_OperatorAdd::CollectOperator() const
     info.Address = ToUtf8(ui->edtZz->text());
     info.DepartmentName.clear();
     info.Description.clear();
-    // On the placeholder this is the placeholder text itself, which is how
-    // "no department" has always been stored.
-    info.DepartmentCode = departmentsWordBook_->GetCodeByName(ToUtf8(ui->cbxDeprt->currentText()));
+    // By position, as the post. On the placeholder this is the placeholder
+    // text itself, which is how "no department" has always been stored.
+    const int department = ui->cbxDeprt->currentIndex();
+    if (editMode_ && department == loadedDepartmentIndex_)
+        info.DepartmentCode = loaded_.DepartmentCode;
+    else
+        info.DepartmentCode = department > 0 ? departmentsWordBook_->GetCodeByIndex(department)
+                                             : std::string(kWordBookPlaceholder);
     return info;
 }
 

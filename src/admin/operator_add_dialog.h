@@ -69,6 +69,9 @@ private:
     std::string operatorCode_;
     OperatorInfo loaded_;
     std::string loadedPassword_; // deciphered
+    // Positions picked on loading; names may repeat, positions do not.
+    int loadedPostIndex_ = -1;
+    int loadedDepartmentIndex_ = -1;
 };
 
 // Shows the dialog in add mode; true when an operator was added.

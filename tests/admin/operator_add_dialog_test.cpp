@@ -1,6 +1,7 @@
 // The operator edit dialog on the offscreen platform against a real SQLite
 // database: adding an operator who can then sign in, the save checks in their
 // order, editing (oneself included), change detection and store failures.
+#include "dialog_test_support.h"
 #include "operator_fixture.h"
 #include "ui/accessibility_walk.h"
 
@@ -359,6 +360,67 @@ TEST_F(OperatorDialogTest, OkWithoutAChangeWritesNothing)
         EXPECT_FALSE(AnyStatementStarts("UPDATE"));
         EXPECT_EQ(Row(code), before) << "the enciphered password would change with any write";
     }
+}
+
+TEST_F(OperatorDialogTest, SameNamedDepartmentsAndPostsKeepTheOneTheOperatorHas)
+{
+    // A second "财务部" and a second "税务会计"; two departments and two posts
+    // without a name, all shown as "——".
+    ASSERT_TRUE(Db().ExecAll({
+        "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'D03', '财务部')",
+        "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'E1', '')",
+        "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'E2', '')",
+        "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00002', '税务会计')",
+        "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00003', '')",
+        "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00004', ' ')",
+    }));
+    AddOperator({"second", "第二会计", "Sec#1", "1", std::string("GW00002"), "D03"});
+    AddOperator({"blank", "无名", "Bl#1", "1", std::string("GW00004"), "E2"});
+    SignInAs("admin", "0");
+    struct Case {
+        const char* code;
+        const char* post;       // shown
+        const char* department; // shown
+    };
+    for (const Case& c : {Case{"second", "税务会计", "财务部"}, Case{"blank", "——", "——"}}) {
+        SCOPED_TRACE(c.code);
+        const std::string department = Column(c.code, "BM_DM");
+        const std::string post = PostOf(c.code);
+        const std::string before = Row(c.code);
+
+        auto untouched = Open(true, c.code);
+        EXPECT_EQ(Combo(untouched.get(), "cbOperatorLb")->currentText(), QString::fromUtf8(c.post));
+        EXPECT_EQ(Combo(untouched.get(), "cbxDeprt")->currentText(), QString::fromUtf8(c.department));
+        fennix::ClearExecutedStatements();
+        Save(untouched.get());
+        EXPECT_EQ(untouched->result(), mrOk);
+        EXPECT_FALSE(AnyStatementStarts("UPDATE"));
+        EXPECT_EQ(Row(c.code), before);
+
+        auto phone = Open(true, c.code);
+        Type(phone.get(), "edtDhhm", "021-5555");
+        Save(phone.get());
+        EXPECT_EQ(phone->result(), mrOk);
+        EXPECT_EQ(Column(c.code, "DHHM"), "021-5555");
+        EXPECT_EQ(Column(c.code, "BM_DM"), department);
+        EXPECT_EQ(PostOf(c.code), post);
+    }
+
+    // Picking the second of two entries of one name stores the second's code.
+    auto dialog = Open(true, "kuaiji");
+    for (const char* box : {"cbOperatorLb", "cbxDeprt"}) {
+        QComboBox* combo = Combo(dialog.get(), box);
+        const QString shown = combo->currentText();
+        int last = -1;
+        for (int i = 0; i < combo->count(); ++i)
+            if (combo->itemText(i) == shown)
+                last = i;
+        ASSERT_GT(last, combo->currentIndex()) << box;
+        ASSERT_TRUE(PickFromList(combo, last)) << box;
+    }
+    Save(dialog.get());
+    EXPECT_EQ(Column("kuaiji", "BM_DM"), "D03");
+    EXPECT_EQ(PostOf("kuaiji"), "GW00002");
 }
 
 TEST_F(OperatorDialogTest, ChangesAreWrittenAndTheSuperAdministratorKeepsHisPost)
