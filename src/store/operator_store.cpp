@@ -41,6 +41,22 @@ bool TOperator::OperatorExists(const std::string& operatorCode)
     return StoredOperatorCode(operatorCode).has_value();
 }
 
+bool TOperator::LoadOperatorAddress(const std::string& operatorCode, std::string& address)
+{
+    try {
+        if (!store::Run(FLastStatement, FQuery,
+                        "SELECT CZY_DM, ZZ FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('" + Text(operatorCode) +
+                            "')",
+                        true) ||
+            !store::MoveToCode(FQuery, operatorCode, schema::kOperatorCode))
+            return false;
+        address = FQuery.AsString(schema::kAddress);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool TOperator::AddOperator(const OperatorInfo& info)
 {
     try {

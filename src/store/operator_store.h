@@ -24,6 +24,11 @@ public:
     // Codes compare ignoring the case of their letters; of two stored codes
     // that differ only in case, the one written exactly as asked is found.
     bool OperatorExists(const std::string& operatorCode);
+    // The operator's address (ZZ) whole, as stored: a record keeps only its
+    // first 255 bytes, which must not be what goes back to the database
+    // when the address was not touched. False when there is no such
+    // operator or the statement fails.
+    bool LoadOperatorAddress(const std::string& operatorCode, std::string& address);
     // Operator and post in one transaction; nothing stays behind on failure.
     bool AddOperator(const OperatorInfo& info);
     // Name, password, department, contact data, valid flag and post in one

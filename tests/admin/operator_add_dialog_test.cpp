@@ -8,7 +8,10 @@
 #include "admin/operator_add_dialog.h"
 #include "admin/word_book.h"
 #include "cipher/crypt.h"
+#include "ui/balloon_tool_tip.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -88,7 +91,6 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     EXPECT_TRUE(FindControl<QCheckBox>(dialog.get(), "ckbYxbz")->isChecked());
     EXPECT_EQ(Edit(dialog.get(), "edtPassword")->echoMode(), QLineEdit::Password);
     EXPECT_EQ(Edit(dialog.get(), "edtOpId")->maxLength(), 20);
-    EXPECT_EQ(Edit(dialog.get(), "edtZz")->maxLength(), 200);
     EXPECT_EQ(FindControl<QLabel>(dialog.get(), "lblOpId")->buddy(), Edit(dialog.get(), "edtOpId"));
 
     // The code box keeps only what a code may hold.
@@ -258,31 +260,97 @@ TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"), links);
 }
 
-TEST_F(OperatorDialogTest, AnAddressKeepsNoMoreThanTheOperatorRecordCanReadBack)
+TEST_F(OperatorDialogTest, TheAddressBoxHoldsWhatTheRecordKeepsHoweverTextArrivesAndSaysWhenFull)
 {
-    // 200 characters may be typed, but only as many Chinese ones as fit in
-    // the record's 255 code-page bytes: a longer address would come back
-    // cut and be written back cut with the next change.
+    // The record keeps 255 code-page bytes; so does the box, whatever the
+    // characters and however they come, or the address would come back cut
+    // the next time it is edited.
+    const QString road(QChar(0x8DEF)); // 路, two GBK bytes
     SignInAs("admin", "0");
     auto dialog = Open(true, "clerk");
     QLineEdit* address = Edit(dialog.get(), "edtZz");
+    auto balloonShown = [&] {
+        TToolTip* balloon = dialog->AddressBalloon();
+        return balloon && balloon->Shown() && balloon->Target() == address &&
+               balloon->Text() == Tfrm_OperatorAdd::AddressFullText() &&
+               balloon->Title() == Tfrm_OperatorAdd::AddressFullTitle();
+    };
     address->clear();
-    TypeInto(address, QString(130, QChar(0x8DEF))); // 路
-    EXPECT_EQ(address->text(), QString(127, QChar(0x8DEF)));
+    TypeInto(address, road.repeated(126));
+    EXPECT_FALSE(balloonShown()) << "not full yet";
+    TypeInto(address, road.repeated(4));
+    EXPECT_EQ(address->text(), road.repeated(127));
+    EXPECT_TRUE(balloonShown());
+    SaveScreenshotWithOverlay(dialog.get(), dialog->AddressBalloon()->Handle(),
+                              "operator_dialog_address_full");
+
+    // Typed in the middle of a full box: what follows the cursor stays.
+    address->setText(QStringLiteral("AB") + road.repeated(126));
+    address->setCursorPosition(1);
+    QTest::keyClicks(address, QStringLiteral("xy"));
+    EXPECT_EQ(address->text(), QStringLiteral("AxB") + road.repeated(126));
+    EXPECT_EQ(address->cursorPosition(), 2);
+
+    // Letters as far as bytes allow, typed or pasted; a paste keeps what fits.
+    address->clear();
+    QTest::keyClicks(address, QString(300, QLatin1Char('a')));
+    EXPECT_EQ(address->text(), QString(255, QLatin1Char('a')));
+    address->setText(QStringLiteral("上海"));
+    address->end(false);
+    QApplication::clipboard()->setText(road.repeated(200));
+    QTest::keyClick(address, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(address->text(), QStringLiteral("上海") + road.repeated(125));
+
+    // Set through the accessibility interface, as a screen reader or an
+    // automation tool does.
+    address->clear();
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(address);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_NE(reader->editableTextInterface(), nullptr);
+    reader->editableTextInterface()->insertText(0, QString(300, QLatin1Char('b')));
+    EXPECT_EQ(address->text(), QString(255, QLatin1Char('b')));
+    reader->setText(QAccessible::Value, road.repeated(150));
+    EXPECT_EQ(address->text(), road.repeated(127));
+    EXPECT_TRUE(balloonShown());
+
     Save(dialog.get());
-    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
-
+    EXPECT_EQ(Column("clerk", "ZZ"), road.repeated(127).toStdString());
     auto again = Open(true, "clerk");
-    EXPECT_EQ(Edit(again.get(), "edtZz")->text(), QString(127, QChar(0x8DEF))) << "read back whole";
-    Type(again.get(), "edtDhhm", "123");
-    Save(again.get());
-    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
+    EXPECT_EQ(Edit(again.get(), "edtZz")->text(), road.repeated(127)) << "read back whole";
+}
 
-    // Plain letters still go up to the box's 200.
-    auto latin = Open(true, "clerk");
-    Edit(latin.get(), "edtZz")->clear();
-    QTest::keyClicks(Edit(latin.get(), "edtZz"), QString(210, QLatin1Char('a')));
-    EXPECT_EQ(Edit(latin.get(), "edtZz")->text().size(), 200);
+TEST_F(OperatorDialogTest, AnAddressLongerThanTheRecordSurvivesAnUnrelatedEdit)
+{
+    // 300 code-page bytes, written by another workstation: the record and
+    // the box hold the first 255 of them.
+    const std::string stored =
+        std::string(21, 'x') + QString(QChar(0x8DEF)).repeated(139).toStdString() + "y";
+    ASSERT_EQ(Utf8ToHost(stored).size(), 300u);
+    ASSERT_TRUE(Db().Exec("UPDATE QX_CZY SET ZZ='" + stored + "' WHERE CZY_DM='clerk'"));
+    SignInAs("admin", "0");
+
+    auto unchanged = Open(true, "clerk");
+    EXPECT_EQ(Utf8ToHost(Edit(unchanged.get(), "edtZz")->text().toStdString()).size(), 255u);
+    fennix::ClearExecutedStatements();
+    Save(unchanged.get());
+    EXPECT_EQ(unchanged->result(), mrOk);
+    EXPECT_FALSE(AnyStatementStarts("UPDATE")) << "nothing changed";
+
+    auto phone = Open(true, "clerk");
+    Type(phone.get(), "edtDhhm", "021-5555");
+    Save(phone.get());
+    EXPECT_EQ(phone->result(), mrOk);
+    EXPECT_EQ(Column("clerk", "ZZ"), stored) << "byte for byte";
+    EXPECT_EQ(Column("clerk", "DHHM"), "021-5555");
+
+    // Edited, the address is what the box shows.
+    auto edited = Open(true, "clerk");
+    QLineEdit* address = Edit(edited.get(), "edtZz");
+    address->end(false);
+    QTest::keyClick(address, Qt::Key_Backspace);
+    const std::string shown = address->text().toStdString();
+    Save(edited.get());
+    EXPECT_EQ(Column("clerk", "ZZ"), shown);
 }
 
 TEST_F(OperatorDialogTest, AnEmptyPasswordAndTheDepartmentPlaceholderAreStoredAsTheyAlwaysWere)
