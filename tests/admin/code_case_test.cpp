@@ -235,7 +235,6 @@ TEST_P(CodeCaseTest, AddingACodeThatExistsInAnotherCaseIsRefused)
         EXPECT_EQ(LastShownText(), "新增部门失败：该部门编码已存在。");
     }
     EXPECT_EQ(Codes("XT_BMXX", "BM_DM"), "ABC,abc,d01,x01");
-
 }
 
 // Modify and delete in the department dialog act on the code typed: exactly
