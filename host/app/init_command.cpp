@@ -121,6 +121,9 @@ std::string IndexCount(const fennix::Settings& settings)
 bool AddMissingIndexes(const fennix::Settings& settings, bool& added)
 {
     const std::string before = IndexCount(settings);
+    // PostgreSQL would print a notice for every index it already has.
+    if (IsPostgreSqlUrl(settings.databaseUrl))
+        Execute("SET client_min_messages TO warning");
     bool allMade = true;
     for (const std::string& statement : AddableIndexes(SchemaPath(settings)))
         allMade = Execute(statement) && allMade;
