@@ -23,6 +23,11 @@ CREATE TABLE QX_CZY (
 );
 CREATE INDEX QX_CZY_BM_DM ON QX_CZY (BM_DM);
 CREATE INDEX QX_CZY_YXBZ_CZY_DM ON QX_CZY (YXBZ, CZY_DM);
+-- Codes are found whatever the case of their letters, with one form on every
+-- database: UPPER(code column)=UPPER('value'). These indexes serve it; init
+-- adds the ones marked IF NOT EXISTS to a database made before them.
+CREATE INDEX IF NOT EXISTS QX_CZY_UPPER_CZY_DM ON QX_CZY (UPPER(CZY_DM));
+CREATE INDEX IF NOT EXISTS QX_CZY_UPPER_BM_DM ON QX_CZY (UPPER(BM_DM));
 
 -- One post per operator.
 CREATE TABLE QX_CZYRROLE (
@@ -30,12 +35,14 @@ CREATE TABLE QX_CZYRROLE (
     JS_DM  text
 );
 CREATE INDEX QX_CZYRROLE_JS_DM ON QX_CZYRROLE (JS_DM);
+CREATE INDEX IF NOT EXISTS QX_CZYRROLE_UPPER_JS_DM ON QX_CZYRROLE (UPPER(JS_DM));
 
 CREATE TABLE QX_ROLES (
     JS_DM text NOT NULL PRIMARY KEY,
     JS_MC text
 );
 CREATE INDEX QX_ROLES_JS_MC ON QX_ROLES (JS_MC);
+CREATE INDEX IF NOT EXISTS QX_ROLES_UPPER_JS_DM ON QX_ROLES (UPPER(JS_DM));
 
 -- The permission tree. Node codes come from an identity that only grows:
 -- the permission store reads a new node's code back as the greatest code of
@@ -77,6 +84,7 @@ CREATE TABLE XT_BMXX (
     BM_MC text
 );
 CREATE INDEX XT_BMXX_BM_MC ON XT_BMXX (BM_MC);
+CREATE INDEX IF NOT EXISTS XT_BMXX_UPPER_BM_DM ON XT_BMXX (UPPER(BM_DM));
 
 CREATE TABLE XT_QYXX (
     QYID  integer NOT NULL PRIMARY KEY,

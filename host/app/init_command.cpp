@@ -10,8 +10,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace privhost {
 namespace {
@@ -145,6 +148,62 @@ void InstallLoginPictures(const std::string& appDir)
                       fs::copy_options::skip_existing, ec);
 }
 
+std::string SchemaPath(const fennix::Settings& settings)
+{
+    return ResourceDir() +
+           (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
+}
+
+// The statements of the schema that may run again on a database made before
+// them: the indexes written "CREATE INDEX IF NOT EXISTS". A statement ends
+// with ';' at the end of a line; lines starting with "--" are comments.
+std::vector<std::string> AddableIndexes(const std::string& schemaPath)
+{
+    constexpr std::string_view kAddable = "CREATE INDEX IF NOT EXISTS ";
+    std::vector<std::string> statements;
+    std::ifstream file(schemaPath);
+    std::string line, statement;
+    while (std::getline(file, line)) {
+        if (line.rfind("--", 0) == 0)
+            continue;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        statement += line;
+        if (line.empty() || line.back() != ';') {
+            statement += '\n';
+            continue;
+        }
+        statement.pop_back();
+        if (statement.rfind(kAddable, 0) == 0)
+            statements.push_back(statement);
+        statement.clear();
+    }
+    return statements;
+}
+
+std::string IndexCount(const fennix::Settings& settings)
+{
+    return ScalarText(IsPostgreSqlUrl(settings.databaseUrl)
+                          ? "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = current_schema()"
+                          : "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index'");
+}
+
+// An existing database keeps its rows; it only gains the indexes that the
+// module's statements have come to need since it was made. False when one of
+// them could not be made (the module still works, only slower).
+bool AddMissingIndexes(const fennix::Settings& settings, bool& added)
+{
+    const std::string before = IndexCount(settings);
+    // PostgreSQL would print a notice for every index it already has.
+    if (IsPostgreSqlUrl(settings.databaseUrl))
+        Execute("SET client_min_messages TO warning");
+    bool allMade = true;
+    for (const std::string& statement : AddableIndexes(SchemaPath(settings)))
+        allMade = Execute(statement) && allMade;
+    added = IndexCount(settings) != before;
+    return allMade;
+}
+
 const char* const kBuiltInPosts[][2] = {
     {"0", "超级管理员"}, {"SYSTEM", "系统管理员"}, {"BUSINESS", "业务员"}, {"AUDITOR", "审核员"}};
 
@@ -187,10 +246,7 @@ bool Populate(const fennix::Settings& settings, Found found, const std::string& 
     }
     bool ok = true;
     if (found == Found::Empty) {
-        const std::string schema =
-            ResourceDir() +
-            (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
-        ok = fennix::ApplySqlScript(schema, error);
+        ok = fennix::ApplySqlScript(SchemaPath(settings), error);
         if (!ok)
             std::cerr << "privhost: cannot create the tables: " << error << '\n';
     } else {
@@ -262,9 +318,13 @@ int RunInit(const AppOptions& options)
     case Found::Unreadable:
         std::cerr << "privhost: 无法读取数据库 " << url << "：" << error << '\n';
         return kExitSetup;
-    case Found::Complete:
-        std::cout << "数据库已初始化，未作任何更改: " << url << '\n';
+    case Found::Complete: {
+        bool added = false;
+        if (!AddMissingIndexes(settings, added))
+            std::cerr << "privhost: could not add every index; the database works without them, only slower\n";
+        std::cout << (added ? "数据库已初始化，已补建索引: " : "数据库已初始化，未作任何更改: ") << url << '\n';
         return kExitOk;
+    }
     case Found::NoAdmin: {
         // An earlier init that stopped after the tables: completed, unless
         // the code admin is taken by something init did not make.

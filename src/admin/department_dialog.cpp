@@ -101,9 +101,10 @@ void TfrmDepartmentMgr::UpdateDeptButtons()
 
 bool TfrmDepartmentMgr::FindDeptByCode(const std::string& code, DepartmentInfo& department) const
 {
-    const auto it =
-        std::find_if(FDepartmentList.begin(), FDepartmentList.end(),
-                     [&](const DepartmentInfo& entry) { return SameTextAscii(entry.Code, code); });
+    // The code typed means the department stored exactly so; only when there
+    // is none, the one it names in another letter case.
+    const auto it = FindCode(FDepartmentList.begin(), FDepartmentList.end(), code,
+                             [](const DepartmentInfo& entry) -> const std::string& { return entry.Code; });
     if (it == FDepartmentList.end())
         return false;
     department = *it;

@@ -7,6 +7,7 @@
 #include "cipher/crypt.h"
 #include "session/privilege_manager.h"
 #include "store/records.h"
+#include "ui/balloon_tool_tip.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QValidator>
 
 #include <string>
 #include <vector>
@@ -85,19 +85,17 @@ bool IsCodeCharacter(char32_t c)
 }
 
 // The operator's record keeps each text in at most kRecordTextBytes bytes of
-// the host's code page. Two hundred Chinese characters would take twice that:
-// the address would be stored whole, come back cut when the operator is next
-// edited, and be written back cut with any other change. The box therefore
-// stops taking characters once the record could not hold one more.
-class TRecordTextValidator final : public QValidator {
-public:
-    using QValidator::QValidator;
+// the host's code page, and so does the address box: what is typed there is
+// what the next edit shows. Two hundred Chinese characters would take twice
+// that and come back cut.
+constexpr const char* kAddressFullTitle = "住址已满";
+constexpr const char* kAddressFullText = "住址最多可录入255个字节（一个汉字占2个字节），已达上限。";
+constexpr int kAddressFullShownMs = 5000;
 
-    State validate(QString& input, int& /*pos*/) const override
-    {
-        return Utf8ToHost(ToUtf8(input)).size() <= kRecordTextBytes ? Acceptable : Invalid;
-    }
-};
+std::size_t HostLength(const QString& text)
+{
+    return Utf8ToHost(ToUtf8(text)).size();
+}
 
 } // namespace
 
@@ -127,7 +125,74 @@ Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     ui->edtPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
     ui->edtConfirmPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
     ui->edtOpId->installEventFilter(this);
-    ui->edtZz->setValidator(new TRecordTextValidator(ui->edtZz));
+    connect(ui->edtZz, &QLineEdit::textChanged, this,
+            [this](const QString& text) { RunGuarded([this, text] { FitAddress(text); }); });
+}
+
+QString Tfrm_OperatorAdd::AddressFullTitle()
+{
+    return QString::fromUtf8(kAddressFullTitle);
+}
+
+QString Tfrm_OperatorAdd::AddressFullText()
+{
+    return QString::fromUtf8(kAddressFullText);
+}
+
+void Tfrm_OperatorAdd::FitAddress(const QString& text)
+{
+    if (HostLength(text) <= kRecordTextBytes) {
+        fittedAddress_ = text;
+        return;
+    }
+    // What stood in the box stays; of what arrived, as much as fits. Found
+    // as the part between what the old and the new text share at both
+    // ends, so text after the cursor is never pushed out by typing.
+    const QString& before = fittedAddress_;
+    qsizetype head = 0;
+    while (head < before.size() && head < text.size() && before[head] == text[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < text.size() - head &&
+           before[before.size() - 1 - tail] == text[text.size() - 1 - tail])
+        ++tail;
+    // Never half of a surrogate pair on either side of the arrival.
+    if (head > 0 && text[head - 1].isHighSurrogate())
+        --head;
+    if (tail > 0 && text[text.size() - tail].isLowSurrogate())
+        --tail;
+    const QString kept = text.left(head) + text.right(tail);
+    const std::size_t keptBytes = HostLength(kept);
+    QString fitted;
+    qsizetype cursor = 0;
+    if (keptBytes <= kRecordTextBytes) {
+        const QString arrived = FromUtf8(
+            CutToHostBytes(ToUtf8(text.mid(head, text.size() - head - tail)), kRecordTextBytes - keptBytes));
+        fitted = text.left(head) + arrived + text.right(tail);
+        cursor = head + arrived.size();
+    } else {
+        fitted = FromUtf8(CutToHostBytes(ToUtf8(text), kRecordTextBytes));
+        cursor = fitted.size();
+    }
+    fittedAddress_ = fitted;
+    ui->edtZz->setText(fitted);
+    ui->edtZz->setCursorPosition(static_cast<int>(cursor));
+    ShowAddressFull();
+}
+
+void Tfrm_OperatorAdd::ShowAddressFull()
+{
+    if (!addressBalloon_) {
+        addressBalloon_ = std::make_unique<TToolTip>(this);
+        addressBalloon_->SetAlignment(taClosewithLeft);
+        addressBalloon_->SetInterval(kAddressFullShownMs);
+    }
+    addressBalloon_->ShowBalloon(ui->edtZz, ttInformationIcon, AddressFullText(), AddressFullTitle());
+}
+
+bool Tfrm_OperatorAdd::AddressEdited() const
+{
+    return ui->edtZz->text() != shownAddress_;
 }
 
 Tfrm_OperatorAdd::~Tfrm_OperatorAdd() = default;
@@ -189,8 +254,11 @@ void Tfrm_OperatorAdd::LoadOperator()
         ui->edtPassword->setText(FromUtf8(loadedPassword_));
         ui->edtConfirmPassword->setText(FromUtf8(loadedPassword_));
         if (!IsSuperAdmin(info.PostCode)) {
-            ui->cbOperatorLb->setCurrentIndex(ui->cbOperatorLb->findText(
-                FromUtf8(rolesWordBook_->GetNameByCode(info.PostCode)), Qt::MatchExactly));
+            // By the code's position: names may repeat. No entry when the
+            // post is gone (the placeholder is no post).
+            const int post = rolesWordBook_->GetPositionByCode(info.PostCode);
+            loadedPostIndex_ = post > 0 ? post : -1;
+            ui->cbOperatorLb->setCurrentIndex(loadedPostIndex_);
         } else {
             ui->cbOperatorLb->clear();
             ui->cbOperatorLb->addItem(QString::fromUtf8(kSuperAdminName));
@@ -199,11 +267,17 @@ void Tfrm_OperatorAdd::LoadOperator()
         }
         ui->edtDhhm->setText(FromUtf8(info.Phone));
         ui->edtEmail->setText(FromUtf8(info.Email));
+        // Another workstation may have stored a longer address than the
+        // record keeps; the whole one goes back unless the box is edited.
+        storedAddress_ = info.Address;
+        if (HostLength(FromUtf8(info.Address)) + 2 > kRecordTextBytes)
+            Manager().Operators().LoadOperatorAddress(info.Code, storedAddress_);
         ui->edtZz->setText(FromUtf8(info.Address));
+        shownAddress_ = ui->edtZz->text();
         ui->ckbYxbz->setChecked(info.ValidFlag == "Y");
-        const int department = ui->cbxDeprt->findText(
-            FromUtf8(departmentsWordBook_->GetNameByCode(info.DepartmentCode)), Qt::MatchExactly);
-        ui->cbxDeprt->setCurrentIndex(department < 0 ? 0 : department);
+        const int department = departmentsWordBook_->GetPositionByCode(info.DepartmentCode);
+        loadedDepartmentIndex_ = department < 0 ? 0 : department;
+        ui->cbxDeprt->setCurrentIndex(loadedDepartmentIndex_);
     } catch (...) {
     }
 }
@@ -216,20 +290,27 @@ OperatorInfo Tfrm_OperatorAdd::CollectOperator() const
     if (!selfEdit_) {
         info.Code = ToUtf8(ui->edtOpId->text().trimmed());
         // The super administrator's box offers only his own post; the word
-        // book does not know it, so its code stays as loaded.
-        info.PostCode = editMode_ && IsSuperAdmin(loaded_.PostCode)
+        // book does not know it, so its code stays as loaded. So does a post
+        // left where it was loaded; any other is the picked entry's code.
+        const int post = ui->cbOperatorLb->currentIndex();
+        info.PostCode = editMode_ && (IsSuperAdmin(loaded_.PostCode) || post == loadedPostIndex_)
                             ? loaded_.PostCode
-                            : rolesWordBook_->GetCodeByName(ToUtf8(ui->cbOperatorLb->currentText()));
+                            : rolesWordBook_->GetCodeByIndex(post);
         info.ValidFlag = ui->ckbYxbz->isChecked() ? "Y" : "N";
     }
     info.Phone = ToUtf8(ui->edtDhhm->text());
     info.Email = ToUtf8(ui->edtEmail->text());
-    info.Address = ToUtf8(ui->edtZz->text());
+    info.Address = editMode_ && !AddressEdited() ? storedAddress_ : ToUtf8(ui->edtZz->text());
     info.DepartmentName.clear();
     info.Description.clear();
-    // On the placeholder this is the placeholder text itself, which is how
-    // "no department" has always been stored.
-    info.DepartmentCode = departmentsWordBook_->GetCodeByName(ToUtf8(ui->cbxDeprt->currentText()));
+    // By position, as the post. On the placeholder this is the placeholder
+    // text itself, which is how "no department" has always been stored.
+    const int department = ui->cbxDeprt->currentIndex();
+    if (editMode_ && department == loadedDepartmentIndex_)
+        info.DepartmentCode = loaded_.DepartmentCode;
+    else
+        info.DepartmentCode = department > 0 ? departmentsWordBook_->GetCodeByIndex(department)
+                                             : std::string(kWordBookPlaceholder);
     return info;
 }
 
@@ -244,7 +325,7 @@ bool Tfrm_OperatorAdd::IsOperatorChanged() const
     return now.Name != loaded_.Name || ToUtf8(ui->edtPassword->text()) != loadedPassword_ ||
            now.PostCode != loaded_.PostCode || now.Phone != loaded_.Phone ||
            now.ValidFlag != loaded_.ValidFlag || now.Email != loaded_.Email ||
-           now.Address != loaded_.Address ||
+           now.Address != storedAddress_ ||
            department(now.DepartmentCode) != department(loaded_.DepartmentCode);
 }
 

@@ -6,6 +6,8 @@
 #include "store/records.h"
 #include "ui/custom_dlg_ex.h"
 
+#include <QString>
+
 #include <memory>
 #include <string>
 
@@ -18,6 +20,7 @@ namespace priv {
 class TDepartmentsWordBook;
 class TPrivilegeMgr;
 class TRolesWordBook;
+class TToolTip;
 
 class Tfrm_OperatorAdd : public Tfrm_CustomDlgEx {
     Q_OBJECT
@@ -39,6 +42,11 @@ public:
     // Edit mode: whether the controls differ from the record as loaded.
     bool IsOperatorChanged() const;
 
+    // What the address box tells the operator when it is full.
+    static QString AddressFullTitle();
+    static QString AddressFullText();
+    TToolTip* AddressBalloon() const { return addressBalloon_.get(); }
+
 public slots:
     void sBtnSaveClick();
     void sBtnCloseClick() override;
@@ -57,6 +65,13 @@ private:
     bool CheckPasswordStorable();
     void ClearPasswords();
     TPrivilegeMgr& Manager();
+    // Holds the address box to what the record keeps, however the text
+    // arrived (typed, pasted, an input method, set from outside), and tells
+    // the operator when it is full.
+    void FitAddress(const QString& text);
+    void ShowAddressFull();
+    // Whether the address box holds other text than it was given on loading.
+    bool AddressEdited() const;
 
     std::unique_ptr<Ui::Tfrm_OperatorAdd> ui;
     std::unique_ptr<TRolesWordBook> rolesWordBook_;
@@ -69,6 +84,15 @@ private:
     std::string operatorCode_;
     OperatorInfo loaded_;
     std::string loadedPassword_; // deciphered
+    // Positions picked on loading; names may repeat, positions do not.
+    int loadedPostIndex_ = -1;
+    int loadedDepartmentIndex_ = -1;
+    // The address as stored (possibly longer than a record keeps), the
+    // text the box was given from it, and the box's last text that fitted.
+    std::string storedAddress_;
+    QString shownAddress_;
+    QString fittedAddress_;
+    std::unique_ptr<TToolTip> addressBalloon_;
 };
 
 // Shows the dialog in add mode; true when an operator was added.

@@ -124,8 +124,16 @@ void TfrmUserPost::UpdatePostButtons()
         return;
     }
 
+    // A post picked from the list is that very post, even when another one
+    // bears the same name (every blank name reads "——"); a typed name is
+    // looked up.
     UserPostInfo found;
-    if (FindPostByName(PostNameText(), found)) {
+    const int picked = ui->cbxPostName->currentIndex();
+    const bool isPicked = picked > 0 && static_cast<std::size_t>(picked) <= FPostList.size() &&
+                          ui->cbxPostName->itemText(picked) == ui->cbxPostName->currentText();
+    if (isPicked)
+        found = FPostList[static_cast<std::size_t>(picked - 1)];
+    if (isPicked || FindPostByName(PostNameText(), found)) {
         ui->btnAdd->setEnabled(false);
         ui->btnDel->setEnabled(true);
         ui->btnEdit->setEnabled(true);

@@ -30,8 +30,15 @@ std::string TBaseWordBook::GetCodeByName(const std::string& name) const
 
 std::string TBaseWordBook::GetNameByCode(const std::string& code) const
 {
-    const auto position = FindIgnoringCase(FCodes, code);
+    const int position = GetPositionByCode(code);
     return position < 0 ? std::string() : FNames[static_cast<std::size_t>(position)];
+}
+
+int TBaseWordBook::GetPositionByCode(const std::string& code) const
+{
+    const auto found = FindCode(FCodes.begin(), FCodes.end(), code,
+                                [](const std::string& c) -> const std::string& { return c; });
+    return found == FCodes.end() ? -1 : static_cast<int>(found - FCodes.begin());
 }
 
 std::string TBaseWordBook::GetCodeByIndex(int position) const

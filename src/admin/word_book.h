@@ -19,9 +19,16 @@ public:
     TBaseWordBook(const TBaseWordBook&) = delete;
     TBaseWordBook& operator=(const TBaseWordBook&) = delete;
 
-    // Letter case is ignored; the first match in list order wins; empty when absent.
+    // Letter case is ignored; the first match in list order wins; empty when
+    // absent. Names may repeat (every blank one reads "——"), so a name
+    // does not tell which entry was meant: windows keep the position.
     std::string GetCodeByName(const std::string& name) const;
+    // The name at GetPositionByCode; empty when absent.
     std::string GetNameByCode(const std::string& code) const;
+    // The position of a code, found as every lookup of a code finds it (the
+    // code stored exactly so, else the one it names in another letter case;
+    // FindCode); -1 when absent.
+    int GetPositionByCode(const std::string& code) const;
     // Empty for the placeholder (0), for no selection (negative) and past the end.
     std::string GetCodeByIndex(int position) const;
     // Replaces `items` with every name, the placeholder first. The drop-down

@@ -26,6 +26,27 @@ inline bool SameTextAscii(std::string_view a, std::string_view b)
     return true;
 }
 
+// Operator, post and department codes are one code whatever the case of
+// their ASCII letters: "LINA" is "lina". Rows stored before that was kept
+// may still hold two codes that differ only in case; a code then means the
+// one stored exactly so, otherwise the first in byte order, so that every
+// lookup picks the same row whatever order a database returns rows in.
+// `codeOf` gives an element's code; `last` when no code matches.
+template <class Iterator, class CodeOf>
+Iterator FindCode(Iterator first, Iterator last, std::string_view code, CodeOf codeOf)
+{
+    Iterator best = last;
+    for (Iterator it = first; it != last; ++it) {
+        const auto& held = codeOf(*it);
+        const std::string_view stored(held);
+        if (stored == code)
+            return it;
+        if (SameTextAscii(stored, code) && (best == last || stored < std::string_view(codeOf(*best))))
+            best = it;
+    }
+    return best;
+}
+
 inline std::string UpperCaseAscii(std::string_view text)
 {
     std::string out(text);

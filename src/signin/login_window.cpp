@@ -26,6 +26,8 @@
 #include <QWindow>
 
 #include <mutex>
+#include <string>
+#include <vector>
 
 // The built-in background is compiled into the static window library, which
 // registers its resources only when asked (outside any namespace).
@@ -355,10 +357,12 @@ void Tfrm_Login::ProposeOperator()
 {
     QComboBox* combo = ui->cbxOperatorId;
     const std::string& previous = PrevOperatorText();
-    int index = -1;
-    for (int i = 0; i < combo->count() && index < 0; ++i)
-        if (SameTextAscii(ToUtf8(combo->itemText(i)), previous))
-            index = i;
+    std::vector<std::string> codes;
+    for (int i = 0; i < combo->count(); ++i)
+        codes.push_back(ToUtf8(combo->itemText(i)));
+    const auto proposed = FindCode(codes.begin(), codes.end(), previous,
+                                   [](const std::string& c) -> const std::string& { return c; });
+    int index = proposed == codes.end() ? -1 : static_cast<int>(proposed - codes.begin());
     if (index < 0 && combo->count() > 0)
         index = 0;
     if (index < 0)
@@ -376,10 +380,11 @@ void Tfrm_Login::ProposeOperator()
 
 const OperatorInfo* Tfrm_Login::FindOperator(const std::string& code) const
 {
-    for (const OperatorInfo& info : operators_)
-        if (SameTextAscii(info.Code, code))
-            return &info;
-    return nullptr;
+    // Found as every lookup of a code finds it: the operator stored exactly
+    // under the code typed, else the one it names in another letter case.
+    const auto found = FindCode(operators_.begin(), operators_.end(), code,
+                                [](const OperatorInfo& info) -> const std::string& { return info.Code; });
+    return found == operators_.end() ? nullptr : &*found;
 }
 
 void Tfrm_Login::ShowOperatorDetails()

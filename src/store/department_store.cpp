@@ -29,9 +29,16 @@ bool TDepartmentMgr::GetDepartmentList(TDepartmentList& list)
     }
 }
 
+std::optional<std::string> TDepartmentMgr::StoredDepartmentCode(const std::string& code)
+{
+    return store::FindStoredCode(FLastStatement, FQuery,
+                                 "SELECT BM_DM FROM XT_BMXX WHERE UPPER(BM_DM)=UPPER('", code,
+                                 schema::kDepartmentCode);
+}
+
 bool TDepartmentMgr::DepartmentCodeExists(const std::string& code)
 {
-    return store::ExistsWithText(FLastStatement, FQuery, "SELECT BM_DM FROM XT_BMXX WHERE BM_DM='", code);
+    return StoredDepartmentCode(code).has_value();
 }
 
 bool TDepartmentMgr::DepartmentNameExists(const std::string& name)
@@ -41,7 +48,10 @@ bool TDepartmentMgr::DepartmentNameExists(const std::string& name)
 
 bool TDepartmentMgr::DepartmentInUse(const std::string& code)
 {
-    return store::ExistsWithText(FLastStatement, FQuery, "SELECT CZY_DM FROM QX_CZY WHERE BM_DM='", code);
+    // Any operator whose department code is this one in another letter case
+    // keeps the department too: better refused than left pointing nowhere.
+    return store::ExistsWithCode(FLastStatement, FQuery,
+                                 "SELECT CZY_DM FROM QX_CZY WHERE UPPER(BM_DM)=UPPER('", code);
 }
 
 bool TDepartmentMgr::AddDepartment(const DepartmentInfo& department)
@@ -59,9 +69,14 @@ bool TDepartmentMgr::AddDepartment(const DepartmentInfo& department)
 bool TDepartmentMgr::ModifyDepartment(const DepartmentInfo& department)
 {
     try {
+        // The row is the one the code means as stored; an update that meets
+        // no row would still answer true.
+        const std::optional<std::string> stored = StoredDepartmentCode(department.Code);
+        if (!stored)
+            return false;
         return store::Run(FLastStatement, FQuery,
                           "UPDATE XT_BMXX SET BM_MC ='" + Text(department.Name) + "' where BM_DM='" +
-                              Text(department.Code) + "'",
+                              Text(*stored) + "'",
                           false);
     } catch (...) {
         return false;
@@ -71,9 +86,10 @@ bool TDepartmentMgr::ModifyDepartment(const DepartmentInfo& department)
 bool TDepartmentMgr::DeleteDepartment(const std::string& code)
 {
     try {
-        if (!DepartmentCodeExists(code))
+        const std::optional<std::string> stored = StoredDepartmentCode(code);
+        if (!stored)
             return false;
-        return store::Run(FLastStatement, FQuery, "DELETE FROM XT_BMXX WHERE BM_DM='" + Text(code) + "'",
+        return store::Run(FLastStatement, FQuery, "DELETE FROM XT_BMXX WHERE BM_DM='" + Text(*stored) + "'",
                           false);
     } catch (...) {
         return false;

@@ -5,6 +5,7 @@
 #include "boundary/host.h"
 #include "store/records.h"
 
+#include <optional>
 #include <string>
 
 namespace priv {
@@ -19,6 +20,10 @@ public:
     // shown as "——". When the statement fails the list is left as it was
     // (and the answer is false; callers may ignore it: the list is the answer).
     bool GetDepartmentList(TDepartmentList& list);
+    // Codes compare ignoring the case of their letters. Modify and delete
+    // act on the department stored exactly under the code given when there
+    // is one, else on the one it means in another case, and answer false
+    // when there is none.
     bool DepartmentCodeExists(const std::string& code);
     bool DepartmentNameExists(const std::string& name);
     // True when an operator belongs to the department.
@@ -31,6 +36,8 @@ public:
     const std::string& LastStatement() const { return FLastStatement; }
 
 private:
+    std::optional<std::string> StoredDepartmentCode(const std::string& code);
+
     QueryResult FQuery;
     std::string FLastStatement;
 };

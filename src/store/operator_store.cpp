@@ -1,5 +1,6 @@
 #include "store/operator_store.h"
 
+#include "store/schema.h"
 #include "store/store_common.h"
 
 namespace priv {
@@ -14,10 +15,12 @@ bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info
             "SELECT t1.*, (SELECT t2.BM_MC FROM XT_BMXX t2 WHERE t2.BM_DM=t1.BM_DM) as BM_MC, t3.JS_DM, "
             "(SELECT t4.JS_MC FROM QX_ROLES t4 WHERE t4.JS_DM=t3.JS_DM) as JS_MC FROM QX_CZY t1, QX_CZYRROLE "
             "t3 "
-            "WHERE t1.CZY_DM='" +
-                Text(operatorCode) + "' and t3.CZY_DM=t1.CZY_DM",
+            "WHERE UPPER(t1.CZY_DM)=UPPER('" +
+                Text(operatorCode) + "') and t3.CZY_DM=t1.CZY_DM",
             true);
-        if (!ran || FQuery.Eof())
+        // Sign-in finds an operator by his code whatever its letter case;
+        // so does every load, or the two would disagree about who "LINA" is.
+        if (!ran || !store::MoveToCode(FQuery, operatorCode, schema::kOperatorCode))
             return false;
         info = ReadOperatorRow(FQuery);
         return true;
@@ -26,10 +29,32 @@ bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info
     }
 }
 
+std::optional<std::string> TOperator::StoredOperatorCode(const std::string& operatorCode)
+{
+    return store::FindStoredCode(FLastStatement, FQuery,
+                                 "SELECT CZY_DM FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('", operatorCode,
+                                 schema::kOperatorCode);
+}
+
 bool TOperator::OperatorExists(const std::string& operatorCode)
 {
-    return store::ExistsWithText(FLastStatement, FQuery, "SELECT CZY_DM FROM QX_CZY WHERE CZY_DM='",
-                                 operatorCode);
+    return StoredOperatorCode(operatorCode).has_value();
+}
+
+bool TOperator::LoadOperatorAddress(const std::string& operatorCode, std::string& address)
+{
+    try {
+        if (!store::Run(FLastStatement, FQuery,
+                        "SELECT CZY_DM, ZZ FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('" + Text(operatorCode) +
+                            "')",
+                        true) ||
+            !store::MoveToCode(FQuery, operatorCode, schema::kOperatorCode))
+            return false;
+        address = FQuery.AsString(schema::kAddress);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 bool TOperator::AddOperator(const OperatorInfo& info)
@@ -109,9 +134,12 @@ bool TOperator::ModifyPassword(const std::string& operatorCode, const std::strin
 bool TOperator::DeleteOperator(const std::string& operatorCode)
 {
     try {
-        if (!OperatorExists(operatorCode))
+        // The rows go by the code as stored, which the one asked for may
+        // differ from in letter case.
+        const std::optional<std::string> stored = StoredOperatorCode(operatorCode);
+        if (!stored)
             return false;
-        const std::string code = Text(operatorCode);
+        const std::string code = Text(*stored);
         // Each link table goes by itself; a failure there must not keep the
         // operator's own rows alive.
         store::Run(FLastStatement, FQuery, "DELETE FROM QX_CZYQY WHERE CZY_DM='" + code + "'", false);

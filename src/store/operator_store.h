@@ -6,6 +6,7 @@
 #include "boundary/host.h"
 #include "store/records.h"
 
+#include <optional>
 #include <string>
 
 namespace priv {
@@ -18,9 +19,16 @@ public:
 
     // Fills `info` from the operator's row joined with its post; false (and
     // `info` untouched) when there is no such operator, it has no post, or
-    // the statement fails.
+    // the statement fails. The code is found as OperatorExists finds it.
     bool LoadOperator(const std::string& operatorCode, OperatorInfo& info);
+    // Codes compare ignoring the case of their letters; of two stored codes
+    // that differ only in case, the one written exactly as asked is found.
     bool OperatorExists(const std::string& operatorCode);
+    // The operator's address (ZZ) whole, as stored: a record keeps only its
+    // first 255 bytes, which must not be what goes back to the database
+    // when the address was not touched. False when there is no such
+    // operator or the statement fails.
+    bool LoadOperatorAddress(const std::string& operatorCode, std::string& address);
     // Operator and post in one transaction; nothing stays behind on failure.
     bool AddOperator(const OperatorInfo& info);
     // Name, password, department, contact data, valid flag and post in one
@@ -34,6 +42,8 @@ public:
     const std::string& LastStatement() const { return FLastStatement; }
 
 private:
+    std::optional<std::string> StoredOperatorCode(const std::string& operatorCode);
+
     QueryResult FQuery;
     std::string FLastStatement;
 };

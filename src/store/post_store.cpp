@@ -104,9 +104,16 @@ bool TRolesMgr::GetPostList(TUserPostList& list)
     }
 }
 
+std::optional<std::string> TRolesMgr::StoredPostCode(const std::string& code)
+{
+    return store::FindStoredCode(FLastStatement, FQuery,
+                                 "SELECT JS_DM FROM QX_ROLES WHERE UPPER(JS_DM)=UPPER('", code,
+                                 schema::kPostCode);
+}
+
 bool TRolesMgr::PostCodeExists(const std::string& code)
 {
-    return store::ExistsWithText(FLastStatement, FQuery, "SELECT JS_DM FROM QX_ROLES WHERE JS_DM='", code);
+    return StoredPostCode(code).has_value();
 }
 
 bool TRolesMgr::PostNameExists(const std::string& name)
@@ -116,8 +123,9 @@ bool TRolesMgr::PostNameExists(const std::string& name)
 
 bool TRolesMgr::PostInUse(const std::string& code)
 {
-    return store::ExistsWithText(FLastStatement, FQuery, "SELECT CZY_DM FROM QX_CZYRROLE WHERE JS_DM='",
-                                 code);
+    // An operator holding the post under another letter case holds it too.
+    return store::ExistsWithCode(FLastStatement, FQuery,
+                                 "SELECT CZY_DM FROM QX_CZYRROLE WHERE UPPER(JS_DM)=UPPER('", code);
 }
 
 bool TRolesMgr::AddPost(const UserPostInfo& post)
@@ -147,9 +155,10 @@ bool TRolesMgr::ModifyPost(const UserPostInfo& post)
 bool TRolesMgr::DeletePost(const std::string& code)
 {
     try {
-        if (!PostCodeExists(code))
+        const std::optional<std::string> stored = StoredPostCode(code);
+        if (!stored)
             return false;
-        return store::Run(FLastStatement, FQuery, "DELETE FROM QX_ROLES WHERE JS_DM='" + Text(code) + "'",
+        return store::Run(FLastStatement, FQuery, "DELETE FROM QX_ROLES WHERE JS_DM='" + Text(*stored) + "'",
                           false);
     } catch (...) {
         return false;

@@ -34,6 +34,9 @@ public:
     // every created post in the database's order, a blank name shown as "——".
     // "0" is never listed. A failed statement leaves the list as it was.
     bool GetPostList(TUserPostList& list);
+    // Codes compare ignoring the case of their letters; DeletePost removes
+    // the row stored exactly under the code given when there is one, else
+    // the one it means in another case.
     bool PostCodeExists(const std::string& code);
     bool PostNameExists(const std::string& name);
     // True when an operator holds the post.
@@ -118,6 +121,8 @@ public:
     void SetStoredLoad(StoredLoad road) { FStoredLoad = road; }
 
 private:
+    std::optional<std::string> StoredPostCode(const std::string& code);
+
     // Nodes whose code a save attempt set, with the code they had before.
     using AssignedCodes = std::vector<std::pair<TAbstractPermit*, std::int32_t>>;
 

@@ -1,6 +1,9 @@
 #include "store/store_common.h"
 
+#include "boundary/text.h"
+
 #include <charconv>
+#include <vector>
 
 namespace priv::store {
 
@@ -28,6 +31,41 @@ bool ExistsWithText(std::string& lastStatement, QueryResult& query, std::string_
         return Exists(lastStatement, query, std::string(select) + QuoteSqlText(value) + "'");
     } catch (...) {
         return false;
+    }
+}
+
+bool ExistsWithCode(std::string& lastStatement, QueryResult& query, std::string_view select,
+                    const std::string& code) noexcept
+{
+    try {
+        return Exists(lastStatement, query, std::string(select) + QuoteSqlText(code) + "')");
+    } catch (...) {
+        return false;
+    }
+}
+
+bool MoveToCode(QueryResult& query, const std::string& code, const char* column)
+{
+    std::vector<std::string> codes;
+    codes.reserve(static_cast<std::size_t>(query.RecordCount()));
+    for (query.First(); !query.Eof(); query.Next())
+        codes.push_back(query.AsString(column));
+    const auto found = FindCode(codes.begin(), codes.end(), code, [](const std::string& c) { return c; });
+    query.MoveTo(static_cast<std::size_t>(found - codes.begin()));
+    return found != codes.end();
+}
+
+std::optional<std::string> FindStoredCode(std::string& lastStatement, QueryResult& query,
+                                          std::string_view select, const std::string& code,
+                                          const char* column) noexcept
+{
+    try {
+        if (!Run(lastStatement, query, std::string(select) + QuoteSqlText(code) + "')", true) ||
+            !MoveToCode(query, code, column))
+            return std::nullopt;
+        return query.AsString(column);
+    } catch (...) {
+        return std::nullopt;
     }
 }
 

@@ -28,6 +28,26 @@ bool Exists(std::string& lastStatement, QueryResult& query, std::string sql);
 bool ExistsWithText(std::string& lastStatement, QueryResult& query, std::string_view select,
                     const std::string& value) noexcept;
 
+// Codes compare ignoring the case of their ASCII letters (FindCode). The
+// statement that finds a code is `select` + the quoted code + "')", with
+// `select` of the form "SELECT BM_DM FROM XT_BMXX WHERE UPPER(BM_DM)=UPPER('"
+// (one form on both databases, served by an index on the expression); its
+// `column` rows are then held to FindCode's rule, so that a database folding
+// more than ASCII letters answers as any other. Gives the code as stored,
+// nothing when none matches or the statement fails.
+std::optional<std::string> FindStoredCode(std::string& lastStatement, QueryResult& query,
+                                          std::string_view select, const std::string& code,
+                                          const char* column) noexcept;
+
+// As ExistsWithText, for a statement that finds a code whatever its case:
+// `select` + the quoted code + "')", `select` ending in "=UPPER('".
+bool ExistsWithCode(std::string& lastStatement, QueryResult& query, std::string_view select,
+                    const std::string& code) noexcept;
+
+// Of the rows of an opened query, the one whose `column` is the code that
+// `code` means (FindCode's rule), made the current row. False when none is.
+bool MoveToCode(QueryResult& query, const std::string& code, const char* column);
+
 // A text value ready to stand between single quotes.
 inline std::string Text(const std::string& value)
 {

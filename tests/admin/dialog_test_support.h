@@ -18,12 +18,12 @@
 
 namespace priv::test {
 
-// Drops the list of `box` down and clicks the entry with `text`.
-inline ::testing::AssertionResult PickFromList(QComboBox* box, const QString& text)
+// Drops the list of `box` down and clicks the entry at `index` (entries
+// may bear the same text).
+inline ::testing::AssertionResult PickFromList(QComboBox* box, int index)
 {
-    const int index = box->findText(text, Qt::MatchExactly);
-    if (index < 0)
-        return ::testing::AssertionFailure() << "no entry " << text.toStdString();
+    if (index < 0 || index >= box->count())
+        return ::testing::AssertionFailure() << "no entry " << index;
     box->showPopup();
     QAbstractItemView* view = box->view();
     if (!QTest::qWaitForWindowExposed(view->window()))
@@ -38,6 +38,15 @@ inline ::testing::AssertionResult PickFromList(QComboBox* box, const QString& te
         return ::testing::AssertionFailure()
                << "picked entry " << box->currentIndex() << " instead of " << index;
     return ::testing::AssertionSuccess();
+}
+
+// Drops the list of `box` down and clicks the first entry with `text`.
+inline ::testing::AssertionResult PickFromList(QComboBox* box, const QString& text)
+{
+    const int index = box->findText(text, Qt::MatchExactly);
+    if (index < 0)
+        return ::testing::AssertionFailure() << "no entry " << text.toStdString();
+    return PickFromList(box, index);
 }
 
 // Types `text` into `widget` key by key. QTest's own typing knows only

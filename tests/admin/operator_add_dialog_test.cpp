@@ -1,13 +1,17 @@
 // The operator edit dialog on the offscreen platform against a real SQLite
 // database: adding an operator who can then sign in, the save checks in their
 // order, editing (oneself included), change detection and store failures.
+#include "dialog_test_support.h"
 #include "operator_fixture.h"
 #include "ui/accessibility_walk.h"
 
 #include "admin/operator_add_dialog.h"
 #include "admin/word_book.h"
 #include "cipher/crypt.h"
+#include "ui/balloon_tool_tip.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -87,7 +91,6 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     EXPECT_TRUE(FindControl<QCheckBox>(dialog.get(), "ckbYxbz")->isChecked());
     EXPECT_EQ(Edit(dialog.get(), "edtPassword")->echoMode(), QLineEdit::Password);
     EXPECT_EQ(Edit(dialog.get(), "edtOpId")->maxLength(), 20);
-    EXPECT_EQ(Edit(dialog.get(), "edtZz")->maxLength(), 200);
     EXPECT_EQ(FindControl<QLabel>(dialog.get(), "lblOpId")->buddy(), Edit(dialog.get(), "edtOpId"));
 
     // The code box keeps only what a code may hold.
@@ -257,31 +260,97 @@ TEST_F(OperatorDialogTest, SaveRefusesInTheOrderOfItsChecksAndWritesNothing)
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZYRROLE"), links);
 }
 
-TEST_F(OperatorDialogTest, AnAddressKeepsNoMoreThanTheOperatorRecordCanReadBack)
+TEST_F(OperatorDialogTest, TheAddressBoxHoldsWhatTheRecordKeepsHoweverTextArrivesAndSaysWhenFull)
 {
-    // 200 characters may be typed, but only as many Chinese ones as fit in
-    // the record's 255 code-page bytes: a longer address would come back
-    // cut and be written back cut with the next change.
+    // The record keeps 255 code-page bytes; so does the box, whatever the
+    // characters and however they come, or the address would come back cut
+    // the next time it is edited.
+    const QString road(QChar(0x8DEF)); // 路, two GBK bytes
     SignInAs("admin", "0");
     auto dialog = Open(true, "clerk");
     QLineEdit* address = Edit(dialog.get(), "edtZz");
+    auto balloonShown = [&] {
+        TToolTip* balloon = dialog->AddressBalloon();
+        return balloon && balloon->Shown() && balloon->Target() == address &&
+               balloon->Text() == Tfrm_OperatorAdd::AddressFullText() &&
+               balloon->Title() == Tfrm_OperatorAdd::AddressFullTitle();
+    };
     address->clear();
-    TypeInto(address, QString(130, QChar(0x8DEF))); // 路
-    EXPECT_EQ(address->text(), QString(127, QChar(0x8DEF)));
+    TypeInto(address, road.repeated(126));
+    EXPECT_FALSE(balloonShown()) << "not full yet";
+    TypeInto(address, road.repeated(4));
+    EXPECT_EQ(address->text(), road.repeated(127));
+    EXPECT_TRUE(balloonShown());
+    SaveScreenshotWithOverlay(dialog.get(), dialog->AddressBalloon()->Handle(),
+                              "operator_dialog_address_full");
+
+    // Typed in the middle of a full box: what follows the cursor stays.
+    address->setText(QStringLiteral("AB") + road.repeated(126));
+    address->setCursorPosition(1);
+    QTest::keyClicks(address, QStringLiteral("xy"));
+    EXPECT_EQ(address->text(), QStringLiteral("AxB") + road.repeated(126));
+    EXPECT_EQ(address->cursorPosition(), 2);
+
+    // Letters as far as bytes allow, typed or pasted; a paste keeps what fits.
+    address->clear();
+    QTest::keyClicks(address, QString(300, QLatin1Char('a')));
+    EXPECT_EQ(address->text(), QString(255, QLatin1Char('a')));
+    address->setText(QStringLiteral("上海"));
+    address->end(false);
+    QApplication::clipboard()->setText(road.repeated(200));
+    QTest::keyClick(address, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(address->text(), QStringLiteral("上海") + road.repeated(125));
+
+    // Set through the accessibility interface, as a screen reader or an
+    // automation tool does.
+    address->clear();
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(address);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_NE(reader->editableTextInterface(), nullptr);
+    reader->editableTextInterface()->insertText(0, QString(300, QLatin1Char('b')));
+    EXPECT_EQ(address->text(), QString(255, QLatin1Char('b')));
+    reader->setText(QAccessible::Value, road.repeated(150));
+    EXPECT_EQ(address->text(), road.repeated(127));
+    EXPECT_TRUE(balloonShown());
+
     Save(dialog.get());
-    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
-
+    EXPECT_EQ(Column("clerk", "ZZ"), road.repeated(127).toStdString());
     auto again = Open(true, "clerk");
-    EXPECT_EQ(Edit(again.get(), "edtZz")->text(), QString(127, QChar(0x8DEF))) << "read back whole";
-    Type(again.get(), "edtDhhm", "123");
-    Save(again.get());
-    EXPECT_EQ(Column("clerk", "ZZ"), QString(127, QChar(0x8DEF)).toStdString());
+    EXPECT_EQ(Edit(again.get(), "edtZz")->text(), road.repeated(127)) << "read back whole";
+}
 
-    // Plain letters still go up to the box's 200.
-    auto latin = Open(true, "clerk");
-    Edit(latin.get(), "edtZz")->clear();
-    QTest::keyClicks(Edit(latin.get(), "edtZz"), QString(210, QLatin1Char('a')));
-    EXPECT_EQ(Edit(latin.get(), "edtZz")->text().size(), 200);
+TEST_F(OperatorDialogTest, AnAddressLongerThanTheRecordSurvivesAnUnrelatedEdit)
+{
+    // 300 code-page bytes, written by another workstation: the record and
+    // the box hold the first 255 of them.
+    const std::string stored =
+        std::string(21, 'x') + QString(QChar(0x8DEF)).repeated(139).toStdString() + "y";
+    ASSERT_EQ(Utf8ToHost(stored).size(), 300u);
+    ASSERT_TRUE(Db().Exec("UPDATE QX_CZY SET ZZ='" + stored + "' WHERE CZY_DM='clerk'"));
+    SignInAs("admin", "0");
+
+    auto unchanged = Open(true, "clerk");
+    EXPECT_EQ(Utf8ToHost(Edit(unchanged.get(), "edtZz")->text().toStdString()).size(), 255u);
+    fennix::ClearExecutedStatements();
+    Save(unchanged.get());
+    EXPECT_EQ(unchanged->result(), mrOk);
+    EXPECT_FALSE(AnyStatementStarts("UPDATE")) << "nothing changed";
+
+    auto phone = Open(true, "clerk");
+    Type(phone.get(), "edtDhhm", "021-5555");
+    Save(phone.get());
+    EXPECT_EQ(phone->result(), mrOk);
+    EXPECT_EQ(Column("clerk", "ZZ"), stored) << "byte for byte";
+    EXPECT_EQ(Column("clerk", "DHHM"), "021-5555");
+
+    // Edited, the address is what the box shows.
+    auto edited = Open(true, "clerk");
+    QLineEdit* address = Edit(edited.get(), "edtZz");
+    address->end(false);
+    QTest::keyClick(address, Qt::Key_Backspace);
+    const std::string shown = address->text().toStdString();
+    Save(edited.get());
+    EXPECT_EQ(Column("clerk", "ZZ"), shown);
 }
 
 TEST_F(OperatorDialogTest, AnEmptyPasswordAndTheDepartmentPlaceholderAreStoredAsTheyAlwaysWere)
@@ -359,6 +428,67 @@ TEST_F(OperatorDialogTest, OkWithoutAChangeWritesNothing)
         EXPECT_FALSE(AnyStatementStarts("UPDATE"));
         EXPECT_EQ(Row(code), before) << "the enciphered password would change with any write";
     }
+}
+
+TEST_F(OperatorDialogTest, SameNamedDepartmentsAndPostsKeepTheOneTheOperatorHas)
+{
+    // A second "财务部" and a second "税务会计"; two departments and two posts
+    // without a name, all shown as "——".
+    ASSERT_TRUE(Db().ExecAll({
+        "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'D03', '财务部')",
+        "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'E1', '')",
+        "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'E2', '')",
+        "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00002', '税务会计')",
+        "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00003', '')",
+        "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00004', ' ')",
+    }));
+    AddOperator({"second", "第二会计", "Sec#1", "1", std::string("GW00002"), "D03"});
+    AddOperator({"blank", "无名", "Bl#1", "1", std::string("GW00004"), "E2"});
+    SignInAs("admin", "0");
+    struct Case {
+        const char* code;
+        const char* post;       // shown
+        const char* department; // shown
+    };
+    for (const Case& c : {Case{"second", "税务会计", "财务部"}, Case{"blank", "——", "——"}}) {
+        SCOPED_TRACE(c.code);
+        const std::string department = Column(c.code, "BM_DM");
+        const std::string post = PostOf(c.code);
+        const std::string before = Row(c.code);
+
+        auto untouched = Open(true, c.code);
+        EXPECT_EQ(Combo(untouched.get(), "cbOperatorLb")->currentText(), QString::fromUtf8(c.post));
+        EXPECT_EQ(Combo(untouched.get(), "cbxDeprt")->currentText(), QString::fromUtf8(c.department));
+        fennix::ClearExecutedStatements();
+        Save(untouched.get());
+        EXPECT_EQ(untouched->result(), mrOk);
+        EXPECT_FALSE(AnyStatementStarts("UPDATE"));
+        EXPECT_EQ(Row(c.code), before);
+
+        auto phone = Open(true, c.code);
+        Type(phone.get(), "edtDhhm", "021-5555");
+        Save(phone.get());
+        EXPECT_EQ(phone->result(), mrOk);
+        EXPECT_EQ(Column(c.code, "DHHM"), "021-5555");
+        EXPECT_EQ(Column(c.code, "BM_DM"), department);
+        EXPECT_EQ(PostOf(c.code), post);
+    }
+
+    // Picking the second of two entries of one name stores the second's code.
+    auto dialog = Open(true, "kuaiji");
+    for (const char* box : {"cbOperatorLb", "cbxDeprt"}) {
+        QComboBox* combo = Combo(dialog.get(), box);
+        const QString shown = combo->currentText();
+        int last = -1;
+        for (int i = 0; i < combo->count(); ++i)
+            if (combo->itemText(i) == shown)
+                last = i;
+        ASSERT_GT(last, combo->currentIndex()) << box;
+        ASSERT_TRUE(PickFromList(combo, last)) << box;
+    }
+    Save(dialog.get());
+    EXPECT_EQ(Column("kuaiji", "BM_DM"), "D03");
+    EXPECT_EQ(PostOf("kuaiji"), "GW00002");
 }
 
 TEST_F(OperatorDialogTest, ChangesAreWrittenAndTheSuperAdministratorKeepsHisPost)

@@ -258,7 +258,7 @@ TEST_F(PasswordWindowTest, DatabaseFailuresAreShownAndTheFirstIsLogged)
     EXPECT_TRUE(MainFrame().CopyDataLog().empty());
 
     // The password is stored but the user record cannot be read again.
-    fennix::FailStatementsContaining("WHERE t1.CZY_DM='lina'", 0, 1);
+    fennix::FailStatementsContaining("WHERE UPPER(t1.CZY_DM)=UPPER('lina')", 0, 1);
     Change(QStringLiteral("Old#pw1"), QStringLiteral("New#pw2"), QStringLiteral("New#pw2"));
     EXPECT_EQ(Shown(), std::vector<std::string>{kFailureText});
     EXPECT_EQ(StoredPassword(), "New#pw2");

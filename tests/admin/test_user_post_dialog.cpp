@@ -274,6 +274,27 @@ TEST_F(UserPostDialogTest, DeletesOnlyAPostNoOperatorHolds)
     EXPECT_TRUE(fennix::ShownMessages().empty());
 }
 
+TEST_F(UserPostDialogTest, APickedPostIsThatPostWhateverOthersAreCalled)
+{
+    // Two posts without a name, both listed as "——": the one picked is the
+    // one deleted.
+    ASSERT_TRUE(Db().ExecAll({"INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00004', '')",
+                              "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00005', ' ')"}));
+    dialog = std::make_unique<TfrmUserPost>();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    box = FindControl<QComboBox>(dialog.get(), "cbxPostName");
+    btnDel = FindControl<QPushButton>(dialog.get(), "btnDel");
+    const int second = box->findText(QStringLiteral("——"), Qt::MatchExactly) + 1;
+    ASSERT_EQ(box->itemText(second), QStringLiteral("——"));
+    ASSERT_TRUE(PickFromList(box, second));
+    EXPECT_EQ(dialog->CurrentPost().Code, "GW00005");
+    QTest::mouseClick(btnDel, Qt::LeftButton);
+    EXPECT_EQ(LastShownText(), "删除岗位[——]成功。");
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_ROLES WHERE JS_DM='GW00005'"), "0");
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_ROLES WHERE JS_DM='GW00004'"), "1");
+}
+
 TEST_F(UserPostDialogTest, AFailedInsertIsReported)
 {
     fennix::FailStatementsContaining("INSERT INTO QX_ROLES");

@@ -244,7 +244,7 @@ TEST_P(OperatorStoreTest, DeleteRemovesLinkTablesFirstEachByItself)
     fennix::ClearExecutedStatements();
     ASSERT_TRUE(store.DeleteOperator("zhang"));
     EXPECT_EQ(fennix::ExecutedStatements(),
-              (std::vector<std::string>{"SELECT CZY_DM FROM QX_CZY WHERE CZY_DM='zhang'",
+              (std::vector<std::string>{"SELECT CZY_DM FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('zhang')",
                                         "DELETE FROM QX_CZYQY WHERE CZY_DM='zhang'",
                                         "DELETE FROM QX_CZYZXT WHERE CZY_DM='zhang'",
                                         "DELETE FROM QX_CZYRROLE WHERE CZY_DM='zhang'",

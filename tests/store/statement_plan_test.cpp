@@ -29,7 +29,9 @@ TEST(StatementPlanTest, EveryStoreStatementSearchesAnIndex)
     info.Code = "zhang";
     info.PostCode = "GW00001";
     ASSERT_TRUE(operators.AddOperator(info));
-    ASSERT_TRUE(operators.LoadOperator("zhang", info));
+    ASSERT_TRUE(operators.LoadOperator("ZHANG", info));
+    std::string address;
+    ASSERT_TRUE(operators.LoadOperatorAddress("zhang", address));
     ASSERT_TRUE(operators.ModifyOperator(info));
     ASSERT_TRUE(operators.ModifyPassword("zhang", "x"));
     ASSERT_TRUE(operators.DeleteOperator("zhang"));
