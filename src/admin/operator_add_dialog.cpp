@@ -84,17 +84,37 @@ bool IsCodeCharacter(char32_t c)
     }
 }
 
-// The operator's record keeps each text in at most kRecordTextBytes bytes of
-// the host's code page, and so does the address box: what is typed there is
-// what the next edit shows. Two hundred Chinese characters would take twice
-// that and come back cut.
+// The address box takes at most 200 characters, and no more than the
+// operator's record keeps: kRecordTextBytes bytes of the host's code page,
+// so that what is typed there is what the next edit shows. Two hundred
+// Chinese characters would take twice that and come back cut.
+constexpr qsizetype kAddressMaxCharacters = 200;
 constexpr const char* kAddressFullTitle = "住址已满";
-constexpr const char* kAddressFullText = "住址最多可录入255个字节（一个汉字占2个字节），已达上限。";
+constexpr const char* kAddressFullText =
+    "住址最多可录入200个字符、255个字节，\r\n一个汉字占2个字节。已达上限。";
 constexpr int kAddressFullShownMs = 5000;
 
 std::size_t HostLength(const QString& text)
 {
     return Utf8ToHost(ToUtf8(text)).size();
+}
+
+bool AddressFits(const QString& text)
+{
+    return text.size() <= kAddressMaxCharacters && HostLength(text) <= kRecordTextBytes;
+}
+
+// The longest start of `text` that is at most `characters` long and takes at
+// most `bytes` host bytes, never half of a surrogate pair.
+QString FittingStart(const QString& text, qsizetype characters, std::size_t bytes)
+{
+    QString start = FromUtf8(CutToHostBytes(ToUtf8(text), bytes));
+    if (start.size() > characters) {
+        start.truncate(characters);
+        if (!start.isEmpty() && start.back().isHighSurrogate())
+            start.chop(1);
+    }
+    return start;
 }
 
 } // namespace
@@ -141,7 +161,7 @@ QString Tfrm_OperatorAdd::AddressFullText()
 
 void Tfrm_OperatorAdd::FitAddress(const QString& text)
 {
-    if (HostLength(text) <= kRecordTextBytes) {
+    if (AddressFits(text)) {
         fittedAddress_ = text;
         return;
     }
@@ -162,16 +182,16 @@ void Tfrm_OperatorAdd::FitAddress(const QString& text)
     if (tail > 0 && text[text.size() - tail].isLowSurrogate())
         --tail;
     const QString kept = text.left(head) + text.right(tail);
-    const std::size_t keptBytes = HostLength(kept);
     QString fitted;
     qsizetype cursor = 0;
-    if (keptBytes <= kRecordTextBytes) {
-        const QString arrived = FromUtf8(
-            CutToHostBytes(ToUtf8(text.mid(head, text.size() - head - tail)), kRecordTextBytes - keptBytes));
+    if (AddressFits(kept)) {
+        const QString arrived =
+            FittingStart(text.mid(head, text.size() - head - tail), kAddressMaxCharacters - kept.size(),
+                         kRecordTextBytes - HostLength(kept));
         fitted = text.left(head) + arrived + text.right(tail);
         cursor = head + arrived.size();
     } else {
-        fitted = FromUtf8(CutToHostBytes(ToUtf8(text), kRecordTextBytes));
+        fitted = FittingStart(text, kAddressMaxCharacters, kRecordTextBytes);
         cursor = fitted.size();
     }
     fittedAddress_ = fitted;
