@@ -4,7 +4,7 @@
 PRIV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Debian packages the build, the tests and the desktop host need.
-PRIV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
+PRIV_BUILD_PACKAGES=(cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-base-dev-tools
   libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   fonts-wqy-microhei qt6-translations-l10n)
 # dpkg-dev and file: dpkg-shlibdeps and the ELF detection with which cpack works
@@ -25,6 +25,14 @@ priv_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
   fi
 }
+
+# The compiler cache is shared by every clone on the machine: paths below the
+# clone's root are hashed relative to it and the build folder's own path is
+# left out of the debug information's hash, so a fresh clone of the same
+# sources compiles from the cache.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PRIV_ROOT}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-5G}
 
 # priv_build BUILD_DIR [extra cmake args...]
 priv_build() {
