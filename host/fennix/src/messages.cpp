@@ -171,6 +171,23 @@ QPixmap MessageIcon(BoxIcon icon, qreal ratio)
     return pixmap;
 }
 
+// The window a box belongs to: the modal dialog or the page window the user
+// is working in when the module raises it, so that the box stands over that
+// window and the keyboard goes back to it when the box closes. Only without
+// such a window does the box belong to the host's main window.
+QWidget* OwnerWindow(void* mainWindow)
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->isVisible() && !active->testAttribute(Qt::WA_ShowWithoutActivating)) {
+        const Qt::WindowType type = active->windowType();
+        if (type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen)
+            return active;
+    }
+    return static_cast<QWidget*>(mainWindow);
+}
+
 } // namespace
 
 int ShowMessage(MessageKind kind, int number, const std::string& text, const std::string& arguments,
@@ -180,7 +197,7 @@ int ShowMessage(MessageKind kind, int number, const std::string& text, const std
     state.shown.push_back(ShownMessage{kind, number, text, arguments});
 
     if (state.interactive && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        auto* parent = static_cast<QWidget*>(state.appHandle);
+        QWidget* parent = OwnerWindow(state.appHandle);
         const QString caption = QString::fromUtf8(Caption(kind, asks));
         const QString body = QString::fromStdString(text);
         const bool question = asks || kind == MessageKind::Confirm;
