@@ -488,6 +488,16 @@ TEST_F(OperatorDialogTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswor
     FillNew(dialog.get());
     const std::vector<std::string> problems = priv::test::AccessibilityProblems(dialog.get());
     EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+
+    // Both drop-down boxes read out their chosen entry, and follow a change.
+    auto* post = FindControl<QComboBox>(dialog.get(), "cbOperatorLb");
+    auto* department = FindControl<QComboBox>(dialog.get(), "cbxDeprt");
+    EXPECT_EQ(priv::test::ChosenEntry(post), "业务员");
+    EXPECT_EQ(priv::test::SelectedEntries(post), std::vector<std::string>{"业务员"});
+    EXPECT_EQ(priv::test::ChosenEntry(department), "－请选择－");
+    post->setCurrentIndex(3);
+    EXPECT_EQ(priv::test::ChosenEntry(post), "审核员");
+    EXPECT_EQ(priv::test::SelectedEntries(post), std::vector<std::string>{"审核员"});
 }
 
 TEST_F(OperatorDialogTest, AFailedReloadAfterEditingOneselfIsShownWithoutALogLine)
