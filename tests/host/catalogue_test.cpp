@@ -7,7 +7,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -134,9 +136,8 @@ TEST_F(Catalogue, BoxesAreRecordedAndAnsweredFromTheQueue)
 }
 
 // A box shown while a dialog runs belongs to that dialog, not to the host's
-// main window: it stands centred over the dialog, and the window system,
-// which gives the keyboard back to the window a closed box stood for, gives
-// it back to the dialog.
+// main window: it stands centred over the dialog, and when it closes the
+// keyboard is back in the dialog, where the user was typing.
 TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
 {
     // All inside the offscreen screen (800 x 600), which would push a box
@@ -149,6 +150,7 @@ TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
 
     QDialog dialog(&mainWindow);
     dialog.setGeometry(430, 330, 320, 220);
+    auto* box = new QLineEdit(&dialog);
 
     QWidget* owner = nullptr;
     QWindow* standsFor = nullptr;
@@ -164,9 +166,15 @@ TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
         boxGeometry = shown->geometry();
         shown->button(QMessageBox::Ok)->click();
     });
+    QPointer<QWidget> activeAfter;
+    QPointer<QWidget> focusAfter;
     QTimer::singleShot(0, &dialog, [&] {
+        box->setFocus();
         poll->start(10);
         host.InfoMsgBox("请输入部门编码！");
+        QApplication::processEvents();
+        activeAfter = QApplication::activeWindow();
+        focusAfter = QApplication::focusWidget();
         dialog.accept();
     });
     dialog.exec();
@@ -177,6 +185,8 @@ TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
     EXPECT_EQ(standsFor, dialog.windowHandle());
     const QPoint offset = boxGeometry.center() - dialog.geometry().center();
     EXPECT_LE(offset.manhattanLength(), 2) << "the box stands centred on the dialog";
+    EXPECT_EQ(activeAfter, &dialog);
+    EXPECT_EQ(focusAfter, box);
 }
 
 // Without a dialog the box belongs to the active window, and with none at all
