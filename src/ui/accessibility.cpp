@@ -59,9 +59,7 @@ const QString& CollapseAction()
 }
 
 // A text that a reader reads but cannot change, offered over the bus's text
-// interface: the chosen entry of a drop-down box, the caption of a tree row.
-// `TextAttributes` carries what the text is about, as "name:value;" pairs
-// (Qt 6.4's bridge has no object attributes, only text attributes).
+// interface: the chosen entry of a drop-down box.
 class TReadOnlyText : public QAccessibleTextInterface {
 public:
     void selection(int, int* startOffset, int* endOffset) const override
@@ -91,22 +89,22 @@ public:
     {
         *startOffset = 0;
         *endOffset = characterCount();
-        return TextAttributes();
+        return {};
     }
 
 protected:
     virtual QString ReadText() const = 0;
-    virtual QString TextAttributes() const { return {}; }
 };
 
 // One row's cell of an item view (or a column caption of its header).
 //
-// A tree's cells tell their depth ("level:1" for a top row, as the bus names
-// a row's nesting level) through their text's attributes, and the first cell
-// of a row with a branch offers to open or close it. The cells of a drop-down
+// The cells of a tree whose rows open and close tell their depth in their
+// description ("第1级" for a top row): Qt 6.4 has no level of its own, and its
+// bridge passes neither object attributes nor unknown text attributes. The
+// first cell of a row with a branch offers to open or close it. The cells of a drop-down
 // box's list report the box's chosen entry as selected while the list is
 // closed, as the list itself no longer tracks it then.
-class TAccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface, public TReadOnlyText {
+class TAccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
     // A cell: `index` valid. A column caption: `index` invalid, `headerColumn`
     // its column.
@@ -157,8 +155,13 @@ public:
             return accessible.isEmpty() ? index_.data(Qt::DisplayRole).toString() : accessible;
         }
         case QAccessible::Description: {
-            const QString accessible = index_.data(Qt::AccessibleDescriptionRole).toString();
-            return accessible.isEmpty() ? index_.data(Qt::ToolTipRole).toString() : accessible;
+            QString own = index_.data(Qt::AccessibleDescriptionRole).toString();
+            if (own.isEmpty())
+                own = index_.data(Qt::ToolTipRole).toString();
+            if (!TellsLevel())
+                return own;
+            const QString level = QStringLiteral("第%1级").arg(Level());
+            return own.isEmpty() ? level : level + QStringLiteral("，") + own;
         }
         default:
             return {};
@@ -236,8 +239,6 @@ public:
     {
         if (type == QAccessible::ActionInterface)
             return static_cast<QAccessibleActionInterface*>(this);
-        if (type == QAccessible::TextInterface && IsTreeCell())
-            return static_cast<QAccessibleTextInterface*>(this);
         return nullptr;
     }
 
@@ -296,15 +297,13 @@ public:
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
-protected:
-    QString ReadText() const override { return text(QAccessible::Name); }
-    QString TextAttributes() const override
-    {
-        return IsTreeCell() ? QStringLiteral("level:%1;").arg(Level()) : QString();
-    }
-
 private:
-    bool IsTreeCell() const { return !IsHeader() && qobject_cast<const QTreeView*>(view_.data()); }
+    // A flat list shown in a tree view (its rows never open) has no levels.
+    bool TellsLevel() const
+    {
+        const auto* tree = qobject_cast<const QTreeView*>(view_.data());
+        return tree && !IsHeader() && (tree->itemsExpandable() || index_.parent().isValid());
+    }
     // 1 for a row at the top of the view, 2 for a row beneath one, ...
     int Level() const
     {

@@ -777,7 +777,7 @@ TEST_F(AssignWindowTest, AReaderNamesEveryControlAndReadsBothLists)
         if (QAccessibleInterface* cell = tree->child(i); cell && cell->role() == QAccessible::TreeItem)
             top = cell;
     ASSERT_NE(top, nullptr);
-    EXPECT_EQ(test::TextAttribute(top, QStringLiteral("level")), QStringLiteral("1"));
+    EXPECT_EQ(test::ToldLevel(top), 1);
     ASSERT_TRUE(top->actionInterface()->actionNames().contains(QStringLiteral("expand")));
     top->actionInterface()->doAction(QStringLiteral("expand"));
     EXPECT_TRUE(functions->isExpanded(application));

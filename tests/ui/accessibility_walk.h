@@ -16,9 +16,9 @@
 // - a drop-down box reads out its chosen entry (its text, or its editor's),
 //   and its list reports exactly that entry selected;
 // - an item view's rows report disabled exactly when the item has no
-//   Qt::ItemIsEnabled flag; a tree's cells tell their level ("level:N" in
-//   their text's attributes, 1 at the top), and the first cell of a row with
-//   a branch offers to expand or collapse it;
+//   Qt::ItemIsEnabled flag; the cells of a tree whose rows open tell their
+//   level in their description ("第N级", 1 at the top), and the first cell
+//   of a row with a branch offers to expand or collapse it;
 // - controls a window placed on an item view (a check-all box) are walked
 //   like any other.
 #pragma once
@@ -69,22 +69,14 @@ inline QString WithoutMnemonic(const QString& text)
     return plain;
 }
 
-// The value of attribute `name` in an accessible text's attributes
-// ("level:2;..."); empty when it has none.
-inline QString TextAttribute(QAccessibleInterface* iface, const QString& name)
+// The level a tree cell tells in its description ("第2级..."); 0 when none.
+inline int ToldLevel(QAccessibleInterface* cell)
 {
-    QAccessibleTextInterface* text = iface ? iface->textInterface() : nullptr;
-    if (!text)
-        return {};
-    int start = 0;
-    int end = 0;
-    for (const QString& pair :
-         text->attributes(0, &start, &end).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const qsizetype colon = pair.indexOf(QLatin1Char(':'));
-        if (colon > 0 && pair.left(colon).trimmed() == name)
-            return pair.mid(colon + 1).trimmed();
-    }
-    return {};
+    const QString description = cell ? cell->text(QAccessible::Description) : QString();
+    const qsizetype end = description.indexOf(QStringLiteral("级"));
+    if (!description.startsWith(QStringLiteral("第")) || end < 2)
+        return 0;
+    return description.mid(1, end - 1).toInt();
 }
 
 // One row cell of an item view as the accessibility interface reports it.
@@ -107,7 +99,7 @@ inline AccessibleItem ReadItem(QAccessibleInterface* cell)
                         bool(cell->state().expanded),
                         bool(cell->state().selected),
                         cell->role(),
-                        TextAttribute(cell, QStringLiteral("level")).toInt(),
+                        ToldLevel(cell),
                         {}};
     if (QAccessibleActionInterface* actions = cell->actionInterface())
         for (const QString& action : actions->actionNames())
@@ -258,6 +250,8 @@ inline void CheckTreeRows(QAbstractItemView* view, std::vector<std::string>& pro
         int level = 1;
         for (QModelIndex up = cell.parent(); up.isValid() && up != view->rootIndex(); up = up.parent())
             ++level;
+        if (!tree->itemsExpandable() && level == 1)
+            level = 0; // a flat list tells none
         if (item.level != level)
             problems.push_back(Utf8(Describe(view)) + ": the cell \"" + item.name + "\" tells level " +
                                std::to_string(item.level) + ", it is at level " + std::to_string(level));
