@@ -482,6 +482,29 @@ TEST_F(OperatorDialogTest, StoreFailuresWhenEditing)
     EXPECT_TRUE(fennix::ShownMessages().empty());
 }
 
+TEST_F(OperatorDialogTest, TheRequiredMarksStandClearOfTheirBoxes)
+{
+    auto dialog = Open(false);
+    const struct {
+        const char* mark;
+        const char* box;
+    } marks[] = {
+        {"lblOpIdStar", "edtOpId"}, {"lblOpNameStar", "edtOpName"}, {"lblOperatorLbStar", "cbOperatorLb"}};
+    for (const auto& m : marks) {
+        auto* mark = FindControl<QLabel>(dialog.get(), m.mark);
+        auto* box = FindControl<QWidget>(dialog.get(), m.box);
+        ASSERT_TRUE(mark && box);
+        EXPECT_TRUE(mark->isVisible()) << m.mark;
+        // The mark gets the room its "*" needs, beside the box, inside the dialog.
+        EXPECT_GE(mark->width(), mark->sizeHint().width()) << m.mark;
+        EXPECT_FALSE(mark->geometry().intersects(box->geometry())) << m.mark;
+        // At least the layout's spacing between them: a squeezed layout
+        // takes the spacing first.
+        EXPECT_GE(mark->geometry().left() - box->geometry().right() - 1, 4) << m.mark;
+        EXPECT_TRUE(mark->parentWidget()->rect().contains(mark->geometry())) << m.mark;
+    }
+}
+
 TEST_F(OperatorDialogTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswords)
 {
     auto dialog = Open(false);
