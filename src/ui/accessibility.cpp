@@ -101,9 +101,9 @@ protected:
 // The cells of a tree whose rows open and close tell their depth in their
 // description ("第1级" for a top row): Qt 6.4 has no level of its own, and its
 // bridge passes neither object attributes nor unknown text attributes. The
-// first cell of a row with a branch offers to open or close it. The cells of a drop-down
-// box's list report the box's chosen entry as selected while the list is
-// closed, as the list itself no longer tracks it then.
+// first cell of a row with a branch offers to open or close it. The cells of
+// a drop-down box's list report the box's chosen entry as selected while the
+// list is closed, as the list itself no longer tracks it then.
 class TAccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
     // A cell: `index` valid. A column caption: `index` invalid, `headerColumn`
@@ -237,9 +237,8 @@ public:
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::ActionInterface)
-            return static_cast<QAccessibleActionInterface*>(this);
-        return nullptr;
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
     }
 
     // A disabled item offers nothing to do, as it takes no clicks. Opening
