@@ -142,7 +142,9 @@ void Tfrm_Operator::BuildToolbar()
     SetToolButtonVisible(tbtExit, false);
     connect(tbtExit, &QToolButton::clicked, this, &QWidget::close);
 
-    connect(tbtQuery, &QToolButton::clicked, this, [this] { RunGuarded([this] { tbtQueryClick(); }); });
+    // On every change of the button's state, not only on a click: a reader's
+    // or an automation tool's "toggle" action changes the state without one.
+    connect(tbtQuery, &QToolButton::toggled, this, [this] { RunGuarded([this] { tbtQueryClick(); }); });
     connect(actAddOperator, &QAction::triggered, this,
             [this] { RunGuarded([this] { actAddOperatorExecute(); }); });
     connect(actDelOperator, &QAction::triggered, this,

@@ -48,6 +48,10 @@ QVariant TCompanyListModel::data(const QModelIndex& index, int role) const
             return QString::fromStdString(record.QYSBH);
         if (index.column() == 2)
             return QString::fromStdString(record.QYMC);
+        // The tick shows no text; a reader names it after the company it
+        // grants (by its number when the company has no name).
+        if (role == Qt::AccessibleTextRole)
+            return QString::fromStdString(record.QYMC.empty() ? record.QYSBH : record.QYMC);
         return {};
     case Qt::CheckStateRole:
         if (index.column() == 0)
@@ -97,6 +101,10 @@ QVariant TCompanyListModel::headerData(int section, Qt::Orientation orientation,
             return QStringLiteral("单位名称");
         return QString();
     }
+    // The tick column has no caption on screen (the check-all box stands
+    // there); a reader hears what a tick means.
+    if (role == Qt::AccessibleTextRole && section == 0)
+        return QStringLiteral("授权");
     if (role == Qt::TextAlignmentRole)
         return section == 0 ? int(Qt::AlignRight | Qt::AlignVCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
     return {};

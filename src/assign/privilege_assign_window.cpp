@@ -116,8 +116,10 @@ TfrmPrivilegeAssignEx::TfrmPrivilegeAssignEx(QWidget* parent)
         RunGuarded([&] { vstCompListScroll(dx); });
     });
     // The check-all box sits over the first column's header and follows it.
+    // It belongs to the list (not to the header, which a reader reads only as
+    // captions), so that a reader finds it among the list's controls.
     QCheckBox* checkAll = ui->cbxCompList;
-    checkAll->setParent(header);
+    checkAll->setParent(companies);
     checkAll->setAutoFillBackground(true);
     QPalette boxPalette = checkAll->palette();
     boxPalette.setColor(QPalette::Window, THeaderBand::BandColor());
@@ -479,14 +481,14 @@ void TfrmPrivilegeAssignEx::PlaceCheckAllBox()
     const int box = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, companies);
     const int right = header->sectionViewportPosition(0) + header->sectionSize(0);
     const int x = right - margin - (box + checkAll->width()) / 2;
-    checkAll->move(x, std::max(0, (header->height() - checkAll->height()) / 2));
+    checkAll->move(header->pos() + QPoint(x, std::max(0, (header->height() - checkAll->height()) / 2)));
     checkAll->raise();
 }
 
 bool TfrmPrivilegeAssignEx::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->vstCompList->header() &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move || event->type() == QEvent::Show))
         PlaceCheckAllBox();
     return Tfrm_CustomEx::eventFilter(watched, event);
 }

@@ -12,9 +12,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
+#include <QStringList>
 #include <QTreeView>
 #include <QWindow>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -34,7 +36,74 @@ QString StripMnemonic(QString text)
     return text;
 }
 
+// The drop-down box whose list `view` is, or none.
+QComboBox* ComboOfList(const QAbstractItemView* view)
+{
+    for (QWidget* up = view ? view->parentWidget() : nullptr; up; up = up->parentWidget())
+        if (auto* combo = qobject_cast<QComboBox*>(up))
+            return combo->view() == view ? combo : nullptr;
+    return nullptr;
+}
+
+// The actions a tree row offers besides Qt's own: opening and closing the
+// row's branch, as a double-click or the arrow keys do.
+const QString& ExpandAction()
+{
+    static const QString name = QStringLiteral("expand");
+    return name;
+}
+const QString& CollapseAction()
+{
+    static const QString name = QStringLiteral("collapse");
+    return name;
+}
+
+// A text that a reader reads but cannot change, offered over the bus's text
+// interface: the chosen entry of a drop-down box.
+class TReadOnlyText : public QAccessibleTextInterface {
+public:
+    void selection(int, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString all = ReadText();
+        startOffset = std::clamp(startOffset, 0, static_cast<int>(all.size()));
+        endOffset = std::clamp(endOffset < 0 ? static_cast<int>(all.size()) : endOffset, startOffset,
+                               static_cast<int>(all.size()));
+        return all.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return static_cast<int>(ReadText().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return {};
+    }
+
+protected:
+    virtual QString ReadText() const = 0;
+};
+
 // One row's cell of an item view (or a column caption of its header).
+//
+// The cells of a tree whose rows open and close tell their depth in their
+// description ("第1级" for a top row): Qt 6.4 has no level of its own, and its
+// bridge passes neither object attributes nor unknown text attributes. The
+// first cell of a row with a branch offers to open or close it. The cells of
+// a drop-down box's list report the box's chosen entry as selected while the
+// list is closed, as the list itself no longer tracks it then.
 class TAccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
     // A cell: `index` valid. A column caption: `index` invalid, `headerColumn`
@@ -70,9 +139,15 @@ public:
         if (!isValid())
             return {};
         if (IsHeader()) {
-            return t == QAccessible::Name
+            if (t != QAccessible::Name)
+                return {};
+            // A column whose caption is not written (the tick column) still
+            // tells a reader what it holds.
+            const QString accessible =
+                view_->model()->headerData(headerColumn_, Qt::Horizontal, Qt::AccessibleTextRole).toString();
+            return accessible.isEmpty()
                        ? view_->model()->headerData(headerColumn_, Qt::Horizontal, Qt::DisplayRole).toString()
-                       : QString();
+                       : accessible;
         }
         switch (t) {
         case QAccessible::Name: {
@@ -80,8 +155,13 @@ public:
             return accessible.isEmpty() ? index_.data(Qt::DisplayRole).toString() : accessible;
         }
         case QAccessible::Description: {
-            const QString accessible = index_.data(Qt::AccessibleDescriptionRole).toString();
-            return accessible.isEmpty() ? index_.data(Qt::ToolTipRole).toString() : accessible;
+            QString own = index_.data(Qt::AccessibleDescriptionRole).toString();
+            if (own.isEmpty())
+                own = index_.data(Qt::ToolTipRole).toString();
+            if (!TellsLevel())
+                return own;
+            const QString level = QStringLiteral("第%1级").arg(Level());
+            return own.isEmpty() ? level : level + QStringLiteral("，") + own;
         }
         default:
             return {};
@@ -137,6 +217,9 @@ public:
             state.selected = selection->isSelected(index_);
             state.focused = selection->currentIndex() == index_;
         }
+        if (const QComboBox* combo = ComboOfList(view_); combo && !view_->isVisible())
+            state.selected =
+                index_.row() == combo->currentIndex() && index_.parent() == combo->rootModelIndex();
         const QVariant check = index_.data(Qt::CheckStateRole);
         if ((flags & Qt::ItemIsUserCheckable) && check.isValid()) {
             state.checkable = true;
@@ -158,15 +241,37 @@ public:
                                                     : nullptr;
     }
 
-    // A disabled item offers nothing to do, as it takes no clicks.
+    // A disabled item offers nothing to do, as it takes no clicks. Opening
+    // or closing a branch comes last, so that the other actions keep their
+    // places.
     QStringList actionNames() const override
     {
         if (!isValid() || IsHeader() || !(index_.flags() & Qt::ItemIsEnabled) || !view_->isEnabled())
             return {};
         QStringList names{pressAction(), setFocusAction()};
-        if (state().checkable)
+        const QAccessible::State current = state();
+        if (current.checkable)
             names << toggleAction();
+        if (current.expandable)
+            names << (current.expanded ? CollapseAction() : ExpandAction());
         return names;
+    }
+
+    QString localizedActionName(const QString& name) const override
+    {
+        if (name == ExpandAction())
+            return QStringLiteral("展开");
+        if (name == CollapseAction())
+            return QStringLiteral("折叠");
+        return QAccessibleActionInterface::localizedActionName(name);
+    }
+    QString localizedActionDescription(const QString& name) const override
+    {
+        if (name == ExpandAction())
+            return QStringLiteral("展开下级");
+        if (name == CollapseAction())
+            return QStringLiteral("折叠下级");
+        return QAccessibleActionInterface::localizedActionDescription(name);
     }
 
     void doAction(const QString& name) override
@@ -185,10 +290,29 @@ public:
             const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
             view->model()->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
         }
+        if (name == ExpandAction() || name == CollapseAction())
+            if (auto* tree = qobject_cast<QTreeView*>(view))
+                tree->setExpanded(index, name == ExpandAction());
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
 private:
+    // A flat list shown in a tree view (its rows never open) has no levels.
+    bool TellsLevel() const
+    {
+        const auto* tree = qobject_cast<const QTreeView*>(view_.data());
+        return tree && !IsHeader() && (tree->itemsExpandable() || index_.parent().isValid());
+    }
+    // 1 for a row at the top of the view, 2 for a row beneath one, ...
+    int Level() const
+    {
+        int level = 1;
+        const QModelIndex root = view_ ? view_->rootIndex() : QModelIndex();
+        for (QModelIndex up = index_.parent(); up.isValid() && up != root; up = up.parent())
+            ++level;
+        return level;
+    }
+
     QPointer<QAbstractItemView> view_;
     QPersistentModelIndex index_;
     QAccessible::Role role_;
@@ -198,7 +322,8 @@ private:
 // A tree or list view. Its children are laid out as Qt's own item views lay
 // them out (so that the focus events the views send name the right child):
 // the column captions of a tree's header first (hidden or not), then the
-// cells of every row the view shows, row by row.
+// cells of every row the view shows, row by row; after them the controls a
+// window placed on the view itself (a check-all box over the header).
 class TAccessibleItemView : public QAccessibleWidget {
 public:
     TAccessibleItemView(QAbstractItemView* view, QAccessible::Role role) : QAccessibleWidget(view, role) {}
@@ -209,16 +334,18 @@ public:
             QAccessible::deleteAccessibleInterface(entry.second);
     }
 
-    int childCount() const override
-    {
-        if (!HasModel())
-            return 0;
-        return (HeaderRows() + static_cast<int>(VisibleRows().size())) * Columns();
-    }
+    int childCount() const override { return ItemCount() + static_cast<int>(PlacedControls().size()); }
 
     QAccessibleInterface* child(int index) const override
     {
-        if (!HasModel() || index < 0)
+        if (index < 0)
+            return nullptr;
+        if (const int items = ItemCount(); index >= items) {
+            const std::vector<QWidget*> placed = PlacedControls();
+            const auto at = static_cast<std::size_t>(index - items);
+            return at < placed.size() ? QAccessible::queryAccessibleInterface(placed[at]) : nullptr;
+        }
+        if (!HasModel())
             return nullptr;
         const int columns = Columns();
         if (columns <= 0)
@@ -235,6 +362,13 @@ public:
 
     int indexOfChild(const QAccessibleInterface* child) const override
     {
+        if (child && child->object()) {
+            const std::vector<QWidget*> placed = PlacedControls();
+            for (std::size_t at = 0; at < placed.size(); ++at)
+                if (placed[at] == child->object())
+                    return ItemCount() + static_cast<int>(at);
+            return -1;
+        }
         const auto* item = dynamic_cast<const TAccessibleItem*>(child);
         if (!item || !item->isValid() || item->parent() != this)
             return -1;
@@ -266,6 +400,31 @@ public:
 
 private:
     QAbstractItemView* View() const { return static_cast<QAbstractItemView*>(widget()); }
+
+    int ItemCount() const
+    {
+        if (!HasModel())
+            return 0;
+        return (HeaderRows() + static_cast<int>(VisibleRows().size())) * Columns();
+    }
+
+    // The controls a window put on the view, in the order of their creation:
+    // the view's own children but its parts (viewport, header, scroll bars).
+    std::vector<QWidget*> PlacedControls() const
+    {
+        std::vector<QWidget*> placed;
+        const QAbstractItemView* view = View();
+        const QTreeView* tree = Tree();
+        for (QObject* child : view->children()) {
+            auto* control = qobject_cast<QWidget*>(child);
+            if (!control || control->isWindow() || control == view->viewport() ||
+                (tree && control == tree->header()) || control->objectName().isEmpty() ||
+                control->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            placed.push_back(control);
+        }
+        return placed;
+    }
     const QTreeView* Tree() const { return qobject_cast<const QTreeView*>(View()); }
     bool HasModel() const { return View() && View()->model(); }
 
@@ -367,10 +526,19 @@ private:
 };
 
 // A combo box named after its label, its entry as its value, its list and
-// its editor as children.
-class TAccessibleComboBox : public QAccessibleWidget {
+// its editor as children. A box without an editor offers its chosen entry as
+// its text (the bus has no text value for it in Qt 6.4, and the name is the
+// label's), and its list reports that entry selected.
+class TAccessibleComboBox : public QAccessibleWidget, public TReadOnlyText {
 public:
     explicit TAccessibleComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface && !Combo()->lineEdit())
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
 
     QString text(QAccessible::Text t) const override
     {
@@ -437,6 +605,9 @@ public:
             Combo()->setFocus(Qt::OtherFocusReason);
         }
     }
+
+protected:
+    QString ReadText() const override { return Combo()->currentText(); }
 
 private:
     QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }

@@ -617,12 +617,45 @@ TEST_F(OperatorDialogTest, StoreFailuresWhenEditing)
     EXPECT_TRUE(fennix::ShownMessages().empty());
 }
 
+TEST_F(OperatorDialogTest, TheRequiredMarksStandClearOfTheirBoxes)
+{
+    auto dialog = Open(false);
+    const struct {
+        const char* mark;
+        const char* box;
+    } marks[] = {
+        {"lblOpIdStar", "edtOpId"}, {"lblOpNameStar", "edtOpName"}, {"lblOperatorLbStar", "cbOperatorLb"}};
+    for (const auto& m : marks) {
+        auto* mark = FindControl<QLabel>(dialog.get(), m.mark);
+        auto* box = FindControl<QWidget>(dialog.get(), m.box);
+        ASSERT_TRUE(mark && box);
+        EXPECT_TRUE(mark->isVisible()) << m.mark;
+        // The mark gets the room its "*" needs, beside the box, inside the dialog.
+        EXPECT_GE(mark->width(), mark->sizeHint().width()) << m.mark;
+        EXPECT_FALSE(mark->geometry().intersects(box->geometry())) << m.mark;
+        // At least the layout's spacing between them: a squeezed layout
+        // takes the spacing first.
+        EXPECT_GE(mark->geometry().left() - box->geometry().right() - 1, 4) << m.mark;
+        EXPECT_TRUE(mark->parentWidget()->rect().contains(mark->geometry())) << m.mark;
+    }
+}
+
 TEST_F(OperatorDialogTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswords)
 {
     auto dialog = Open(false);
     FillNew(dialog.get());
     const std::vector<std::string> problems = priv::test::AccessibilityProblems(dialog.get());
     EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+
+    // Both drop-down boxes read out their chosen entry, and follow a change.
+    auto* post = FindControl<QComboBox>(dialog.get(), "cbOperatorLb");
+    auto* department = FindControl<QComboBox>(dialog.get(), "cbxDeprt");
+    EXPECT_EQ(priv::test::ChosenEntry(post), "业务员");
+    EXPECT_EQ(priv::test::SelectedEntries(post), std::vector<std::string>{"业务员"});
+    EXPECT_EQ(priv::test::ChosenEntry(department), "－请选择－");
+    post->setCurrentIndex(3);
+    EXPECT_EQ(priv::test::ChosenEntry(post), "审核员");
+    EXPECT_EQ(priv::test::SelectedEntries(post), std::vector<std::string>{"审核员"});
 }
 
 TEST_F(OperatorDialogTest, AFailedReloadAfterEditingOneselfIsShownWithoutALogLine)

@@ -437,6 +437,19 @@ TEST_F(OperatorWindowTest, AReaderNamesEveryControlAndReadsTheOperatorList)
     const std::vector<std::string> problems = priv::test::AccessibilityProblems(window);
     EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
     EXPECT_FALSE(priv::test::AccessibleItems(List(window)).empty());
+
+    // "查找..." through its accessible action opens the find panel and closes
+    // it again, as a click does; the panel's boxes are then read like the rest.
+    auto* query = FindControl<QToolButton>(window, "tbtQuery");
+    QWidget* panel = FindControl<QWidget>(window, "pnlFind");
+    ASSERT_TRUE(priv::test::DoAccessibleAction(query, QAccessibleActionInterface::toggleAction()));
+    EXPECT_TRUE(query->isChecked());
+    EXPECT_TRUE(panel->isVisible());
+    const std::vector<std::string> opened = priv::test::AccessibilityProblems(window);
+    EXPECT_TRUE(opened.empty()) << priv::test::Joined(opened);
+    ASSERT_TRUE(priv::test::DoAccessibleAction(query, QAccessibleActionInterface::toggleAction()));
+    EXPECT_FALSE(query->isChecked());
+    EXPECT_FALSE(panel->isVisible());
 }
 
 } // namespace

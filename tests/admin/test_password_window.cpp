@@ -295,6 +295,23 @@ TEST_F(PasswordWindowTest, AReaderNamesEveryBoxByItsLabelAndCannotReadThePasswor
         QTest::keyClicks(box, "Secret 9");
     const std::vector<std::string> problems = priv::test::AccessibilityProblems(page);
     EXPECT_TRUE(problems.empty()) << priv::test::Joined(problems);
+
+    // The operator's code and name read as themselves, each labelled by its
+    // caption.
+    const struct {
+        const char* value;
+        const char* read;
+        const char* caption;
+    } labels[] = {{"lblUserID", "lina", "当前用户代码："}, {"lblUserName", "李娜", "用户名称："}};
+    for (const auto& label : labels) {
+        QAccessibleInterface* read =
+            QAccessible::queryAccessibleInterface(page->findChild<QLabel*>(QString::fromUtf8(label.value)));
+        ASSERT_NE(read, nullptr) << label.value;
+        EXPECT_EQ(read->text(QAccessible::Name).toStdString(), label.read);
+        const auto labelledBy = read->relations(QAccessible::Label);
+        ASSERT_EQ(labelledBy.size(), 1) << label.value;
+        EXPECT_EQ(labelledBy.first().first->text(QAccessible::Name).toStdString(), label.caption);
+    }
 }
 
 } // namespace

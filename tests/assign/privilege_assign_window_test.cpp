@@ -743,6 +743,55 @@ TEST_F(AssignWindowTest, AReaderNamesEveryControlAndReadsBothLists)
     const std::vector<test::AccessibleItem> companies = test::AccessibleItems(Companies());
     EXPECT_FALSE(companies.empty());
     EXPECT_FALSE(test::AccessibleItems(Functions()).empty());
+
+    // The chosen post is read out.
+    EXPECT_EQ(test::ChosenEntry(test::FindControl<QComboBox>(window_, "cbxRoles")), "出纳岗");
+
+    // The company list: every column and every tick is named, and the
+    // check-all box is one of the list's controls.
+    EXPECT_EQ(test::AccessibleColumnCaptions(Companies()),
+              (std::vector<std::string>{"授权", "纳税人识别号", "单位名称"}));
+    ASSERT_EQ(companies.size(), 4u * 3u);
+    EXPECT_EQ(companies[0].name, "北京甲公司");
+    EXPECT_EQ(companies[3 * 3].name, "北京丁公司");
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Companies());
+    QCheckBox* all = test::FindControl<QCheckBox>(window_, "cbxCompList");
+    QAccessibleInterface* allRead = QAccessible::queryAccessibleInterface(all);
+    ASSERT_NE(allRead, nullptr);
+    const int allAt = list->indexOfChild(allRead);
+    ASSERT_GE(allAt, 0) << "the check-all box is among the list's children";
+    EXPECT_EQ(list->child(allAt)->object(), all);
+    EXPECT_EQ(allRead->text(QAccessible::Name), QStringLiteral("全选单位"));
+    EXPECT_EQ(allRead->parent()->object(), Companies());
+
+    // The function tree: each row tells its level, and a row with a branch
+    // opens and closes it through its action.
+    ClickRow(0);
+    QTreeView* functions = Functions();
+    const QModelIndex application = functions->model()->index(0, 0);
+    ASSERT_TRUE(functions->model()->hasChildren(application));
+    functions->collapse(application);
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(functions);
+    QAccessibleInterface* top = nullptr;
+    for (int i = 0; i < tree->childCount() && !top; ++i)
+        if (QAccessibleInterface* cell = tree->child(i); cell && cell->role() == QAccessible::TreeItem)
+            top = cell;
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(test::ToldLevel(top), 1);
+    ASSERT_TRUE(top->actionInterface()->actionNames().contains(QStringLiteral("expand")));
+    top->actionInterface()->doAction(QStringLiteral("expand"));
+    EXPECT_TRUE(functions->isExpanded(application));
+    const std::vector<test::AccessibleItem> rows = test::AccessibleItems(functions);
+    const int columns = functions->model()->columnCount();
+    ASSERT_GT(rows.size(), static_cast<std::size_t>(columns));
+    EXPECT_EQ(rows[0].level, 1);
+    EXPECT_EQ(rows[static_cast<std::size_t>(columns)].level, 2) << "the first row beneath it";
+    EXPECT_NE(std::find(rows[0].actions.begin(), rows[0].actions.end(), "collapse"), rows[0].actions.end());
+    top->actionInterface()->doAction(QStringLiteral("collapse"));
+    EXPECT_FALSE(functions->isExpanded(application));
+
+    const std::vector<std::string> shown = test::AccessibilityProblems(window_);
+    EXPECT_TRUE(shown.empty()) << test::Joined(shown);
 }
 
 } // namespace

@@ -4,7 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <memory>
 
 namespace {
 
@@ -122,6 +133,102 @@ TEST_F(Catalogue, BoxesAreRecordedAndAnsweredFromTheQueue)
 
     fennix::ClearShownMessages();
     EXPECT_TRUE(fennix::ShownMessages().empty());
+}
+
+// A box shown while a dialog runs belongs to that dialog, not to the host's
+// main window: it stands centred over the dialog, and when it closes the
+// keyboard is back in the dialog, where the user was typing.
+TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
+{
+    // All inside the offscreen screen (800 x 600), which would push a box
+    // back inside.
+    QWidget mainWindow;
+    mainWindow.setGeometry(0, 0, 800, 600);
+    mainWindow.show();
+    fennix::SetAppHandle(&mainWindow);
+    fennix::SetInteractive(true);
+
+    QDialog dialog(&mainWindow);
+    dialog.setGeometry(430, 330, 320, 220);
+    auto* box = new QLineEdit(&dialog);
+
+    QWidget* owner = nullptr;
+    QWindow* standsFor = nullptr;
+    QRect boxGeometry;
+    auto* poll = new QTimer(&dialog);
+    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!shown)
+            return;
+        poll->stop();
+        owner = shown->parentWidget();
+        standsFor = shown->windowHandle() ? shown->windowHandle()->transientParent() : nullptr;
+        boxGeometry = shown->geometry();
+        shown->button(QMessageBox::Ok)->click();
+    });
+    QPointer<QWidget> activeAfter;
+    QPointer<QWidget> focusAfter;
+    QTimer::singleShot(0, &dialog, [&] {
+        box->setFocus();
+        poll->start(10);
+        host.InfoMsgBox("请输入部门编码！");
+        QApplication::processEvents();
+        activeAfter = QApplication::activeWindow();
+        focusAfter = QApplication::focusWidget();
+        dialog.accept();
+    });
+    dialog.exec();
+    fennix::SetInteractive(false);
+    fennix::SetAppHandle(nullptr);
+
+    EXPECT_EQ(owner, &dialog);
+    EXPECT_EQ(standsFor, dialog.windowHandle());
+    const QPoint offset = boxGeometry.center() - dialog.geometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << "the box stands centred on the dialog";
+    EXPECT_EQ(activeAfter, &dialog);
+    EXPECT_EQ(focusAfter, box);
+}
+
+// Without a dialog the box belongs to the active window, and with none at all
+// to the host's main window.
+TEST_F(Catalogue, ABoxWithoutADialogBelongsToTheActiveWindowOrTheMainWindow)
+{
+    QWidget mainWindow;
+    mainWindow.setGeometry(0, 0, 1000, 700);
+    fennix::SetAppHandle(&mainWindow);
+    fennix::SetInteractive(true);
+
+    QWidget* owner = nullptr;
+    auto* poll = new QTimer(&mainWindow);
+    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!shown)
+            return;
+        owner = shown->parentWidget();
+        shown->button(QMessageBox::Ok)->click();
+    });
+    poll->start(10);
+
+    // A free-standing page window of the module, active.
+    auto page = std::make_unique<QWidget>(nullptr, Qt::Window);
+    page->setGeometry(300, 200, 400, 300);
+    page->show();
+    page->activateWindow();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), page.get());
+    host.InfoMsgBox("您没有权限使用本功能。");
+    EXPECT_EQ(owner, page.get());
+
+    page.reset();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    owner = nullptr;
+    host.ErrorMsgBox("系统错误：[70018504]\r\n取用户权限范围出错。");
+    EXPECT_EQ(owner, &mainWindow);
+
+    delete poll;
+    fennix::SetInteractive(false);
+    fennix::SetAppHandle(nullptr);
 }
 
 } // namespace

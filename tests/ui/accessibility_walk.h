@@ -13,8 +13,14 @@
 // - every named control publishes its object name as its accessible
 //   description;
 // - a password box never reads out its text;
+// - a drop-down box reads out its chosen entry (its text, or its editor's),
+//   and its list reports exactly that entry selected;
 // - an item view's rows report disabled exactly when the item has no
-//   Qt::ItemIsEnabled flag.
+//   Qt::ItemIsEnabled flag; the cells of a tree whose rows open tell their
+//   level in their description ("第N级", 1 at the top), and the first cell
+//   of a row with a branch offers to expand or collapse it;
+// - controls a window placed on an item view (a check-all box) are walked
+//   like any other.
 #pragma once
 
 #include <QAbstractButton>
@@ -30,6 +36,7 @@
 #include <QTreeView>
 #include <QWidget>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -62,13 +69,43 @@ inline QString WithoutMnemonic(const QString& text)
     return plain;
 }
 
+// The level a tree cell tells in its description ("第2级..."); 0 when none.
+inline int ToldLevel(QAccessibleInterface* cell)
+{
+    const QString description = cell ? cell->text(QAccessible::Description) : QString();
+    const qsizetype end = description.indexOf(QStringLiteral("级"));
+    if (!description.startsWith(QStringLiteral("第")) || end < 2)
+        return 0;
+    return description.mid(1, end - 1).toInt();
+}
+
 // One row cell of an item view as the accessibility interface reports it.
 struct AccessibleItem {
     std::string name;
     bool disabled = false;
     bool expandable = false;
+    bool expanded = false;
+    bool selected = false;
     QAccessible::Role role = QAccessible::NoRole;
+    int level = 0; // a tree's cells: 1 at the top; 0 when not told
+    std::vector<std::string> actions;
 };
+
+inline AccessibleItem ReadItem(QAccessibleInterface* cell)
+{
+    AccessibleItem item{Utf8(cell->text(QAccessible::Name)),
+                        bool(cell->state().disabled),
+                        bool(cell->state().expandable),
+                        bool(cell->state().expanded),
+                        bool(cell->state().selected),
+                        cell->role(),
+                        ToldLevel(cell),
+                        {}};
+    if (QAccessibleActionInterface* actions = cell->actionInterface())
+        for (const QString& action : actions->actionNames())
+            item.actions.push_back(Utf8(action));
+    return item;
+}
 
 // The cells an item view offers a reader (captions of a header left out).
 inline std::vector<AccessibleItem> AccessibleItems(QAbstractItemView* view)
@@ -79,12 +116,72 @@ inline std::vector<AccessibleItem> AccessibleItems(QAbstractItemView* view)
         return items;
     for (int i = 0; i < iface->childCount(); ++i) {
         QAccessibleInterface* child = iface->child(i);
-        if (!child || child->role() == QAccessible::ColumnHeader)
+        // Captions and the controls placed on the view are no cells.
+        if (!child || child->role() == QAccessible::ColumnHeader || child->object())
             continue;
-        items.push_back({Utf8(child->text(QAccessible::Name)), bool(child->state().disabled),
-                         bool(child->state().expandable), child->role()});
+        items.push_back(ReadItem(child));
     }
     return items;
+}
+
+// The column captions of a tree view's header, as a reader reads them.
+inline std::vector<std::string> AccessibleColumnCaptions(QAbstractItemView* view)
+{
+    std::vector<std::string> captions;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(view);
+    for (int i = 0; iface && i < iface->childCount(); ++i)
+        if (QAccessibleInterface* child = iface->child(i);
+            child && child->role() == QAccessible::ColumnHeader)
+            captions.push_back(Utf8(child->text(QAccessible::Name)));
+    return captions;
+}
+
+// The chosen entry of a drop-down box as a reader reads it: the box's text,
+// or its editor's when it has one.
+inline QString ReadChosenEntry(QAccessibleInterface* combo)
+{
+    if (!combo)
+        return {};
+    if (QAccessibleTextInterface* text = combo->textInterface())
+        return text->text(0, text->characterCount());
+    for (int i = 0; i < combo->childCount(); ++i)
+        if (QAccessibleInterface* child = combo->child(i);
+            child && child->role() == QAccessible::EditableText)
+            if (QAccessibleTextInterface* text = child->textInterface())
+                return text->text(0, text->characterCount());
+    return {};
+}
+inline std::string ChosenEntry(QComboBox* combo)
+{
+    return Utf8(ReadChosenEntry(QAccessible::queryAccessibleInterface(combo)));
+}
+
+// The entries of a drop-down box's list that report themselves selected.
+inline std::vector<std::string> SelectedEntries(QComboBox* combo)
+{
+    std::vector<std::string> selected;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(combo);
+    for (int i = 0; iface && i < iface->childCount(); ++i) {
+        QAccessibleInterface* child = iface->child(i);
+        if (!child || (child->role() != QAccessible::List && child->role() != QAccessible::Tree))
+            continue;
+        for (int row = 0; row < child->childCount(); ++row)
+            if (QAccessibleInterface* entry = child->child(row); entry && entry->state().selected)
+                selected.push_back(Utf8(entry->text(QAccessible::Name)));
+    }
+    return selected;
+}
+
+// Runs the accessible action `action` of `control` as a reader or an
+// automation tool does; false when the control does not offer it.
+inline bool DoAccessibleAction(QWidget* control, const QString& action)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(control);
+    QAccessibleActionInterface* actions = iface ? iface->actionInterface() : nullptr;
+    if (!actions || !actions->actionNames().contains(action))
+        return false;
+    actions->doAction(action);
+    return true;
 }
 
 inline bool IsInputControl(const QWidget* widget)
@@ -128,6 +225,65 @@ inline void ModelRows(QAbstractItemView* view, std::multiset<std::string>& enabl
         add(model->index(row, 0, view->rootIndex()));
 }
 
+// A tree's cells, in the order the view shows them, against the model: the
+// level each tells, and the branch action of a row's first cell.
+inline void CheckTreeRows(QAbstractItemView* view, std::vector<std::string>& problems)
+{
+    auto* tree = qobject_cast<QTreeView*>(view);
+    QAbstractItemModel* model = view->model();
+    if (!tree || !model)
+        return;
+    std::vector<QModelIndex> cells;
+    for (QModelIndex index = model->index(0, 0, view->rootIndex()); index.isValid();
+         index = tree->indexBelow(index))
+        for (int column = 0; column < model->columnCount(index.parent()); ++column)
+            cells.push_back(index.sibling(index.row(), column));
+    const std::vector<AccessibleItem> items = AccessibleItems(view);
+    if (items.size() != cells.size()) {
+        problems.push_back(Utf8(Describe(view)) + ": " + std::to_string(items.size()) + " cells read, " +
+                           std::to_string(cells.size()) + " shown");
+        return;
+    }
+    for (std::size_t at = 0; at < cells.size(); ++at) {
+        const QModelIndex& cell = cells[at];
+        const AccessibleItem& item = items[at];
+        int level = 1;
+        for (QModelIndex up = cell.parent(); up.isValid() && up != view->rootIndex(); up = up.parent())
+            ++level;
+        if (!tree->itemsExpandable() && level == 1)
+            level = 0; // a flat list tells none
+        if (item.level != level)
+            problems.push_back(Utf8(Describe(view)) + ": the cell \"" + item.name + "\" tells level " +
+                               std::to_string(item.level) + ", it is at level " + std::to_string(level));
+        const bool branch = cell.column() == 0 && model->hasChildren(cell) && tree->itemsExpandable() &&
+                            (cell.flags() & Qt::ItemIsEnabled) && view->isEnabled();
+        const std::string wanted = tree->isExpanded(cell) ? "collapse" : "expand";
+        const bool offered =
+            std::find(item.actions.begin(), item.actions.end(), wanted) != item.actions.end();
+        if (branch != offered)
+            problems.push_back(Utf8(Describe(view)) + ": the cell \"" + item.name + "\" " +
+                               (branch ? "does not offer to " + wanted : "offers a branch action") +
+                               " (it has " + (branch ? "a" : "no") + " branch)");
+    }
+}
+
+// A drop-down box reads its chosen entry, and its list reports exactly that
+// entry selected.
+inline void CheckComboBox(QComboBox* combo, QAccessibleInterface* iface, std::vector<std::string>& problems)
+{
+    const QString entry = ReadChosenEntry(iface);
+    if (entry != combo->currentText())
+        problems.push_back(Utf8(Describe(combo)) + ": reads the entry \"" + Utf8(entry) + "\", shows \"" +
+                           Utf8(combo->currentText()) + "\"");
+    std::vector<std::string> chosen;
+    if (combo->currentIndex() >= 0)
+        chosen.push_back(Utf8(combo->itemText(combo->currentIndex())));
+    if (SelectedEntries(combo) != chosen)
+        problems.push_back(Utf8(Describe(combo)) + ": its list reports " +
+                           std::to_string(SelectedEntries(combo).size()) +
+                           " entries selected, not the chosen one");
+}
+
 inline void CheckItemView(QAbstractItemView* view, std::vector<std::string>& problems)
 {
     std::multiset<std::string> enabled;
@@ -142,6 +298,7 @@ inline void CheckItemView(QAbstractItemView* view, std::vector<std::string>& pro
                            " enabled and " + std::to_string(readDisabled.size()) +
                            " disabled, the model has " + std::to_string(enabled.size()) + " and " +
                            std::to_string(disabled.size()));
+    CheckTreeRows(view, problems);
 }
 
 inline void Walk(QAccessibleInterface* iface, const std::map<const QWidget*, QString>& labels,
@@ -177,9 +334,16 @@ inline void Walk(QAccessibleInterface* iface, const std::map<const QWidget*, QSt
             if (read.contains(edit->text()))
                 problems.push_back(Utf8(Describe(widget)) + ": the password can be read");
         }
+        if (auto* combo = qobject_cast<QComboBox*>(widget))
+            CheckComboBox(combo, iface, problems);
         if (auto* view = qobject_cast<QAbstractItemView*>(widget)) {
             CheckItemView(view, problems);
-            return; // its cells were checked with the model
+            // Its cells were checked with the model; the controls placed on
+            // it are walked.
+            for (int i = 0; i < iface->childCount(); ++i)
+                if (QAccessibleInterface* child = iface->child(i); child && child->object())
+                    Walk(child, labels, seen, problems);
+            return;
         }
     }
     for (int i = 0; i < iface->childCount(); ++i)

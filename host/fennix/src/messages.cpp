@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 #include <map>
@@ -171,6 +172,23 @@ QPixmap MessageIcon(BoxIcon icon, qreal ratio)
     return pixmap;
 }
 
+// The window the user is working in when the module raises a box: the
+// running modal dialog, else the active window (not a tip or a pop-up); none
+// when no window of the program is active. The box belongs to it, so that it
+// stands over that window and the keyboard goes back there when it closes.
+QWidget* WorkingWindow()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->isVisible() && !active->testAttribute(Qt::WA_ShowWithoutActivating)) {
+        const Qt::WindowType type = active->windowType();
+        if (type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen)
+            return active;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int ShowMessage(MessageKind kind, int number, const std::string& text, const std::string& arguments,
@@ -180,7 +198,10 @@ int ShowMessage(MessageKind kind, int number, const std::string& text, const std
     state.shown.push_back(ShownMessage{kind, number, text, arguments});
 
     if (state.interactive && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        auto* parent = static_cast<QWidget*>(state.appHandle);
+        // Only without a window in use does the box belong to the host's
+        // main window.
+        const QPointer<QWidget> working = WorkingWindow();
+        QWidget* parent = working ? working.data() : static_cast<QWidget*>(state.appHandle);
         const QString caption = QString::fromUtf8(Caption(kind, asks));
         const QString body = QString::fromStdString(text);
         const bool question = asks || kind == MessageKind::Confirm;
@@ -196,9 +217,14 @@ int ShowMessage(MessageKind kind, int number, const std::string& text, const std
         // Plain captions, as on every other button of the program.
         for (QAbstractButton* button : box.buttons())
             button->setIcon(QIcon());
+        const int pressed = box.exec();
+        // A window manager gives the keyboard back to the window the box
+        // stood over; without one (a bare X server, a thin client) it would
+        // stay wherever the pointer is, and the next keys would be lost.
+        if (working && working->isVisible())
+            working->activateWindow();
         if (question)
-            return box.exec() == QMessageBox::Yes ? 1 : 0;
-        box.exec();
+            return pressed == QMessageBox::Yes ? 1 : 0;
         return 1;
     }
 

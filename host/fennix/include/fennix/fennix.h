@@ -82,6 +82,9 @@ FENNIX_API bool RunStatement(const std::string& connectionName, const std::strin
 // Every message is recorded (ShownMessages). Interactive, with a QApplication,
 // it is also shown in a real QMessageBox ("提示", "错误", "确认") and the
 // user's button is the answer; otherwise the next queued answer is returned.
+// A shown box belongs to the window the user works in (the running modal
+// dialog, else the active window), the application window only when there is
+// none: it is centred on that window, and the keyboard returns there.
 // Catalogue texts (104001 to 104030) mark argument places with "%s"; the
 // arguments, joined by the character of code 1, fill them in order (missing
 // ones leave the place empty, surplus ones are dropped). An unknown number
