@@ -3,9 +3,10 @@
 // driven exactly as the module's page windows drive it.
 #include "demo_data.h"
 #include "desktop_session.h"
+#include "desktop_setup.h"
 #include "function_tree.h"
 #include "host_database.h"
-#include "main_frame.h"
+#include "main_window.h"
 #include "module_loader.h"
 
 #include "support/database_fixture.h"
