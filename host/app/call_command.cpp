@@ -3,7 +3,7 @@
 // exports put free-standing page windows on screen; privhost then runs until
 // the last of them is closed.
 #include "commands.h"
-#include "main_frame.h"
+#include "desktop_setup.h"
 #include "module_loader.h"
 
 #include "boundary/param_string.h"

@@ -3,7 +3,8 @@
 // silently with --code/--password) and shows the main frame.
 #include "commands.h"
 #include "desktop_session.h"
-#include "main_frame.h"
+#include "desktop_setup.h"
+#include "main_window.h"
 #include "module_loader.h"
 
 #include <fennix/fennix.h>

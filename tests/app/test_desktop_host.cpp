@@ -3,9 +3,10 @@
 // driven exactly as the module's page windows drive it.
 #include "demo_data.h"
 #include "desktop_session.h"
+#include "desktop_setup.h"
 #include "function_tree.h"
 #include "host_database.h"
-#include "main_frame.h"
+#include "main_window.h"
 #include "module_loader.h"
 
 #include "support/database_fixture.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRegularExpression>
@@ -747,6 +749,36 @@ TEST_P(DesktopHostTest, AtItsMinimumSizeTheMainFrameKeepsTheCompanySwitchInView)
     // A long notice ends with "…" before the signed-in context.
     frame.statusBar()->showMessage(QString(60, QChar(0x5B57)));
     SaveScreenshot(&frame, "desktop-host-minimum-size");
+}
+
+TEST_P(DesktopHostTest, TheMainFrameWearsTheHostsSkinUnderItsTitleBand)
+{
+    Tfrm_MainFrame& frame = SignIn("liuyang", "ly2024");
+    // The style sheet came with the program, every skin colour filled in.
+    const QString sheet = frame.styleSheet();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("QToolBar#tbrMain"))) << sheet.toStdString();
+    EXPECT_FALSE(sheet.contains(QLatin1Char('@'))) << sheet.toStdString();
+    const priv::HostColor bgr = fennix::Services().gclModuleToolBarColor();
+    const QColor toolBarColour(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                               static_cast<int>((bgr >> 16) & 0xFF));
+    auto* caption = frame.findChild<QLabel*>("lblNavigation");
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->grab().toImage().pixelColor(caption->width() - 4, 3), toolBarColour);
+
+    // From the top: the title band, the menu bar with both menus, the tool bar.
+    auto* topBar = frame.findChild<QWidget*>("pnlTopBar");
+    auto* menus = frame.findChild<QMenuBar*>("mnuMain");
+    auto* toolBar = frame.findChild<QToolBar*>("tbrMain");
+    ASSERT_TRUE(topBar && menus && toolBar);
+    EXPECT_EQ(frame.menuWidget(), topBar->parentWidget());
+    EXPECT_TRUE(menus->isVisible());
+    const auto top = [&frame](const QWidget* widget) { return widget->mapTo(&frame, QPoint()).y(); };
+    EXPECT_LT(top(topBar), top(menus));
+    EXPECT_LT(top(menus), top(toolBar));
+    QStringList titles;
+    for (const QAction* menu : menus->actions())
+        titles << menu->text();
+    EXPECT_EQ(titles, QStringList({QStringLiteral("系统(&S)"), QStringLiteral("帮助(&H)")}));
 }
 
 TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)

@@ -3,6 +3,9 @@
 // closable pages (the module's window exports embed their windows there), and
 // answers every window message and copy-data text the module's windows send
 // to the host's main frame.
+//
+// Its layout is the form main_window.ui; its look is the style sheet
+// main_window.qss, coloured with the host's skin.
 #pragma once
 
 #include "desktop_session.h"
@@ -11,17 +14,19 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QComboBox;
 class QLabel;
-class QSplitter;
-class QStackedWidget;
 class QTabWidget;
-class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace Ui {
+class Tfrm_MainFrame;
+} // namespace Ui
 
 namespace privhost {
 
@@ -41,18 +46,6 @@ inline constexpr std::uintptr_t kCdPageClosed = 0x516;
 inline constexpr std::uintptr_t kCdPageSize = 0x531;
 
 inline constexpr const char* kMainFrameClass = "Tfrm_MainFrame";
-
-// The desktop's fonts: the windows ask for "宋体" and "黑体", which Linux does
-// not have; the installed Chinese font stands in for them.
-void InstallDesktopFonts();
-
-// Qt's own Chinese translations (qtbase_zh_CN, from Qt's translation
-// package), so that the standard buttons and boxes read 确定, 取消, 是, 否.
-// False when they are not installed; the texts then stay English.
-bool InstallChineseTranslations();
-
-// What Help → About says: the program, its version and the Qt it runs on.
-QString AboutText();
 
 class Tfrm_MainFrame : public QMainWindow {
     Q_OBJECT
@@ -89,8 +82,8 @@ public:
     void ApplySkinToPages();
 
     // --- What the window shows --------------------------------------------------
-    QTabWidget* PageArea() const { return pages_; }
-    QTreeWidget* FunctionTree() const { return tree_; }
+    QTabWidget* PageArea() const;
+    QTreeWidget* FunctionTree() const;
     // The module's (or the sample) window inside the page at `index`.
     QWidget* PageWindow(int index) const;
     QString PageFunctionCode(int index) const;
@@ -104,7 +97,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildWindow();
+    void BuildHeader();
+    void BuildToolBarAndStatusBar();
+    void ConnectCommands();
     void ApplyLook();
     void InstallHostChannel();
     void HandleMessage(unsigned message, std::intptr_t wParam, std::intptr_t lParam);
@@ -145,17 +140,14 @@ private:
     bool maximised_ = false;
     int ncActivateCount_ = 0;
 
+    // The form's controls; the few that the form cannot hold follow.
+    std::unique_ptr<Ui::Tfrm_MainFrame> ui_;
+    // The title band above the menu bar.
     QWidget* topBar_ = nullptr;
     QLabel* topOperator_ = nullptr;
-    QToolBar* toolBar_ = nullptr;
+    // In the tool bar, before the help button.
     QComboBox* companies_ = nullptr;
-    QSplitter* splitter_ = nullptr;
-    QWidget* navigation_ = nullptr;
-    QTreeWidget* tree_ = nullptr;
-    QStackedWidget* stack_ = nullptr;
-    QWidget* welcome_ = nullptr;
-    QLabel* welcomeText_ = nullptr;
-    QTabWidget* pages_ = nullptr;
+    // The signed-in context on the status bar's right.
     QLabel* statusOperator_ = nullptr;
     QLabel* statusPost_ = nullptr;
     QLabel* statusCompany_ = nullptr;
