@@ -39,6 +39,33 @@ std::string RevokedElsewhereText(const TAbstractPermit& node)
     return "权限分配失败：[" + DisplayName(node) + "]已在其他工作站上撤销，请重新打开该岗位的权限后再保存。";
 }
 
+// The applications this save keeps in a partly granted company were
+// withdrawn elsewhere meanwhile: saving would leave the company node bare,
+// which grants the whole company.
+std::string WidenedElsewhereText(const TAbstractPermit& company)
+{
+    return "权限分配失败：[" + DisplayName(company) +
+           "]的其他应用已在其他工作站上撤销，保存后该单位将被整体授予，请重新打开该岗位的权限后再保存。";
+}
+
+// The tree itself keeps no application of a company that it does not grant
+// whole.
+std::string NothingKeptText(const TAbstractPermit& company)
+{
+    return "权限分配失败：[" + DisplayName(company) +
+           "]已没有任何应用，保存后该单位将被整体授予；请撤销该单位或勾选其应用后再保存。";
+}
+
+// Whether the tree still holds a child of the node that this save does not
+// withdraw.
+bool KeepsAnyChild(const TAbstractPermit& node)
+{
+    for (int i = 0; i < node.Count(); ++i)
+        if (node.Items(i)->PermitState() != kPermitRemoved)
+            return true;
+    return false;
+}
+
 // One sub-application as a built-in post sees it, worked out once per load
 // and shared by every company's node of that sub-application.
 struct BuiltInSubApp {
@@ -609,6 +636,7 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
     FConflict = false;
     FPostHeld = false;
     FHoldFailed = false;
+    FWrites = 0;
     try {
         const std::string postCode = permissions->PostCode();
         if (postCode.empty())
@@ -650,6 +678,7 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
     for (int i = 0; i < parent.Count(); ++i) {
         TAbstractPermit* child = parent.Items(i);
         const std::int32_t state = child->PermitState();
+        const int writesBefore = FWrites;
         bool saved = true;
         if ((state == kPermitAdded || state == kPermitRemoved) &&
             (!HoldPost(postCode, message) || !StillApplies(postCode, parent, *child, message)))
@@ -675,6 +704,8 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
         } else if (state == kPermitRemoved) {
             saved = RemovePermission(postCode, std::to_string(child->PermitCode()));
         }
+        if (saved && state != kPermitUnchanged)
+            ++FWrites;
         if (!saved) {
             message = SaveFailedText(child->GetName().empty() ? child->GetCode() : child->GetName());
             return false;
@@ -699,9 +730,36 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
             if (!FConflict && !FHoldFailed)
                 message = SaveFailedText(message);
             return false;
+        } else if (parentIsPost && FWrites != writesBefore && !StillPartlyGranted(*child, message)) {
+            return false;
         }
     }
     return true;
+}
+
+bool TRolesMgr::StillPartlyGranted(const TAbstractPermit& company, std::string& message)
+{
+    // Runs under the post's lock (this save has written beneath the
+    // company), after everything else that was saved beneath it: what it
+    // reads is what this save commits. Two workstations that each withdraw
+    // a different application of the same company would otherwise leave
+    // the node bare, and a bare company node grants the whole company.
+    const std::optional<bool> kept =
+        Holds("SELECT PRMS_DM FROM QX_PRMSMAP WHERE PARENT_DM=" + std::to_string(company.PermitCode()) +
+              " AND PRMS_TYPE='" + schema::kPermitTypeApp + "'");
+    if (!kept) {
+        message = SaveFailedText(DisplayName(company));
+        return false;
+    }
+    if (*kept)
+        return true;
+    if (KeepsAnyChild(company)) {
+        FConflict = true;
+        message = WidenedElsewhereText(company);
+    } else {
+        message = NothingKeptText(company);
+    }
+    return false;
 }
 
 // --- Several workstations ---------------------------------------------------------------

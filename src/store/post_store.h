@@ -149,6 +149,11 @@ private:
     // removed it (or removed the parent) meanwhile, or a check failed.
     bool StillApplies(const std::string& postCode, const TAbstractPermit& parent,
                       const TAbstractPermit& child, std::string& message);
+    // After a save wrote beneath a company that it does not grant whole:
+    // false (with the message; a conflict when this tree still keeps one of
+    // its applications) when the company node is left without any
+    // application node, which would grant the whole company.
+    bool StillPartlyGranted(const TAbstractPermit& company, std::string& message);
     // Locks the post once per save, right before its first write; false with
     // the lock's message (or `message` unchanged when the row is gone).
     bool HoldPost(const std::string& postCode, std::string& message);
@@ -166,6 +171,8 @@ private:
     // the lock failed (its message then stands as it is).
     bool FPostHeld = false;
     bool FHoldFailed = false;
+    // Nodes this save has added or removed so far.
+    int FWrites = 0;
 };
 
 } // namespace priv
