@@ -602,11 +602,19 @@ TRolesMgr::CompanyGrants TRolesMgr::LoadCompanyGrants(const std::string& postCod
         if (snapshot.Begin()) {
             // Without this a company withdrawn since its post was read would
             // have no sub-applications to read and look wholly granted.
-            const std::optional<bool> held = NodeStored(postCode, company);
+            std::optional<bool> held = NodeStored(postCode, company);
             if (held && !*held) {
-                company.Clear();
-                company.SetAllGranted(false);
-                return CompanyGrants::Withdrawn;
+                // Withdrawn and granted again elsewhere, the company stands
+                // under a new node: that one is what the post holds now.
+                const std::optional<std::int32_t> current = CurrentCompanyNode(postCode, company.CompanyId());
+                held = current.has_value();
+                if (current && *current <= 0) {
+                    company.Clear();
+                    company.SetAllGranted(false);
+                    return CompanyGrants::Withdrawn;
+                }
+                if (current)
+                    company.SetPermitCode(*current);
             }
             const CompanyNodes companies{{company.PermitCode(), {&company}}};
             if (held && ReadGrantsInSets(postCode, companies,
@@ -830,6 +838,25 @@ std::optional<bool> TRolesMgr::PostHoldsCompany(const std::string& postCode, con
                  "t1.JS_DM='" +
                  Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany +
                  "' AND t3.KZDM=" + companyId);
+}
+
+std::optional<std::int32_t> TRolesMgr::CurrentCompanyNode(const std::string& postCode,
+                                                          const std::string& companyId)
+{
+    if (!store::IsDecimalInteger(companyId))
+        return 0;
+    // As the post's companies are read: through the company's own row.
+    std::string ignored;
+    if (!store::Run(FLastStatement, FQuery,
+                    "SELECT t1.PRMS_DM FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE "
+                    "t3.PRMS_DM=t1.PRMS_DM AND t2.QYID=t3.KZDM AND t1.JS_DM='" +
+                        Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany +
+                        "' AND t3.KZDM=" + companyId + " ORDER BY t1.PRMS_DM",
+                    true, ignored))
+        return std::nullopt;
+    if (FQuery.Eof())
+        return 0;
+    return static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode));
 }
 
 std::optional<bool> TRolesMgr::NodeStored(const std::string& postCode, const TAbstractPermit& node)

@@ -61,10 +61,12 @@ public:
     // LoadPostPermissions builds them.
     enum class CompanyGrants {
         Read,
-        Withdrawn,  // the post no longer holds the company node
+        Withdrawn,  // the post no longer holds the company
         Unreadable, // a statement failed
     };
-    // The node grants nothing unless the answer is Read.
+    // The node grants nothing unless the answer is Read. A node that is gone
+    // while the post holds the company under another one (withdrawn and
+    // granted again elsewhere) takes that node's code and grants.
     CompanyGrants LoadCompanyGrants(const std::string& postCode, TCompPermit& company);
     // Writes the added and removed nodes in one transaction. On success the
     // tree is brought to its saved state (a second save writes nothing); on
@@ -101,6 +103,10 @@ public:
     // Whether the post holds a company node for the company; nullopt when the
     // statement fails.
     std::optional<bool> PostHoldsCompany(const std::string& postCode, const std::string& companyId);
+    // The code of the post's current node of a company (the first by code),
+    // 0 when the post does not hold the company; nullopt when the statement
+    // fails.
+    std::optional<std::int32_t> CurrentCompanyNode(const std::string& postCode, const std::string& companyId);
     // Whether a stored node is still there (a company node: still granted to
     // the post).
     std::optional<bool> NodeStored(const std::string& postCode, const TAbstractPermit& node);
