@@ -350,7 +350,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     if (!store::Run(FLastStatement, FQuery, CompanyListStatement(), true))
         return false;
     Host& host = CurrentHost();
-    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    const bool large = LargeLoad(FQuery.RecordCount());
     ScopedStatus status(large, kLoadingPermissionsText);
 
     permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
@@ -384,6 +384,15 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     return true;
 }
 
+bool TRolesMgr::LargeLoad(std::int64_t companies)
+{
+    if (companies <= kLargeLoadCompanies)
+        return false;
+    if (FOnLargeLoad)
+        FOnLargeLoad();
+    return true;
+}
+
 std::string TRolesMgr::StoredCompaniesStatement(const std::string& postCode)
 {
     return std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
@@ -397,7 +406,7 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
     if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
         return false;
     Host& host = CurrentHost();
-    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    const bool large = LargeLoad(FQuery.RecordCount());
     ScopedStatus status(large, kLoadingPermissionsText);
 
     permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
@@ -467,7 +476,7 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
 {
     if (!ReadStoredCompanies(permissions, postCode))
         return false;
-    const bool large = permissions.Count() > kLargeLoadCompanies;
+    const bool large = LargeLoad(permissions.Count());
     ScopedStatus status(large, kLoadingPermissionsText);
     CompanyNodes companies;
     for (int i = 0; i < permissions.Count(); ++i)

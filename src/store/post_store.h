@@ -90,6 +90,12 @@ public:
 
     const std::string& LastStatement() const { return FLastStatement; }
 
+    // Called when a load is found to be large (more than
+    // kLargeLoadCompanies companies), before it first lets the host's
+    // events run: the caller holds still whatever must not act on the
+    // half-read tree meanwhile. Empty: none.
+    void SetLargeLoadHandler(std::function<void()> handler) { FOnLargeLoad = std::move(handler); }
+
     // --- Several workstations ---------------------------------------------------------
     // Every write of a post's permissions is preceded by this, inside its
     // transaction (a save takes it before its first write, so a save that
@@ -146,6 +152,9 @@ private:
     // (appended to the conditions on the grant rows `t1`) leaves.
     bool ReadGrantsInSets(const std::string& postCode, const CompanyNodes& companies,
                           const std::string& grantCondition, bool large);
+    // Whether a load of this many companies lets events run (the status
+    // window shown); tells the large-load handler when it does.
+    bool LargeLoad(std::int64_t companies);
     static std::string StoredCompaniesStatement(const std::string& postCode);
     bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
                               AssignedCodes& assigned);
@@ -173,6 +182,7 @@ private:
     std::string FLastStatement;
     bool FConflict = false;
     StoredLoad FStoredLoad = StoredLoad::InSets;
+    std::function<void()> FOnLargeLoad;
     // Within one save: whether the post's row is locked, and whether taking
     // the lock failed (its message then stands as it is).
     bool FPostHeld = false;
