@@ -37,8 +37,61 @@ constexpr const char* kUserManagementFunction = "01003-01-07-00-00";
 constexpr const char* kPrivilegeAssignFunction = "01003-01-19-00-00";
 
 // Added to a save refused because another workstation changed the same
-// nodes: the window reads the post afresh right after the message.
-constexpr const char* kConflictReloadText = "已重新读取该岗位当前的权限，请在此基础上重新勾选后保存。";
+// nodes: the window has read the post afresh, and says what it dropped.
+constexpr const char* kConflictReloadText = "已重新读取该岗位当前的权限，本页未保存的勾选已全部放弃";
+constexpr const char* kConflictRetryText = "请在此基础上重新勾选后保存。";
+// Companies named per kind of change before the rest are only counted.
+constexpr std::size_t kNamedLostCompanies = 5;
+
+bool ChangedBeneath(const TAbstractPermit& node)
+{
+    for (int i = 0; i < node.Count(); ++i) {
+        const TAbstractPermit* child = node.Items(i);
+        if (child->PermitState() != kPermitUnchanged || ChangedBeneath(*child))
+            return true;
+    }
+    return false;
+}
+
+// The companies whose unsaved ticks a reload drops, one line per kind of
+// change ("授予单位：甲公司、乙公司"), or nothing when there were none.
+std::string LostChangesText(const TRolePermissions& permissions, const std::vector<TCompanyRecord>& companies)
+{
+    std::vector<std::string> granted, withdrawn, edited;
+    for (int i = 0; i < permissions.Count(); ++i) {
+        const TCompPermit* company = permissions.Items(i);
+        std::string name = company->CompanyName();
+        for (const TCompanyRecord& record : companies)
+            if (record.QYID == company->CompanyId()) {
+                name = record.QYMC;
+                break;
+            }
+        if (name.empty())
+            name = company->CompanyId();
+        if (company->PermitState() == kPermitAdded)
+            granted.push_back(name);
+        else if (company->PermitState() == kPermitRemoved)
+            withdrawn.push_back(name);
+        // A stored company ticked whole again keeps its children until saved.
+        else if (ChangedBeneath(*company) || (company->AllGranted() && company->Count() > 0))
+            edited.push_back(name);
+    }
+    std::string text;
+    const auto line = [&text](const char* kind, const std::vector<std::string>& names) {
+        if (names.empty())
+            return;
+        text += "\r\n";
+        text += kind;
+        for (std::size_t i = 0; i < names.size() && i < kNamedLostCompanies; ++i)
+            text += (i == 0 ? "" : "、") + names[i];
+        if (names.size() > kNamedLostCompanies)
+            text += "等" + std::to_string(names.size()) + "家单位";
+    };
+    line("授予单位：", granted);
+    line("撤销单位：", withdrawn);
+    line("修改了应用或功能的单位：", edited);
+    return text;
+}
 
 constexpr int kCompanyColumnWidths[TCompanyListModel::kColumnCount] = {32, 140, 200};
 constexpr int kCompanyHeaderHeight = 18;
@@ -241,31 +294,35 @@ void TfrmPrivilegeAssignEx::cbxRolesChange()
     // A post the store cannot read (the placeholder, a post deleted
     // meanwhile) leaves the set empty: nothing is shown ticked. A large load
     // lets the event loop run between rows; nothing of the page may start
-    // on the half-read set meanwhile.
+    // on the half-read set meanwhile. The store says when its load is large
+    // (by the post's own companies), so that the page is held still exactly
+    // when events run; a small load keeps the page, and the focus, as it is.
     {
         // Holds the page and its tool bar still for the load; both come back
         // on every way out.
         struct Quiet {
+            TRolesMgr* store = nullptr;
             QWidget* page = nullptr;
             QWidget* tools = nullptr;
             ~Quiet()
             {
+                store->SetLargeLoadHandler(nullptr);
                 if (page)
                     page->setEnabled(true);
                 if (tools)
                     tools->setEnabled(true);
             }
-        } quiet;
-        if (FCompanies.size() > static_cast<std::size_t>(kLargeLoadCompanies)) {
-            if (ClientArea()->isEnabled()) {
+        } quiet{FRolesMgr.get()};
+        FRolesMgr->SetLargeLoadHandler([this, &quiet] {
+            if (!quiet.page && ClientArea()->isEnabled()) {
                 quiet.page = ClientArea();
                 quiet.page->setEnabled(false);
             }
-            if (ModuleToolbar()->isEnabled()) {
+            if (!quiet.tools && ModuleToolbar()->isEnabled()) {
                 quiet.tools = ModuleToolbar();
                 quiet.tools->setEnabled(false);
             }
-        }
+        });
         FRolesMgr->LoadPostPermissions(PostCode, FPermissions.get());
     }
 
@@ -541,9 +598,19 @@ void TfrmPrivilegeAssignEx::tBtnSaveClick()
             // ticks describe a state that no longer exists and saving them
             // again would fail the same way. Read the post afresh, as when
             // it is picked, so that the user ticks again on what is stored.
-            host.ErrorMsgBox("系统错误：[70018505]\r\n" + message + "\r\n" + kConflictReloadText);
+            // None of the unsaved ticks is carried over: chosen against the
+            // state the page was read with, on the new state they can mean
+            // something else (withdrawing one application where the other
+            // one is gone empties the company, re-ticking brings back what
+            // the other administrator withdrew), and the page would show
+            // them as if they were stored. The message names the companies
+            // whose changes were dropped, so that the administrator redoes
+            // them knowingly; it is shown over the page as read afresh.
+            const std::string lost = LostChangesText(*FPermissions, FCompanies);
             host.Error("1", "[70018506]保存出错：子系统分配权限无法写入数据库。");
             cbxRolesChange();
+            host.ErrorMsgBox("系统错误：[70018505]\r\n" + message + "\r\n" + kConflictReloadText +
+                             (lost.empty() ? "。" : "：") + lost + "\r\n" + kConflictRetryText);
             return;
         }
         // The ticks stay as the user left them, so that saving again works

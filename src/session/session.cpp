@@ -7,7 +7,12 @@
 #include "store/permit.h"
 #include "store/post_store.h"
 
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace priv {
 namespace {
@@ -164,13 +169,71 @@ int TPSessionImpl::CompanyCount()
 TRolePermissions* TPSessionImpl::GetPermissions()
 {
     // Whoever asks for the whole tree gets it whole.
-    if (!FUnreadCompanies.empty()) {
-        FUnreadCompanies.clear();
-        TRolesMgr roles;
-        if (!roles.LoadPostPermissions(FPermissions->PostCode(), FPermissions.get()))
-            CurrentHost().Error("0", kPermissionLoadFailedLog);
-    }
+    if (!FUnreadCompanies.empty())
+        ReadUnreadCompanies();
     return FPermissions.get();
+}
+
+void TPSessionImpl::ReadUnreadCompanies()
+{
+    // The post read whole into a tree of its own: a read that fails changes
+    // nothing (the companies stay, each read when it is asked about), and
+    // only the companies not read yet take what it found. A company that the
+    // filter has read keeps what it was read with, so that the tree handed
+    // out here and the filter never tell two stories about it.
+    TRolePermissions fresh;
+    TRolesMgr roles;
+    if (!roles.LoadPostPermissions(FPermissions->PostCode(), &fresh)) {
+        CurrentHost().Error("0", kPermissionLoadFailedLog);
+        return;
+    }
+    // Each node read is given to one company at most: first by its code,
+    // then, for a company whose node is gone, by the company (withdrawn and
+    // granted again elsewhere since the sign-in).
+    std::unordered_map<std::int32_t, std::vector<TCompPermit*>> byNode;
+    std::unordered_map<std::string, std::vector<TCompPermit*>> byCompany;
+    for (int i = 0; i < fresh.Count(); ++i) {
+        byNode[fresh.Items(i)->PermitCode()].push_back(fresh.Items(i));
+        byCompany[fresh.Items(i)->CompanyId()].push_back(fresh.Items(i));
+    }
+    std::unordered_set<const TCompPermit*> taken;
+    const auto take = [&taken](const std::vector<TCompPermit*>& nodes) -> TCompPermit* {
+        for (TCompPermit* node : nodes)
+            if (taken.insert(node).second)
+                return node;
+        return nullptr;
+    };
+    std::unordered_map<const TCompPermit*, TCompPermit*> found;
+    for (int i = 0; i < FPermissions->Count(); ++i) {
+        TCompPermit* company = FPermissions->Items(i);
+        const auto nodes = byNode.find(company->PermitCode());
+        TCompPermit* node = nodes == byNode.end() ? nullptr : take(nodes->second);
+        if (node && FUnreadCompanies.count(company) != 0)
+            found[company] = node;
+    }
+    for (int i = 0; i < FPermissions->Count(); ++i) {
+        TCompPermit* company = FPermissions->Items(i);
+        if (FUnreadCompanies.count(company) == 0 || found.count(company) != 0)
+            continue;
+        const auto nodes = byCompany.find(company->CompanyId());
+        if (TCompPermit* node = nodes == byCompany.end() ? nullptr : take(nodes->second))
+            found[company] = node;
+    }
+    for (int i = FPermissions->Count() - 1; i >= 0; --i) {
+        TCompPermit* company = FPermissions->Items(i);
+        if (FUnreadCompanies.count(company) == 0)
+            continue;
+        const auto node = found.find(company);
+        if (node == found.end()) {
+            // The post no longer holds the company.
+            FPermissions->DeleteChild(i);
+            continue;
+        }
+        company->SetPermitCode(node->second->PermitCode());
+        company->SetAllGranted(node->second->AllGranted());
+        company->SwapChildren(*node->second);
+    }
+    FUnreadCompanies.clear();
 }
 
 void TPSessionImpl::ReloadPermissions()
@@ -210,8 +273,9 @@ bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPer
             FUnreadCompanies.erase(company);
             return true;
         case TRolesMgr::CompanyGrants::Withdrawn:
-            // Taken from the post since the sign-in: the post no longer
-            // holds it (another entry of the same company may remain).
+            // Taken from the post since the sign-in, and not granted again:
+            // the post no longer holds it (another entry of the same company
+            // may remain).
             FUnreadCompanies.erase(company);
             for (int i = 0; i < FPermissions->Count(); ++i)
                 if (FPermissions->Items(i) == company) {

@@ -54,6 +54,9 @@ public:
     static void Release(void* session);
 
 private:
+    // Reads what every company not read yet grants, all in one go.
+    void ReadUnreadCompanies();
+
     std::unique_ptr<TRolePermissions> FPermissions;
     // Companies of FPermissions whose grants are not read yet.
     std::unordered_set<const TCompPermit*> FUnreadCompanies;

@@ -181,6 +181,8 @@ public:
             FChildren.erase(FChildren.begin() + index);
     }
     void ReserveChildren(std::size_t count) { FChildren.reserve(count); }
+    // Exchanges every child with those of another node of the same class.
+    void SwapChildren(TPermitList& other) noexcept { FChildren.swap(other.FChildren); }
 
 protected:
     using TAbstractPermit::TAbstractPermit;

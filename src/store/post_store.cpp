@@ -39,6 +39,33 @@ std::string RevokedElsewhereText(const TAbstractPermit& node)
     return "权限分配失败：[" + DisplayName(node) + "]已在其他工作站上撤销，请重新打开该岗位的权限后再保存。";
 }
 
+// The applications this save keeps in a partly granted company were
+// withdrawn elsewhere meanwhile: saving would leave the company node bare,
+// which grants the whole company.
+std::string WidenedElsewhereText(const TAbstractPermit& company)
+{
+    return "权限分配失败：[" + DisplayName(company) +
+           "]的其他应用已在其他工作站上撤销，保存后该单位将被整体授予，请重新打开该岗位的权限后再保存。";
+}
+
+// The tree itself keeps no application of a company that it does not grant
+// whole.
+std::string NothingKeptText(const TAbstractPermit& company)
+{
+    return "权限分配失败：[" + DisplayName(company) +
+           "]已没有任何应用，保存后该单位将被整体授予；请撤销该单位或勾选其应用后再保存。";
+}
+
+// Whether the tree still holds a child of the node that this save does not
+// withdraw.
+bool KeepsAnyChild(const TAbstractPermit& node)
+{
+    for (int i = 0; i < node.Count(); ++i)
+        if (node.Items(i)->PermitState() != kPermitRemoved)
+            return true;
+    return false;
+}
+
 // One sub-application as a built-in post sees it, worked out once per load
 // and shared by every company's node of that sub-application.
 struct BuiltInSubApp {
@@ -332,7 +359,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     if (!store::Run(FLastStatement, FQuery, CompanyListStatement(), true))
         return false;
     Host& host = CurrentHost();
-    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    const bool large = LargeLoad(FQuery.RecordCount());
     ScopedStatus status(large, kLoadingPermissionsText);
 
     permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
@@ -366,6 +393,15 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     return true;
 }
 
+bool TRolesMgr::LargeLoad(std::int64_t companies)
+{
+    if (companies <= kLargeLoadCompanies)
+        return false;
+    if (FOnLargeLoad)
+        FOnLargeLoad();
+    return true;
+}
+
 std::string TRolesMgr::StoredCompaniesStatement(const std::string& postCode)
 {
     return std::string("SELECT t1.PRMS_DM,t2.QYID,t2.QYSBH,t2.QYMC") +
@@ -379,7 +415,7 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
     if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
         return false;
     Host& host = CurrentHost();
-    const bool large = FQuery.RecordCount() > kLargeLoadCompanies;
+    const bool large = LargeLoad(FQuery.RecordCount());
     ScopedStatus status(large, kLoadingPermissionsText);
 
     permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
@@ -449,7 +485,7 @@ bool TRolesMgr::LoadStoredPermissionsInSets(TRolePermissions& permissions, const
 {
     if (!ReadStoredCompanies(permissions, postCode))
         return false;
-    const bool large = permissions.Count() > kLargeLoadCompanies;
+    const bool large = LargeLoad(permissions.Count());
     ScopedStatus status(large, kLoadingPermissionsText);
     CompanyNodes companies;
     for (int i = 0; i < permissions.Count(); ++i)
@@ -584,11 +620,19 @@ TRolesMgr::CompanyGrants TRolesMgr::LoadCompanyGrants(const std::string& postCod
         if (snapshot.Begin()) {
             // Without this a company withdrawn since its post was read would
             // have no sub-applications to read and look wholly granted.
-            const std::optional<bool> held = NodeStored(postCode, company);
+            std::optional<bool> held = NodeStored(postCode, company);
             if (held && !*held) {
-                company.Clear();
-                company.SetAllGranted(false);
-                return CompanyGrants::Withdrawn;
+                // Withdrawn and granted again elsewhere, the company stands
+                // under a new node: that one is what the post holds now.
+                const std::optional<std::int32_t> current = CurrentCompanyNode(postCode, company.CompanyId());
+                held = current.has_value();
+                if (current && *current <= 0) {
+                    company.Clear();
+                    company.SetAllGranted(false);
+                    return CompanyGrants::Withdrawn;
+                }
+                if (current)
+                    company.SetPermitCode(*current);
             }
             const CompanyNodes companies{{company.PermitCode(), {&company}}};
             if (held && ReadGrantsInSets(postCode, companies,
@@ -618,6 +662,7 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
     FConflict = false;
     FPostHeld = false;
     FHoldFailed = false;
+    FWrites = 0;
     try {
         const std::string postCode = permissions->PostCode();
         if (postCode.empty())
@@ -659,6 +704,7 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
     for (int i = 0; i < parent.Count(); ++i) {
         TAbstractPermit* child = parent.Items(i);
         const std::int32_t state = child->PermitState();
+        const int writesBefore = FWrites;
         bool saved = true;
         if ((state == kPermitAdded || state == kPermitRemoved) &&
             (!HoldPost(postCode, message) || !StillApplies(postCode, parent, *child, message)))
@@ -684,6 +730,8 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
         } else if (state == kPermitRemoved) {
             saved = RemovePermission(postCode, std::to_string(child->PermitCode()));
         }
+        if (saved && state != kPermitUnchanged)
+            ++FWrites;
         if (!saved) {
             message = SaveFailedText(child->GetName().empty() ? child->GetCode() : child->GetName());
             return false;
@@ -708,9 +756,36 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
             if (!FConflict && !FHoldFailed)
                 message = SaveFailedText(message);
             return false;
+        } else if (parentIsPost && FWrites != writesBefore && !StillPartlyGranted(*child, message)) {
+            return false;
         }
     }
     return true;
+}
+
+bool TRolesMgr::StillPartlyGranted(const TAbstractPermit& company, std::string& message)
+{
+    // Runs under the post's lock (this save has written beneath the
+    // company), after everything else that was saved beneath it: what it
+    // reads is what this save commits. Two workstations that each withdraw
+    // a different application of the same company would otherwise leave
+    // the node bare, and a bare company node grants the whole company.
+    const std::optional<bool> kept =
+        Holds("SELECT PRMS_DM FROM QX_PRMSMAP WHERE PARENT_DM=" + std::to_string(company.PermitCode()) +
+              " AND PRMS_TYPE='" + schema::kPermitTypeApp + "'");
+    if (!kept) {
+        message = SaveFailedText(DisplayName(company));
+        return false;
+    }
+    if (*kept)
+        return true;
+    if (KeepsAnyChild(company)) {
+        FConflict = true;
+        message = WidenedElsewhereText(company);
+    } else {
+        message = NothingKeptText(company);
+    }
+    return false;
 }
 
 // --- Several workstations ---------------------------------------------------------------
@@ -781,6 +856,25 @@ std::optional<bool> TRolesMgr::PostHoldsCompany(const std::string& postCode, con
                  "t1.JS_DM='" +
                  Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany +
                  "' AND t3.KZDM=" + companyId);
+}
+
+std::optional<std::int32_t> TRolesMgr::CurrentCompanyNode(const std::string& postCode,
+                                                          const std::string& companyId)
+{
+    if (!store::IsDecimalInteger(companyId))
+        return 0;
+    // As the post's companies are read: through the company's own row.
+    std::string ignored;
+    if (!store::Run(FLastStatement, FQuery,
+                    "SELECT t1.PRMS_DM FROM QX_ROLEPRMS t1, XT_QYXX t2, QX_PRMSMAP t3 WHERE "
+                    "t3.PRMS_DM=t1.PRMS_DM AND t2.QYID=t3.KZDM AND t1.JS_DM='" +
+                        Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany +
+                        "' AND t3.KZDM=" + companyId + " ORDER BY t1.PRMS_DM",
+                    true, ignored))
+        return std::nullopt;
+    if (FQuery.Eof())
+        return 0;
+    return static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode));
 }
 
 std::optional<bool> TRolesMgr::NodeStored(const std::string& postCode, const TAbstractPermit& node)

@@ -64,10 +64,12 @@ public:
     // LoadPostPermissions builds them.
     enum class CompanyGrants {
         Read,
-        Withdrawn,  // the post no longer holds the company node
+        Withdrawn,  // the post no longer holds the company
         Unreadable, // a statement failed
     };
-    // The node grants nothing unless the answer is Read.
+    // The node grants nothing unless the answer is Read. A node that is gone
+    // while the post holds the company under another one (withdrawn and
+    // granted again elsewhere) takes that node's code and grants.
     CompanyGrants LoadCompanyGrants(const std::string& postCode, TCompPermit& company);
     // Writes the added and removed nodes in one transaction. On success the
     // tree is brought to its saved state (a second save writes nothing); on
@@ -91,6 +93,12 @@ public:
 
     const std::string& LastStatement() const { return FLastStatement; }
 
+    // Called when a load is found to be large (more than
+    // kLargeLoadCompanies companies), before it first lets the host's
+    // events run: the caller holds still whatever must not act on the
+    // half-read tree meanwhile. Empty: none.
+    void SetLargeLoadHandler(std::function<void()> handler) { FOnLargeLoad = std::move(handler); }
+
     // --- Several workstations ---------------------------------------------------------
     // Every write of a post's permissions is preceded by this, inside its
     // transaction (a save takes it before its first write, so a save that
@@ -104,6 +112,10 @@ public:
     // Whether the post holds a company node for the company; nullopt when the
     // statement fails.
     std::optional<bool> PostHoldsCompany(const std::string& postCode, const std::string& companyId);
+    // The code of the post's current node of a company (the first by code),
+    // 0 when the post does not hold the company; nullopt when the statement
+    // fails.
+    std::optional<std::int32_t> CurrentCompanyNode(const std::string& postCode, const std::string& companyId);
     // Whether a stored node is still there (a company node: still granted to
     // the post).
     std::optional<bool> NodeStored(const std::string& postCode, const TAbstractPermit& node);
@@ -145,6 +157,9 @@ private:
     // (appended to the conditions on the grant rows `t1`) leaves.
     bool ReadGrantsInSets(const std::string& postCode, const CompanyNodes& companies,
                           const std::string& grantCondition, bool large);
+    // Whether a load of this many companies lets events run (the status
+    // window shown); tells the large-load handler when it does.
+    bool LargeLoad(std::int64_t companies);
     static std::string StoredCompaniesStatement(const std::string& postCode);
     bool SaveChildPermissions(const std::string& postCode, TAbstractPermit& parent, std::string& message,
                               AssignedCodes& assigned);
@@ -154,6 +169,11 @@ private:
     // removed it (or removed the parent) meanwhile, or a check failed.
     bool StillApplies(const std::string& postCode, const TAbstractPermit& parent,
                       const TAbstractPermit& child, std::string& message);
+    // After a save wrote beneath a company that it does not grant whole:
+    // false (with the message; a conflict when this tree still keeps one of
+    // its applications) when the company node is left without any
+    // application node, which would grant the whole company.
+    bool StillPartlyGranted(const TAbstractPermit& company, std::string& message);
     // Locks the post once per save, right before its first write; false with
     // the lock's message (or `message` unchanged when the row is gone).
     bool HoldPost(const std::string& postCode, std::string& message);
@@ -167,10 +187,13 @@ private:
     std::string FLastStatement;
     bool FConflict = false;
     StoredLoad FStoredLoad = StoredLoad::InSets;
+    std::function<void()> FOnLargeLoad;
     // Within one save: whether the post's row is locked, and whether taking
     // the lock failed (its message then stands as it is).
     bool FPostHeld = false;
     bool FHoldFailed = false;
+    // Nodes this save has added or removed so far.
+    int FWrites = 0;
 };
 
 } // namespace priv

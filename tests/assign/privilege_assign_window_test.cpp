@@ -56,6 +56,23 @@ QString Q(const std::string& text)
     return QString::fromStdString(text);
 }
 
+// Calls `seen` with every event `watched` receives while the spy lives.
+class EventSpy : public QObject {
+public:
+    EventSpy(QObject* watched, std::function<void(QEvent*)> seen) : seen_(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        seen_(event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent*)> seen_;
+};
+
 class AssignWindowTest : public test::WindowTest {
 protected:
     void SetUp() override
@@ -568,7 +585,11 @@ TEST_F(AssignWindowTest, ASaveRefusedForAnotherWorkstationsChangeReadsThePostAfr
     const std::string shown = Messages()[0].text;
     EXPECT_EQ(shown.rfind("系统错误：[70018505]\r\n权限分配失败：[3]已在其他工作站上授予该岗位", 0), 0u)
         << shown;
-    EXPECT_NE(shown.find("已重新读取该岗位当前的权限"), std::string::npos) << shown;
+    EXPECT_NE(
+        shown.find("\r\n已重新读取该岗位当前的权限，本页未保存的勾选已全部放弃：\r\n授予单位：北京丙公司\r\n"
+                   "修改了应用或功能的单位：北京甲公司\r\n请在此基础上重新勾选后保存。"),
+        std::string::npos)
+        << "the message names what the reload dropped: " << shown;
     EXPECT_EQ(StoredGrants(), theirs) << "the refused save wrote nothing";
 
     // The window shows what is stored now, not the user's ticks.
@@ -596,6 +617,61 @@ TEST_F(AssignWindowTest, ASaveRefusedForAnotherWorkstationsChangeReadsThePostAfr
         << "company 3 is held once";
 }
 
+class AssignWindowOnBothDatabasesTest : public AssignWindowTest,
+                                        public ::testing::WithParamInterface<test::Backend> {
+protected:
+    test::Backend DatabaseBackend() const override { return GetParam(); }
+};
+
+// Company 1 holds the applications 01 and 02. Two windows open the post
+// before either saves; each withdraws a different one of them. The second
+// save would leave company 1 without applications, that is wholly granted.
+TEST_P(AssignWindowOnBothDatabasesTest, TwoWindowsWithdrawingDifferentApplicationsNeverGrantTheWholeCompany)
+{
+    TfrmPrivilegeAssignEx* first = Open(kPost);
+    TfrmPrivilegeAssignEx* second = Open(kPost);
+    window_ = first;
+    ClickRow(0);
+    SetFunction("01", false);
+    window_ = second;
+    ClickRow(0);
+    SetFunction("02", false);
+
+    window_ = first;
+    fennix::ClearShownMessages();
+    Save();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, "保存岗位[出纳岗]权限信息成功。");
+    const Grants afterFirst = StoredGrants();
+    ASSERT_EQ(afterFirst, (Grants{"1:02", "1:02:02001-01-01-00-00", "1:02:02001-01-03-00-00", "2:*"}));
+
+    window_ = second;
+    fennix::ClearShownMessages();
+    Save();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].kind, fennix::MessageKind::Error);
+    EXPECT_EQ(Messages()[0].text, "系统错误：[70018505]\r\n权限分配失败：[北京甲公司]"
+                                  "的其他应用已在其他工作站上撤销，保存后该单位将被整体"
+                                  "授予，请重新打开该岗位的权限后再保存。\r\n已重新读取该岗位当前的权限，本页"
+                                  "未保存的勾选已全部放弃：\r\n"
+                                  "修改了应用或功能的单位：北京甲公司\r\n请在此基础上重新勾选后保存。");
+    EXPECT_EQ(StoredGrants(), afterFirst) << "company 1 is not granted whole";
+    test::SaveScreenshot(second, "assign-two-windows-refused");
+
+    // The second window shows what is stored now, and saves on it.
+    ClickRow(0);
+    EXPECT_EQ(CheckedFunctions(), (Grants{"02:*", "02001-01-01-00-00", "02001-01-03-00-00"}));
+    SetFunction("02001-01-01-00-00", false);
+    fennix::ClearShownMessages();
+    Save();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, "保存岗位[出纳岗]权限信息成功。");
+    EXPECT_EQ(StoredGrants(), (Grants{"1:02", "1:02:02001-01-03-00-00", "2:*"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, AssignWindowOnBothDatabasesTest,
+                         ::testing::ValuesIn(test::AvailableBackends()), test::BackendName);
+
 TEST_F(AssignWindowTest, AFailedCompanyListKeepsTheWindowClosed)
 {
     fennix::FailStatementsContaining("from XT_QYXX");
@@ -611,40 +687,74 @@ TEST_F(AssignWindowTest, AFailedCompanyListKeepsTheWindowClosed)
     EXPECT_NE(log.back().find("[70018504]取用户权限范围出错。"), std::string::npos);
 }
 
+// The page is held still exactly while the store lets events run during a
+// load: when the post itself holds more than 1000 companies, whether or not
+// the company list shows them, and never for a small load beside a long list
+// (disabling the page there would only move the focus away).
 TEST_F(AssignWindowTest, ALargeLoadHoldsThePageStillWhileEventsRun)
 {
-    // 1200 more companies, all granted to the post: the store lets the event
-    // loop run while it reads them.
-    ASSERT_TRUE(Db().ExecAll({
-        "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i "
-        "+ 1 "
-        "FROM n WHERE i < 1299) SELECT i, 'S' || i, '公司' || i, 0 FROM n",
-        "INSERT INTO QX_PRMSMAP (DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), QYMC, 0, "
-        "'10', "
-        "QYID FROM XT_QYXX WHERE QYID >= 100",
-        "INSERT INTO QX_ROLEPRMS (JS_DM, PRMS_DM) SELECT 'GW00002', PRMS_DM FROM QX_PRMSMAP WHERE "
-        "PRMS_TYPE='10' "
-        "AND KZDM >= 100",
-    }));
-    Open(kPost);
-    QComboBox* roles = test::FindControl<QComboBox>(window_, "cbxRoles");
-    QToolButton* save = test::FindControl<QToolButton>(window_, "tBtnSave");
-    int seen = 0;
-    bool quietWhileLoading = true;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, &probe, [&] {
-        ++seen;
-        quietWhileLoading = quietWhileLoading && !roles->isEnabled() && !save->isEnabled();
-    });
-    probe.start(0);
-    roles->setCurrentIndex(5); // GW00002
-    probe.stop();
-    EXPECT_GT(seen, 0) << "the load let no event run";
-    EXPECT_TRUE(quietWhileLoading);
-    EXPECT_TRUE(roles->isEnabled());
-    EXPECT_TRUE(save->isEnabled());
-    EXPECT_TRUE(Companies()->isEnabled());
-    EXPECT_EQ(window_->Permissions().Count(), 1200);
+    struct Case {
+        const char* what;
+        int category;       // of the 1200 more companies: 0 listed, 10 not listed
+        bool postHoldsThem; // granted to GW00002
+    };
+    const Case cases[] = {
+        {"listed and held by the post", 0, true},
+        {"held by the post but not listed", 10, true},
+        {"listed but not held by the post", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Db().ExecAll({
+            "DELETE FROM QX_ROLEPRMS WHERE JS_DM='GW00002'",
+            "DELETE FROM QX_PRMSMAP WHERE KZDM >= 100",
+            "DELETE FROM XT_QYXX WHERE QYID >= 100",
+            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL "
+            "SELECT "
+            "i + 1 FROM n WHERE i < 1299) SELECT i, 'S' || i, '公司' || i, " +
+                std::to_string(c.category) + " FROM n",
+        }));
+        if (c.postHoldsThem) {
+            ASSERT_TRUE(Db().ExecAll({
+                "INSERT INTO QX_PRMSMAP (DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), "
+                "QYMC, 0, '10', QYID FROM XT_QYXX WHERE QYID >= 100",
+                "INSERT INTO QX_ROLEPRMS (JS_DM, PRMS_DM) SELECT 'GW00002', PRMS_DM FROM QX_PRMSMAP WHERE "
+                "PRMS_TYPE='10' AND KZDM >= 100",
+            }));
+        }
+        Open(kPost);
+        QComboBox* roles = test::FindControl<QComboBox>(window_, "cbxRoles");
+        QToolButton* save = test::FindControl<QToolButton>(window_, "tBtnSave");
+        int seen = 0;
+        bool quietWhileLoading = true;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, &probe, [&] {
+            ++seen;
+            quietWhileLoading = quietWhileLoading && !roles->isEnabled() && !save->isEnabled();
+        });
+        // Every time the drop-down is disabled or enabled again.
+        int enabledChanges = 0;
+        EventSpy spy(roles, [&](QEvent* event) {
+            if (event->type() == QEvent::EnabledChange)
+                ++enabledChanges;
+        });
+        probe.start(0);
+        roles->setCurrentIndex(5); // GW00002
+        probe.stop();
+        if (c.postHoldsThem) {
+            EXPECT_GT(seen, 0) << "the load let no event run";
+            EXPECT_TRUE(quietWhileLoading);
+            EXPECT_EQ(window_->Permissions().Count(), 1200);
+        } else {
+            EXPECT_EQ(enabledChanges, 0) << "a small load left the page alone";
+            EXPECT_EQ(window_->Permissions().Count(), 0);
+        }
+        EXPECT_TRUE(roles->isEnabled());
+        EXPECT_TRUE(save->isEnabled());
+        EXPECT_TRUE(Companies()->isEnabled());
+        window_->close();
+        test::RunDeferredDeletes();
+    }
 }
 
 TEST_F(AssignWindowTest, TheCodeCaptionSettingRenamesTheColumnOnly)

@@ -215,6 +215,125 @@ TEST_P(SessionTest, ACompanyWithdrawnOrUnreadableAfterTheSignInGrantsNothing)
     EXPECT_EQ(companies, std::vector<std::string>{"1001"});
 }
 
+// The products of a company entry, in order.
+std::vector<std::string> Products(const TCompPermit* company)
+{
+    std::vector<std::string> products;
+    for (int i = 0; company && i < company->Count(); ++i)
+        products.push_back(company->Items(i)->ProductCode());
+    return products;
+}
+
+// GetPermissions reads every company not read yet in one go. A read that
+// fails changes nothing: the companies stay, each read when it is asked about.
+TEST_P(SessionTest, AWholeTreeReadThatFailsKeepsTheCompanies)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1001");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+
+    fennix::FailStatementsContaining("PRMS_TYPE='20'", 0, 1);
+    Session()->GetPermissions();
+    EXPECT_EQ(Session()->CompanyCount(), 2);
+    const std::vector<std::string> lines = Db().LogLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("[70018504]取用户权限范围出错。") != std::string::npos;
+    }));
+    std::vector<std::string> products;
+    Session()->ListCompanyProducts("key", products);
+    EXPECT_EQ(products, (std::vector<std::string>{"0200", "0100"})) << "the current company is still granted";
+
+    TRolePermissions loaded;
+    ASSERT_TRUE(TRolesMgr().LoadPostPermissions("GW00001", &loaded));
+    EXPECT_EQ(Outline(*Session()->GetPermissions()), Outline(loaded)) << "read whole on the next call";
+}
+
+// Another workstation withdraws both companies after the sign-in and grants
+// them again: each now stands under a new node. Whether the filter asks
+// about a company or GetPermissions reads it, the session finds the new node.
+TEST_P(SessionTest, ACompanyGrantedAgainElsewhereAfterTheSignInIsStillGranted)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1001");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    const std::string nodesBefore = Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP WHERE PRMS_TYPE='10'");
+    {
+        TRolesMgr other;
+        TRolePermissions theirs;
+        std::string message;
+        ASSERT_TRUE(other.LoadPostPermissions("GW00001", &theirs));
+        theirs.Mark("1001", false);
+        theirs.Mark("1002", false);
+        ASSERT_TRUE(other.SavePostPermissions(&theirs, message)) << message;
+        ASSERT_TRUE(other.LoadPostPermissions("GW00001", &theirs));
+        TCompPermit* partly = theirs.Mark("1001", true);
+        partly->SetAllGranted(false);
+        partly->Mark("02", true)->Mark("02001-01-05-00-00", true);
+        theirs.Mark("1002", true);
+        ASSERT_TRUE(other.SavePostPermissions(&theirs, message)) << message;
+    }
+    ASSERT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP WHERE PRMS_TYPE='10' AND PRMS_DM<=" + nodesBefore),
+              "0");
+
+    // The filter's road: the current company.
+    std::vector<std::string> products;
+    Session()->ListCompanyProducts("key", products);
+    EXPECT_EQ(products, std::vector<std::string>{"0200"});
+    // GetPermissions' road: the company not read yet.
+    TRolePermissions loaded;
+    ASSERT_TRUE(TRolesMgr().LoadPostPermissions("GW00001", &loaded));
+    EXPECT_EQ(Outline(*Session()->GetPermissions()), Outline(loaded));
+    EXPECT_EQ(Outline(loaded), "1001 华东机械: 0200[ 02001-01-05-00-00 ]\n1002 南粤电子 all:\n");
+    EXPECT_EQ(Session()->CompanyCount(), 2);
+}
+
+// What a company grants is read the first time it is asked about and kept
+// until the next sign-in: a change made elsewhere after that shows neither
+// in the tree GetPermissions hands out nor in the filter, while a company
+// not asked about yet is read as it is stored when GetPermissions reads it.
+TEST_P(SessionTest, GetPermissionsAndTheFilterAgreeAboutACompanyAlreadyRead)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1001");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    auto* session = static_cast<TPSessionImpl*>(Session());
+    std::vector<std::string> products;
+    session->ListCompanyProducts("key", products);
+    ASSERT_EQ(products, (std::vector<std::string>{"0200", "0100"}));
+
+    // Another workstation withdraws "02" in 1001 and narrows 1002 to "03".
+    {
+        TRolesMgr other;
+        TRolePermissions theirs;
+        std::string message;
+        ASSERT_TRUE(other.LoadPostPermissions("GW00001", &theirs));
+        theirs.FindCompany("1001")->Mark("02", false);
+        TCompPermit* narrowed = theirs.FindCompany("1002");
+        narrowed->SetAllGranted(false);
+        narrowed->Mark("03", true)->Mark("03001-01-01-00-00", true);
+        ASSERT_TRUE(other.SavePostPermissions(&theirs, message)) << message;
+    }
+
+    TRolePermissions* tree = session->GetPermissions();
+    TCompPermit* asked = nullptr;
+    ASSERT_TRUE(session->FindCompanyWithGrants("1001", asked));
+    EXPECT_EQ(asked, tree->FindCompany("1001"));
+    EXPECT_EQ(Products(tree->FindCompany("1001")), (std::vector<std::string>{"0200", "0100"}))
+        << "as the filter read it";
+    session->ListCompanyProducts("key", products);
+    EXPECT_EQ(products, Products(tree->FindCompany("1001")));
+    EXPECT_EQ(Products(tree->FindCompany("1002")), std::vector<std::string>{"0300"}) << "read as stored now";
+
+    // Signing in again shows the change on both roads.
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    session->ListCompanyProducts("key", products);
+    EXPECT_EQ(products, std::vector<std::string>{"0100"});
+    EXPECT_EQ(Products(session->GetPermissions()->FindCompany("1001")), products);
+}
+
 TEST_P(SessionTest, GrantAndRevokeACompany)
 {
     ArrangeCompaniesAndPosts();

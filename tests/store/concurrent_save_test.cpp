@@ -13,10 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <iostream>
+#include <random>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -88,6 +91,120 @@ int RunSaver(int argc, char** argv)
     return result;
 }
 
+// The post's companies left without any application node: each of them
+// grants the whole company. Run outside any transaction, so that it reads
+// what is committed.
+std::string BareCompaniesStatement(const std::string& post)
+{
+    return "SELECT COUNT(*) AS BARE FROM QX_ROLEPRMS r, QX_PRMSMAP c WHERE c.PRMS_DM=r.PRMS_DM AND "
+           "c.PRMS_TYPE='10' "
+           "AND r.JS_DM='" +
+           post +
+           "' AND NOT EXISTS (SELECT 1 FROM QX_PRMSMAP a WHERE a.PARENT_DM=c.PRMS_DM AND a.PRMS_TYPE='20')";
+}
+
+constexpr int kRandomSavesPerWorkstation = 40;
+const std::vector<std::string> kRandomApps = {"02", "03", "04", "05"};
+const std::vector<std::string> kRandomFunctions = {"F1", "F2", "F3"};
+
+// One partial change that keeps, as this workstation sees the post, every
+// company partly granted: an application withdrawn only while another one
+// stays, an application granted with one function, a function granted or
+// withdrawn. Nobody grants a company whole.
+void RandomPartialChange(TRolePermissions& permissions, std::mt19937& random)
+{
+    const auto pick = [&random](std::size_t count) {
+        return std::uniform_int_distribution<std::size_t>(0, count - 1)(random);
+    };
+    if (permissions.Count() == 0)
+        return;
+    TCompPermit* company =
+        permissions.Items(static_cast<int>(pick(static_cast<std::size_t>(permissions.Count()))));
+    if (company->AllGranted())
+        return;
+    // Mostly withdrawals and grants of applications, so that the companies
+    // hover around two applications, where two withdrawals meet.
+    switch (pick(5)) {
+    case 0:
+    case 1:
+        if (company->Count() > 1)
+            company->Mark(
+                company->Items(static_cast<int>(pick(static_cast<std::size_t>(company->Count()))))->GetCode(),
+                false);
+        break;
+    case 2:
+    case 3:
+        if (TAppPermit* app = company->Mark(kRandomApps[pick(kRandomApps.size())], true)) {
+            app->SetAllGranted(false);
+            app->Mark(kRandomFunctions[pick(kRandomFunctions.size())], true);
+        }
+        break;
+    default:
+        if (company->Count() > 0) {
+            TAppPermit* app =
+                company->Items(static_cast<int>(pick(static_cast<std::size_t>(company->Count()))));
+            app->Mark(kRandomFunctions[pick(kRandomFunctions.size())], pick(2) == 0);
+        }
+        break;
+    }
+}
+
+// argv: --random-saver URL APPS_FILE APP_DIR POST SEED
+int RunRandomSaver(int argc, char** argv)
+{
+    if (argc != 7) {
+        std::cerr << "random saver: wrong arguments\n";
+        return 2;
+    }
+    QCoreApplication application(argc, argv);
+    fennix::Settings settings;
+    settings.databaseUrl = argv[2];
+    settings.appsFile = argv[3];
+    settings.appDir = argv[4];
+    const std::string post = argv[5];
+    std::mt19937 random(static_cast<std::mt19937::result_type>(std::stoul(argv[6])));
+    std::string error;
+    if (!fennix::Open(settings, error)) {
+        std::cerr << "random saver: " << error << "\n";
+        return 3;
+    }
+    BindHost(&fennix::Services());
+    TRolesMgr store;
+    int result = 0;
+    int saved = 0;
+    for (int i = 0; i < kRandomSavesPerWorkstation && result == 0; ++i) {
+        TRolePermissions permissions;
+        // A load or save that meets another workstation's lock or a change
+        // made meanwhile is refused: the next round starts afresh.
+        if (!store.LoadPostPermissions(post, &permissions))
+            continue;
+        RandomPartialChange(permissions, random);
+        // The administrator looks at the page a moment before saving, while
+        // the others save.
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 3000)(random)));
+        std::string message;
+        if (!store.SavePostPermissions(&permissions, message))
+            continue;
+        ++saved;
+        QueryResult rows;
+        if (!fennix::RunStatement(kMainConnection, BareCompaniesStatement(post), &rows, error)) {
+            std::cerr << "random saver: " << error << "\n";
+            result = 4;
+        } else if (rows.AsString("BARE") != "0") {
+            std::cerr << "random saver: after save " << i << " a company is granted whole\n";
+            result = 5;
+        }
+    }
+    std::cout << "random saver " << argv[6] << ": " << saved << " saves committed\n";
+    // A workstation that never got a save through checked nothing.
+    if (result == 0 && saved == 0)
+        result = 6;
+    BindHost(nullptr);
+    fennix::Close();
+    return result;
+}
+
 pid_t StartSaver(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
@@ -151,6 +268,44 @@ TEST_P(ConcurrentSaveTest, TwoWorkstationsNeverHangNodesUnderEachOther)
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP"), "14");
 }
 
+// Several workstations save random partial changes to the same partly
+// granted company of one post. After each commit, the committed tables
+// must hold no company node without applications: nobody granted one whole.
+TEST_P(ConcurrentSaveTest, ManyWorkstationsSavingPartialChangesNeverGrantACompanyWhole)
+{
+    ASSERT_TRUE(
+        Db().ExecAll({"INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
+                      "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(11, 'S11', '甲公司', 0)"}));
+    {
+        TRolesMgr store;
+        TRolePermissions permissions;
+        ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+        TCompPermit* company = permissions.Mark("11", true);
+        company->SetAllGranted(false);
+        for (const char* appCode : {"02", "03"}) {
+            TAppPermit* app = company->Mark(appCode, true);
+            app->SetAllGranted(false);
+            app->Mark("F1", true);
+        }
+        std::string message;
+        ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    }
+    std::vector<pid_t> savers;
+    for (const char* seed : {"1", "2", "3", "4"}) {
+        savers.push_back(StartSaver({"test_store_concurrency", "--random-saver", Db().Url(),
+                                     Db().Settings().appsFile, Db().AppDir(), "GW00001", seed}));
+        ASSERT_GT(savers.back(), 0);
+    }
+    for (const pid_t pid : savers) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "no commit left a company granted whole";
+    }
+    EXPECT_EQ(Db().Scalar(BareCompaniesStatement("GW00001")), "0");
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_ROLEPRMS WHERE JS_DM='GW00001'"), "1");
+}
+
 // Two workstations in one test, stepped in a fixed order: the second one
 // acts at an exact statement of the first one's save (through the host's
 // statement hook) or between its load and its save.
@@ -193,17 +348,21 @@ protected:
         return rows;
     }
 
-    // Company 11 with sub-application 02 holding function F1.
-    void GrantBase(const std::string& post)
+    // Company 11 with sub-application 02 (and the others given) each holding
+    // function F1. Withdrawing 02 leaves 05, so that the company stays partly
+    // granted.
+    void GrantBase(const std::string& post, const std::vector<std::string>& apps = {"02", "05"})
     {
         TRolesMgr store;
         TRolePermissions permissions;
         ASSERT_TRUE(store.LoadPostPermissions(post, &permissions));
         TCompPermit* company = permissions.Mark("11", true);
         company->SetAllGranted(false);
-        TAppPermit* app = company->Mark("02", true);
-        app->SetAllGranted(false);
-        app->Mark("F1", true);
+        for (const std::string& code : apps) {
+            TAppPermit* app = company->Mark(code, true);
+            app->SetAllGranted(false);
+            app->Mark("F1", true);
+        }
         std::string message;
         ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
     }
@@ -265,6 +424,139 @@ TEST_P(TwoWorkstationsTest, ASaveNeverRepeatsWhatAnotherWorkstationChangedMeanwh
         EXPECT_NE(message.find("其他工作站"), std::string::npos) << message;
         EXPECT_EQ(StoredTree(), stored) << "the refused save wrote nothing";
     }
+}
+
+// Company 11 holds exactly the applications 02 and 03. Each workstation
+// withdraws one of them from a tree read before the other saved: whichever
+// saves second would leave the company node without applications, and such
+// a node grants the whole company.
+TEST_P(TwoWorkstationsTest, TwoPartialWithdrawalsNeverGrantTheWholeCompany)
+{
+    struct Interleaving {
+        const char* what;
+        // The statement of our save after which the other workstation
+        // withdraws 03 on its own connection; none: it saves through its
+        // store before ours begins.
+        const char* ourStatement;
+        // Whether the other one gets through; if not, it saves its stale
+        // tree once our save has committed.
+        bool otherGetsThrough;
+    };
+    const Interleaving cases[] = {
+        {"the other saved before our save began", nullptr, true},
+        {"the other commits while our save reads the post's row", "SELECT JS_DM FROM QX_ROLES", true},
+        {"the other tries while our save holds the post and saves after it", "DELETE FROM QX_ROLEPRMS",
+         false},
+    };
+    const auto applications = [this] {
+        std::vector<std::string> codes;
+        QueryResult rows =
+            Db().Query("SELECT a.DYDM FROM QX_PRMSMAP a, QX_PRMSMAP c WHERE a.PARENT_DM=c.PRMS_DM "
+                       "AND a.PRMS_TYPE='20' AND c.PRMS_TYPE='10' AND c.KZDM=11 ORDER BY 1");
+        for (; !rows.Eof(); rows.Next())
+            codes.push_back(rows.AsString("DYDM"));
+        return codes;
+    };
+    for (const Interleaving& interleaving : cases) {
+        SCOPED_TRACE(interleaving.what);
+        ASSERT_TRUE(Db().ExecAll({"DELETE FROM QX_ROLEPRMS", "DELETE FROM QX_PRMSMAP"}));
+        GrantBase("GW00001", {"02", "03"});
+        ASSERT_EQ(applications(), (std::vector<std::string>{"02", "03"}));
+
+        TRolesMgr here, there;
+        TRolePermissions mine, theirs;
+        ASSERT_TRUE(here.LoadPostPermissions("GW00001", &mine));
+        ASSERT_TRUE(there.LoadPostPermissions("GW00001", &theirs));
+        mine.FindCompany("11")->Mark("02", false);
+        theirs.FindCompany("11")->Mark("03", false);
+
+        auto other = Db().OpenSecondConnection("OtherWorkstation");
+        ASSERT_TRUE(other->Ok());
+        if (Db().IsPostgres()) {
+            ASSERT_TRUE(other->Exec("SET lock_timeout = '300ms'"));
+        }
+        bool stepped = false;
+        bool otherWrote = false;
+        std::string otherMessage;
+        // As the other workstation's save would: the post's row locked, then
+        // application 03 with its function deleted.
+        const auto otherWithdraws03 = [&] {
+            std::string ignored;
+            otherWrote = other->Begin(&otherMessage);
+            for (const char* sql : {"UPDATE QX_ROLES SET JS_MC=JS_MC WHERE JS_DM='GW00001'",
+                                    "DELETE FROM QX_PRMSMAP WHERE PARENT_DM IN (SELECT PRMS_DM FROM "
+                                    "QX_PRMSMAP WHERE PRMS_TYPE='20' "
+                                    "AND DYDM='03')",
+                                    "DELETE FROM QX_PRMSMAP WHERE PRMS_TYPE='20' AND DYDM='03'"})
+                otherWrote = otherWrote && fennix::RunStatement(other->Name(), sql, nullptr, otherMessage);
+            otherWrote = otherWrote && other->Commit(&otherMessage);
+            if (!otherWrote)
+                other->Rollback(&ignored);
+        };
+        std::string message;
+        if (interleaving.ourStatement) {
+            fennix::SetStatementHook([&](const std::string& sql) {
+                if (stepped || sql.find(interleaving.ourStatement) == std::string::npos)
+                    return;
+                stepped = true;
+                otherWithdraws03();
+            });
+        } else {
+            ASSERT_TRUE(there.SavePostPermissions(&theirs, message)) << message;
+            otherWrote = true;
+        }
+        message.clear();
+        const bool ours = here.SavePostPermissions(&mine, message);
+        fennix::SetStatementHook(nullptr);
+        EXPECT_EQ(stepped, interleaving.ourStatement != nullptr);
+        ASSERT_EQ(otherWrote, interleaving.otherGetsThrough) << otherMessage;
+
+        TRolesMgr* refused = &here;
+        if (interleaving.otherGetsThrough) {
+            EXPECT_FALSE(ours);
+            EXPECT_EQ(applications(), std::vector<std::string>{"02"}) << "the refused save wrote nothing";
+        } else {
+            EXPECT_TRUE(ours) << message;
+            message.clear();
+            EXPECT_FALSE(there.SavePostPermissions(&theirs, message));
+            EXPECT_EQ(applications(), std::vector<std::string>{"03"}) << "the refused save wrote nothing";
+            refused = &there;
+        }
+        EXPECT_TRUE(refused->LastSaveConflicted()) << "the window reads the post afresh";
+        EXPECT_EQ(message, "权限分配失败：[甲公司]的其他应用已在其他工作站上撤销，保存后该单位将被整体授予，"
+                           "请重新打开该岗位的权限后再保存。");
+        TRolePermissions now;
+        ASSERT_TRUE(TRolesMgr().LoadPostPermissions("GW00001", &now));
+        ASSERT_NE(now.FindCompany("11"), nullptr);
+        EXPECT_FALSE(now.FindCompany("11")->AllGranted());
+    }
+}
+
+// Only a save that means it grants a company whole.
+TEST_P(TwoWorkstationsTest, ACompanyIsGrantedWholeOnlyByASaveThatSaysSo)
+{
+    GrantBase("GW00001", {"02"});
+    TRolesMgr store;
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    TCompPermit* company = permissions.FindCompany("11");
+    ASSERT_EQ(company->Count(), 1);
+
+    // Withdrawing the only application of a company kept partly granted.
+    company->Mark("02", false);
+    std::string message;
+    EXPECT_FALSE(store.SavePostPermissions(&permissions, message));
+    EXPECT_FALSE(store.LastSaveConflicted()) << "no other workstation is involved";
+    EXPECT_EQ(
+        message,
+        "权限分配失败：[甲公司]已没有任何应用，保存后该单位将被整体授予；请撤销该单位或勾选其应用后再保存。");
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP WHERE PRMS_TYPE='20'"), "1");
+
+    // The same company granted whole on purpose.
+    company->SetAllGranted(true);
+    message.clear();
+    EXPECT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_PRMSMAP WHERE PRMS_TYPE<>'10'"), "0");
 }
 
 TEST_P(TwoWorkstationsTest, AGrantThatCannotBeSavedAsAWholeIsNoConflict)
@@ -426,6 +718,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::string(argv[1]) == "--saver")
         return priv::test::RunSaver(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--random-saver")
+        return priv::test::RunRandomSaver(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     QCoreApplication application(argc, argv);
     return RUN_ALL_TESTS();

@@ -100,7 +100,7 @@ std::vector<std::string> MainFrameRecorder::CopyDataLog() const
 
 void WindowTest::SetUp()
 {
-    db_ = std::make_unique<TestDatabase>(Backend::SQLite);
+    db_ = std::make_unique<TestDatabase>(DatabaseBackend());
     ASSERT_TRUE(db_->Ok()) << db_->Error();
     appWindow_ = std::make_unique<QWidget>();
     fennix::SetAppHandle(appWindow_.get());

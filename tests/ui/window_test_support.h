@@ -92,6 +92,8 @@ protected:
     TestDatabase& Db() { return *db_; }
     priv::Host& Host() { return fennix::Services(); }
     MainFrameRecorder& MainFrame() { return *mainFrame_; }
+    // The database the test runs on; SQLite unless a test says otherwise.
+    virtual Backend DatabaseBackend() const { return Backend::SQLite; }
 
     // A host page (a plain container QWidget of the host) of the given size,
     // shown; owned by the test.
