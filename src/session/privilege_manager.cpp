@@ -31,10 +31,7 @@ void WithdrawFunction(FunctionRecord& function)
 // The failure text of an exception met while filtering; logged as well.
 std::string FilterException(const std::exception* error)
 {
-    std::string message = kFilterExceptionMessage;
-    message += error ? error->what() : "未知异常";
-    CurrentHost().Error("0", message);
-    return message;
+    return FilterFailureMessage(error ? error->what() : "未知异常");
 }
 
 // Runs a filter; an exception becomes its failure message, also logged.
@@ -104,6 +101,13 @@ void WriteOperatorTexts(HostRecord& record, const OperatorInfo& op)
 }
 
 } // namespace
+
+std::string FilterFailureMessage(const std::string& reason)
+{
+    const std::string message = kFilterExceptionMessage + reason;
+    CurrentHost().Error("0", message);
+    return message;
+}
 
 TPrivilegeMgr* ActivePrivilegeMgr()
 {
