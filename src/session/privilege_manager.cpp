@@ -12,6 +12,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <vector>
 
 namespace priv {
 namespace {
@@ -78,6 +79,23 @@ void FilterProduct(const std::string& product, TCompPermit& company)
         if (!grantedHere)
             WithdrawFunction(function);
     }
+}
+
+// A descriptor without a product can be named in no product list and granted
+// by no post, so the product filter never reaches it: it is withdrawn whole
+// rather than left open to every post.
+void WithdrawDescriptorsWithoutProduct()
+{
+    Host& host = CurrentHost();
+    std::vector<SubAppDescriptor*> descriptors = {host.GetMainFrameInfo()};
+    TextList codes;
+    host.GetALLSubAppCodeList(codes);
+    for (const std::string& code : codes)
+        descriptors.push_back(host.GetpSubAppInfo(code));
+    for (SubAppDescriptor* descriptor : descriptors)
+        if (descriptor && descriptor->product.empty())
+            for (FunctionRecord& function : descriptor->functions)
+                WithdrawFunction(function);
 }
 
 // The operator's first twelve fields, as the host's user-information record
@@ -245,6 +263,7 @@ bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<
             return true;
         for (const std::string& product : products)
             FilterProduct(product, *company);
+        WithdrawDescriptorsWithoutProduct();
         return true;
     });
 }
