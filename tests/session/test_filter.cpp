@@ -102,9 +102,10 @@ TEST_P(FilterTest, StoredPostKeepsExactlyItsGrants)
     AddOperator("kuaiji", "GW00001");
     SignIn("kuaiji");
     std::string message;
-    // "0200" twice is examined once; the main frame's "0100" is added.
-    ASSERT_TRUE(Filter("0200\r\n0300\n0200\n0500", message)) << message;
-    EXPECT_EQ(Withdrawn(), (std::set<std::string>{"0300", "0500"}));
+    // "0200" twice is examined once; the main frame's "0100" is added. A code
+    // that only begins like a granted one ("020") is not granted by it.
+    ASSERT_TRUE(Filter("0200\r\n0300\n0200\n0500\n020", message)) << message;
+    EXPECT_EQ(Withdrawn(), (std::set<std::string>{"020", "0300", "0500"}));
     std::set<std::string> expected = {"01/01003-01-20-00-00", "02/02001-01-01-00-00", "02/02001-01-05-00-00",
                                       "04/04001-01-01-00-00", "04/04001-01-02-00-00", "04/04001-01-03-00-00",
                                       "04/04001-01-04-00-00"};
