@@ -12,7 +12,11 @@
  * all, NUL included. A host must therefore pass a buffer of at least
  * PRIV_PARAM_BUFFER_SIZE bytes to LoadLoginForm and FilterUserAuthrz. Should a
  * result not fit (only a failure message can grow), the message is shortened
- * at a character boundary; a character is never cut in half.
+ * at a character boundary; a character is never cut in half. The module reads
+ * no more than PRIV_PARAM_BUFFER_SIZE bytes either: a parameter string must
+ * end (NUL) within them. One that does not is refused: the Boolean exports
+ * answer 0, and FilterUserAuthrz replaces the buffer's start with
+ * "ResultMsgStr=" and the reason, ended by NUL.
  */
 #ifndef PRIVILEGE_PRIVILEGE_H
 #define PRIVILEGE_PRIVILEGE_H

@@ -20,17 +20,25 @@ std::size_t CharacterBoundaryBefore(const std::string& text, std::size_t pos)
 
 } // namespace
 
-std::size_t WritableBufferSize(const char* buffer)
+std::optional<std::string> ReadHostParamBytes(char** argv)
 {
-    const std::size_t given = std::strlen(buffer) + 1;
-    return given > PRIV_PARAM_BUFFER_SIZE ? given : PRIV_PARAM_BUFFER_SIZE;
+    if (!argv || !argv[0])
+        return std::nullopt;
+    // Byte by byte up to the bound: nothing past the NUL or the bound is
+    // touched, however short the host's buffer really is.
+    const char* buffer = argv[0];
+    for (std::size_t length = 0; length < PRIV_PARAM_BUFFER_SIZE; ++length)
+        if (buffer[length] == '\0')
+            return std::string(buffer, length);
+    return std::nullopt;
 }
 
 std::optional<std::string> ReadParamBuffer(char** argv)
 {
-    if (!argv || !argv[0])
+    const std::optional<std::string> bytes = ReadHostParamBytes(argv);
+    if (!bytes)
         return std::nullopt;
-    return HostToUtf8(argv[0]);
+    return HostToUtf8(*bytes);
 }
 
 bool WriteParamBuffer(char** argv, const std::string& params)
@@ -42,7 +50,7 @@ bool WriteHostParamBuffer(char** argv, const std::string& hostBytes)
 {
     if (!argv || !argv[0])
         return false;
-    if (hostBytes.size() + 1 > WritableBufferSize(argv[0]))
+    if (hostBytes.size() + 1 > PRIV_PARAM_BUFFER_SIZE)
         return false;
     std::memcpy(argv[0], hostBytes.c_str(), hostBytes.size() + 1);
     return true;

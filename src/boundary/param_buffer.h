@@ -8,15 +8,20 @@
 
 namespace priv {
 
-// What the module may write into a host buffer: the documented minimum
-// buffer size, or the length of what the host itself put there when longer.
-std::size_t WritableBufferSize(const char* buffer);
+// A host buffer is PRIV_PARAM_BUFFER_SIZE bytes and no more may be assumed:
+// the module reads at most that many bytes of it and writes at most that many,
+// NUL included, whatever the host put there.
 
-// The buffer's text as UTF-8; nullopt for a null argv or argv[0].
+// The host's bytes before the NUL; nullopt for a null argv or argv[0], and
+// for a buffer without a NUL in its first PRIV_PARAM_BUFFER_SIZE bytes (its
+// end lies beyond what the module may read, so it is no parameter string).
+std::optional<std::string> ReadHostParamBytes(char** argv);
+
+// The buffer's text as UTF-8; nullopt where ReadHostParamBytes has none.
 std::optional<std::string> ReadParamBuffer(char** argv);
 
 // Writes UTF-8 `params` into argv[0] in the host code page when it fits
-// (NUL included) in WritableBufferSize; answers whether it was written.
+// (NUL included) in PRIV_PARAM_BUFFER_SIZE; answers whether it was written.
 bool WriteParamBuffer(char** argv, const std::string& params);
 
 // The host's own bytes `hostParams` with "ResultMsgStr" set to `message`
@@ -31,7 +36,7 @@ std::optional<std::string> WithResultMessage(const std::string& hostParams, cons
                                              std::size_t capacity);
 
 // Copies host code-page bytes into argv[0] when they fit (NUL included) in
-// WritableBufferSize; answers whether they were written.
+// PRIV_PARAM_BUFFER_SIZE; answers whether they were written.
 bool WriteHostParamBuffer(char** argv, const std::string& hostBytes);
 
 } // namespace priv

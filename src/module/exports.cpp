@@ -1,5 +1,6 @@
 // The export table: the seven functions a host calls. Each converts the host's
 // buffer at this edge only, and none lets an exception reach the host.
+#include "boundary/codepage.h"
 #include "boundary/param_buffer.h"
 #include "boundary/param_string.h"
 #include "module/module_windows.h"
@@ -49,17 +50,23 @@ PRIV_EXPORT PrivBool PRIV_CALL InitGlobalUserInfo(int32_t /*argc*/, char** argv)
 PRIV_EXPORT PrivBool PRIV_CALL FilterUserAuthrz(int32_t /*argc*/, char** argv)
 {
     try {
-        const std::optional<std::string> params = priv::ReadParamBuffer(argv);
-        if (!params)
+        if (!argv || !argv[0])
             return 0;
+        const std::optional<std::string> hostParams = priv::ReadHostParamBytes(argv);
         std::string message;
-        if (priv::CallFilterUserAuthrz(*params, message))
+        if (!hostParams) {
+            // No end within the bound: the host's items cannot be kept, so the
+            // reason alone is written, a parameter string that ends in the buffer.
+            priv::CallFilterUserAuthrzWithoutParams(message);
+            if (const auto alone = priv::WithResultMessage("", message, PRIV_PARAM_BUFFER_SIZE))
+                priv::WriteHostParamBuffer(argv, *alone);
+            return 0;
+        }
+        if (priv::CallFilterUserAuthrz(priv::HostToUtf8(*hostParams), message))
             return 1;
         // Only the message is converted: the host's other items stay byte
         // for byte as it wrote them.
-        const std::optional<std::string> withMessage =
-            priv::WithResultMessage(argv[0], message, priv::WritableBufferSize(argv[0]));
-        if (withMessage)
+        if (const auto withMessage = priv::WithResultMessage(*hostParams, message, PRIV_PARAM_BUFFER_SIZE))
             priv::WriteHostParamBuffer(argv, *withMessage);
         return 0;
     } catch (...) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 namespace priv {
 namespace {
@@ -95,6 +96,16 @@ bool CallFilterUserAuthrz(const std::string& params, std::string& failureMessage
     std::string versionMessage;
     manager.FilterByVersion(versionMessage);
     return answer;
+}
+
+bool CallFilterUserAuthrzWithoutParams(std::string& failureMessage)
+{
+    TPrivilegeMgr manager;
+    failureMessage =
+        FilterFailureMessage("参数串在 " + std::to_string(PRIV_PARAM_BUFFER_SIZE) + " 字节内没有结束符。");
+    std::string versionMessage;
+    manager.FilterByVersion(versionMessage);
+    return false;
 }
 
 void ReleaseModuleState()

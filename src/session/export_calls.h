@@ -19,6 +19,10 @@ bool CallLoadLoginForm(std::string& params);
 bool CallInitGlobalUserInfo(const std::string& params);
 // On failure returns false and the message that belongs under "ResultMsgStr".
 bool CallFilterUserAuthrz(const std::string& params, std::string& failureMessage);
+// A filter call whose buffer holds no parameter string (no end within the
+// bound): nothing can be read from it, so it fails with its reason; the
+// version step still runs, as after any failed filter.
+bool CallFilterUserAuthrzWithoutParams(std::string& failureMessage);
 
 // The unload handler's share of the module-wide state.
 void ReleaseModuleState();

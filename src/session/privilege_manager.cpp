@@ -12,6 +12,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <vector>
 
 namespace priv {
 namespace {
@@ -31,10 +32,7 @@ void WithdrawFunction(FunctionRecord& function)
 // The failure text of an exception met while filtering; logged as well.
 std::string FilterException(const std::exception* error)
 {
-    std::string message = kFilterExceptionMessage;
-    message += error ? error->what() : "未知异常";
-    CurrentHost().Error("0", message);
-    return message;
+    return FilterFailureMessage(error ? error->what() : "未知异常");
 }
 
 // Runs a filter; an exception becomes its failure message, also logged.
@@ -83,6 +81,23 @@ void FilterProduct(const std::string& product, TCompPermit& company)
     }
 }
 
+// A descriptor without a product can be named in no product list and granted
+// by no post, so the product filter never reaches it: it is withdrawn whole
+// rather than left open to every post.
+void WithdrawDescriptorsWithoutProduct()
+{
+    Host& host = CurrentHost();
+    std::vector<SubAppDescriptor*> descriptors = {host.GetMainFrameInfo()};
+    TextList codes;
+    host.GetALLSubAppCodeList(codes);
+    for (const std::string& code : codes)
+        descriptors.push_back(host.GetpSubAppInfo(code));
+    for (SubAppDescriptor* descriptor : descriptors)
+        if (descriptor && descriptor->product.empty())
+            for (FunctionRecord& function : descriptor->functions)
+                WithdrawFunction(function);
+}
+
 // The operator's first twelve fields, as the host's user-information record
 // names them, in the order the host expects them written.
 void WriteOperatorTexts(HostRecord& record, const OperatorInfo& op)
@@ -104,6 +119,13 @@ void WriteOperatorTexts(HostRecord& record, const OperatorInfo& op)
 }
 
 } // namespace
+
+std::string FilterFailureMessage(const std::string& reason)
+{
+    const std::string message = kFilterExceptionMessage + reason;
+    CurrentHost().Error("0", message);
+    return message;
+}
 
 TPrivilegeMgr* ActivePrivilegeMgr()
 {
@@ -241,6 +263,7 @@ bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<
             return true;
         for (const std::string& product : products)
             FilterProduct(product, *company);
+        WithdrawDescriptorsWithoutProduct();
         return true;
     });
 }

@@ -69,6 +69,11 @@ private:
 // The manager of the running sign-in, login window or filter; none otherwise.
 TPrivilegeMgr* ActivePrivilegeMgr();
 
+// The filter's failure for a fault met outside the filter's own work (such as
+// a host buffer that is no parameter string): the [70018501] text with
+// `reason`, logged as the filter logs its exceptions.
+std::string FilterFailureMessage(const std::string& reason);
+
 // Byte-for-byte equality whose time does not depend on where the texts differ.
 bool EqualInConstantTime(const std::string& a, const std::string& b);
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace priv {
@@ -119,6 +120,54 @@ TEST(ParamBuffer, ResultMessageIsShortenedAtACharacterBoundaryToFitTheBuffer)
     EXPECT_EQ(*WithResultMessage(params, shortMessage, PRIV_PARAM_BUFFER_SIZE),
               Utf8ToHost("a=1;ResultMsgStr=[70018511]过滤用户系统权限发生错误。"));
     EXPECT_FALSE(WithResultMessage(std::string(PRIV_PARAM_BUFFER_SIZE, 'p'), "m", PRIV_PARAM_BUFFER_SIZE));
+}
+
+TEST(ParamBuffer, AResultThatFitsToTheLastByteIsKeptWhole)
+{
+    const std::string message = "[70018511]过滤用户系统权限发生错误。";
+    const std::string tail = Utf8ToHost(";ResultMsgStr=" + message);
+    for (std::size_t capacity : {std::size_t{64}, std::size_t{PRIV_PARAM_BUFFER_SIZE}}) {
+        SCOPED_TRACE(capacity);
+        // The result and its NUL take exactly `capacity` bytes.
+        const std::string params = "a=" + std::string(capacity - 1 - 2 - tail.size(), 'p');
+        EXPECT_EQ(*WithResultMessage(params, message, capacity), params + tail);
+        // One byte less and the message loses its last character (two bytes in
+        // the code page), never half of one.
+        EXPECT_EQ(*WithResultMessage(params, message, capacity - 1),
+                  params + tail.substr(0, tail.size() - 2));
+    }
+}
+
+// The module reads and writes no more than PRIV_PARAM_BUFFER_SIZE bytes of a
+// host buffer, NUL included.
+TEST(ParamBuffer, ReadsAndWritesStayWithinTheBound)
+{
+    struct Case {
+        std::size_t nulAt; // PRIV_PARAM_BUFFER_SIZE: no NUL in the buffer
+        bool read;
+    };
+    const Case cases[] = {{0, true}, {PRIV_PARAM_BUFFER_SIZE - 1, true}, {PRIV_PARAM_BUFFER_SIZE, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nulAt);
+        std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, 'k');
+        if (c.nulAt < buffer.size())
+            buffer[c.nulAt] = '\0';
+        char* argv[1] = {buffer.data()};
+        const std::optional<std::string> bytes = ReadHostParamBytes(argv);
+        EXPECT_EQ(bytes.has_value(), c.read);
+        EXPECT_EQ(ReadParamBuffer(argv).has_value(), c.read);
+        if (bytes) {
+            EXPECT_EQ(*bytes, std::string(c.nulAt, 'k'));
+        }
+    }
+
+    std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
+    char* argv[1] = {buffer.data()};
+    EXPECT_TRUE(WriteHostParamBuffer(argv, std::string(PRIV_PARAM_BUFFER_SIZE - 1, 'w')));
+    EXPECT_EQ(std::strlen(buffer.data()), PRIV_PARAM_BUFFER_SIZE - 1u);
+    EXPECT_FALSE(WriteHostParamBuffer(argv, std::string(PRIV_PARAM_BUFFER_SIZE, 'z')));
+    EXPECT_FALSE(WriteParamBuffer(argv, std::string(PRIV_PARAM_BUFFER_SIZE, 'z')));
+    EXPECT_EQ(buffer.front(), 'w') << "a result that does not fit writes nothing";
 }
 
 TEST(ParamBuffer, NullBuffersAreRefused)

@@ -10,6 +10,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -68,6 +69,8 @@ protected:
         AddOperator("boss", "0", "0", "N");
         AddOperator("lina", "BUSINESS", "", "Y");
         AddOperator("zhoujie", "BUSINESS", "", "N");
+        // The valid flag as an older administration tool wrote it.
+        AddOperator("xiaoyu", "BUSINESS", "", "y");
         AddOperator("kuaiji", "GW00001", "", "Y");
         ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ) VALUES('nopost', '无岗位', '" +
                               EncryptPassword("pw") + "', 'Y')"));
@@ -115,6 +118,7 @@ TEST_P(ExportTest, SignInWithoutAWindow)
         // Whatever else the buffer held, exactly two items come back.
         {"x=1;pamCZY_DM=lina;pamPWD=pw;y=2", true, "CZY_DM=lina;CZY_LB=BUSINESS"},
         {"pamCZY_DM=kuaiji;pamPWD=pw", true, "CZY_DM=kuaiji;CZY_LB=GW00001"},
+        {"pamCZY_DM=xiaoyu;pamPWD=pw", true, "CZY_DM=xiaoyu;CZY_LB=BUSINESS"},
         // An inactive super administrator still signs in without the window.
         {"pamCZY_DM=boss;pamPWD=pw", true, "CZY_DM=boss;CZY_LB=0"},
         {"pamCZY_DM=admin;pamPWD=PW", false, nullptr},
@@ -207,6 +211,79 @@ TEST_P(ExportTest, TheHostsOtherItemsKeepEveryByte)
     ASSERT_EQ(module_->Boolean("FilterUserAuthrz")(0, argv), 0);
     EXPECT_EQ(std::string(bytes.data()),
               hostItems + ";ResultMsgStr=" + Utf8ToHost("[70018511]过滤用户系统权限发生错误。"));
+}
+
+// A block of exactly PRIV_PARAM_BUFFER_SIZE bytes: under the sanitizers a
+// read or write past its end is caught.
+struct BoundedBlock {
+    // `text` and then `fill` up to the bound; NUL at `nulAt` unless it is past it.
+    BoundedBlock(const std::string& text, char fill, std::size_t nulAt) : bytes(PRIV_PARAM_BUFFER_SIZE, fill)
+    {
+        std::memcpy(bytes.data(), text.data(), text.size());
+        if (nulAt < bytes.size())
+            bytes[nulAt] = '\0';
+        argv[0] = bytes.data();
+    }
+    std::vector<char> bytes;
+    char* argv[1] = {nullptr};
+};
+
+TEST_P(ExportTest, ABufferWithoutItsEndWithinTheBoundIsRefused)
+{
+    HostBuffer login("pamCZY_DM=lina;pamPWD=pw");
+    ASSERT_TRUE(Call("LoadLoginForm", login));
+    HostBuffer init("CZY_DM=lina");
+    ASSERT_TRUE(Call("InitGlobalUserInfo", init));
+
+    struct Case {
+        const char* name;
+        std::string text; // each would succeed as a parameter string
+    };
+    const Case cases[] = {
+        {"LoadLoginForm", "pamCZY_DM=admin;pamPWD=pw;pad="},
+        {"InitGlobalUserInfo", "CZY_DM=lina;pad="},
+        {"FilterUserAuthrz", "authedProdcList=0200;pad="},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Ended on the bound's last byte: read whole, as any parameter string.
+        BoundedBlock ended(c.text, 'x', PRIV_PARAM_BUFFER_SIZE - 1);
+        EXPECT_EQ(module_->Boolean(c.name)(0, ended.argv), 1);
+
+        BoundedBlock endless(c.text, 'x', PRIV_PARAM_BUFFER_SIZE);
+        const std::vector<char> before = endless.bytes;
+        EXPECT_EQ(module_->Boolean(c.name)(0, endless.argv), 0);
+        if (std::string(c.name) != "FilterUserAuthrz") {
+            EXPECT_EQ(endless.bytes, before) << "nothing is written";
+            continue;
+        }
+        // The filter says why, in a parameter string that ends in the buffer;
+        // the host's items, whose end it never saw, are not kept.
+        const std::string message =
+            Utf8ToHost("ResultMsgStr=[70018501]过滤用户系统权限发生异常：参数串在 4096 字节内没有结束符。");
+        ASSERT_EQ(std::string(endless.bytes.data(), message.size() + 1), message + '\0');
+        EXPECT_TRUE(std::equal(endless.bytes.begin() + message.size() + 1, endless.bytes.end(),
+                               before.begin() + message.size() + 1))
+            << "nothing changed after its end";
+    }
+}
+
+// A failure message that fits the buffer to its last byte is written whole.
+TEST_P(ExportTest, AFailureMessageFillingTheBufferExactlyIsNotShortened)
+{
+    HostBuffer login("pamCZY_DM=kuaiji;pamPWD=pw");
+    ASSERT_TRUE(Call("LoadLoginForm", login)); // no session: the filter fails
+    const std::string tail = Utf8ToHost(";ResultMsgStr=[70018511]过滤用户系统权限发生错误。");
+    const std::string head = "authedProdcList=0200;a=";
+    for (std::size_t spare : {0u, 1u}) {
+        SCOPED_TRACE(spare);
+        // The result and its NUL take the whole buffer but `spare` bytes.
+        const std::string items =
+            head + std::string(PRIV_PARAM_BUFFER_SIZE - 1 - spare - head.size() - tail.size(), 'p');
+        BoundedBlock block(items, 'x', items.size());
+        EXPECT_EQ(module_->Boolean("FilterUserAuthrz")(0, block.argv), 0);
+        EXPECT_EQ(std::string(block.bytes.data()), items + tail);
+    }
 }
 
 TEST_P(ExportTest, QuotedCodesHoldWhateverTheServersDefaults)

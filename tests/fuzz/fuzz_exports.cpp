@@ -109,16 +109,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int which = data[0] % 3;
     std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
     input.resize(std::strlen(input.c_str())); // the host's text ends at its NUL
-    if (which == 0 && priv::GetParamValue(priv::HostToUtf8(input), PRIV_KEY_LOGIN_CODE).empty())
+    // A text that fills the whole buffer leaves it without an end: the module
+    // must refuse it without reading or writing past the bound.
+    const bool endless = input.size() >= PRIV_PARAM_BUFFER_SIZE;
+    if (endless)
+        input.resize(PRIV_PARAM_BUFFER_SIZE);
+    if (!endless && which == 0 && priv::GetParamValue(priv::HostToUtf8(input), PRIV_KEY_LOGIN_CODE).empty())
         return 0; // would show the login window
 
     // Exactly as much room as the module may use: anything beyond is caught.
-    std::vector<char> buffer(std::max<std::size_t>(input.size() + 1, PRIV_PARAM_BUFFER_SIZE), '\0');
-    std::memcpy(buffer.data(), input.c_str(), input.size() + 1);
+    std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
+    std::memcpy(buffer.data(), input.data(), input.size());
     char* argv[1] = {buffer.data()};
     const PrivBool answer = exports[which](0, argv);
     if (answer != 0 && answer != 1)
         Stop("an answer that is neither true nor false");
+    if (endless) {
+        if (answer)
+            Stop("a buffer without an end was accepted");
+        const bool unchanged = std::memcmp(buffer.data(), input.data(), input.size()) == 0;
+        if (which != 2 && !unchanged)
+            Stop("a refused buffer was written");
+        if (which == 2 && std::string(buffer.data(), std::strlen(PRIV_KEY_RESULT_MESSAGE "=")) !=
+                              PRIV_KEY_RESULT_MESSAGE "=")
+            Stop("a filter refusing a buffer without an end gave no reason");
+        return 0;
+    }
     if (std::memchr(buffer.data(), '\0', buffer.size()) == nullptr)
         Stop("the buffer lost its end");
     const std::string after(buffer.data());

@@ -234,6 +234,7 @@ TEST(TCryptDecrypt, MalformedTextsGiveEmptyText)
         {"bytes above ASCII", "\xff\xfe\xfd\xc4\xe3\xba\xc3"},
         {"thousands of non-digits", std::string(5000, '~')},
         {"prefix 05", TextEncodeBlock(Alphabet(), "05" + xored)},
+        {"prefix 09", TextEncodeBlock(Alphabet(), "09" + XorEncrypt("abc", 27183 + 9))},
         {"prefix -1", TextEncodeBlock(Alphabet(), "-1" + xored)},
         {"prefix not a number", TextEncodeBlock(Alphabet(), "ab" + xored)},
         {"prefix of NULs", TextEncodeBlock(Alphabet(), std::string(2, '\0') + xored)},
@@ -242,6 +243,19 @@ TEST(TCryptDecrypt, MalformedTextsGiveEmptyText)
     for (const auto& [name, text] : cases) {
         EXPECT_EQ(crypt.DecryptText(text), "") << name;
         EXPECT_EQ(DecryptPassword(text), "") << name;
+    }
+}
+
+// Texts of another writer may carry any prefix from 10 to 99, also those that
+// this one never draws.
+TEST(TCryptDecrypt, EveryPrefixFrom10To99Deciphers)
+{
+    const TCrypt crypt;
+    for (int prefix : {10, 11, 19, 50, 88, 89, 90, 99}) {
+        const std::string text =
+            TextEncodeBlock(Alphabet(), std::to_string(prefix) +
+                                            XorEncrypt("abc", static_cast<std::uint16_t>(27183 + prefix)));
+        EXPECT_EQ(crypt.DecryptText(text), "abc") << prefix;
     }
 }
 

@@ -19,29 +19,48 @@ std::string Utf8(const QString& text)
     return text.toUtf8().toStdString();
 }
 
-// A code or product may be written as a JSON number as well as a text.
-bool ReadText(const QJsonObject& object, const char* key, std::string& out, bool required,
-              const QString& where, std::string& error)
+// Every text of the file is a JSON text: a number in its place (a product
+// 0100 written as 100) would become another code without a word.
+bool ReadText(const QJsonObject& object, const char* key, std::string& out, const QString& where,
+              std::string& error)
 {
     const QJsonValue value = object.value(QLatin1String(key));
     if (value.isUndefined() || value.isNull()) {
-        if (required) {
-            error = Utf8(where + QStringLiteral("缺少“%1”。").arg(QLatin1String(key)));
-            return false;
-        }
         out.clear();
         return true;
     }
-    if (value.isString()) {
-        out = Utf8(value.toString());
-        return true;
+    if (!value.isString()) {
+        error = Utf8(where + QStringLiteral("的“%1”应为文本。").arg(QLatin1String(key)));
+        return false;
     }
-    if (value.isDouble()) {
-        out = Utf8(QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest));
-        return true;
+    out = Utf8(value.toString());
+    return true;
+}
+
+// A code selects a descriptor or a function and a product is what the filter
+// withdraws by: one that is missing or empty would leave its application
+// beyond the filter's reach, so the file is refused instead.
+bool ReadCode(const QJsonObject& object, const char* key, std::string& out, const QString& where,
+              std::string& error)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined() || value.isNull()) {
+        error = Utf8(where + QStringLiteral("缺少“%1”。").arg(QLatin1String(key)));
+        return false;
     }
-    error = Utf8(where + QStringLiteral("“%1”应为文本。").arg(QLatin1String(key)));
-    return false;
+    if (!ReadText(object, key, out, where, error))
+        return false;
+    if (out.empty()) {
+        error = Utf8(where + QStringLiteral("的“%1”为空。").arg(QLatin1String(key)));
+        return false;
+    }
+    return true;
+}
+
+// The place of a descriptor in the file, with its code once that is known.
+QString Named(const QString& where, const std::string& code)
+{
+    return where + QStringLiteral("（代码“%1”）").arg(QString::fromStdString(code));
 }
 
 bool ReadFlag(const QJsonObject& object, const char* key, bool& out, const QString& where, std::string& error)
@@ -67,39 +86,37 @@ bool ReadApplication(const QJsonValue& value, bool mainFrame, const QString& whe
         return false;
     }
     const QJsonObject object = value.toObject();
-    if (!ReadText(object, "code", app.code, true, where, error) ||
-        !ReadText(object, "product", app.product, false, where, error) ||
-        !ReadText(object, "name", app.name, false, where, error))
+    if (!ReadCode(object, "code", app.code, where, error))
         return false;
-    if (app.code.empty()) {
-        error = Utf8(where + QStringLiteral("的“code”为空。"));
+    const QString named = Named(where, app.code);
+    if (!ReadCode(object, "product", app.product, named, error) ||
+        !ReadText(object, "name", app.name, named, error))
         return false;
-    }
     if (mainFrame)
         app.enabled = true;
-    else if (!ReadFlag(object, "enabled", app.enabled, where, error))
+    else if (!ReadFlag(object, "enabled", app.enabled, named, error))
         return false;
 
     const QJsonValue functions = object.value(QLatin1String("functions"));
     if (functions.isUndefined() || functions.isNull())
         return true;
     if (!functions.isArray()) {
-        error = Utf8(where + QStringLiteral("的“functions”应为数组。"));
+        error = Utf8(named + QStringLiteral("的“functions”应为数组。"));
         return false;
     }
     const QJsonArray list = functions.toArray();
     for (qsizetype i = 0; i < list.size(); ++i) {
-        const QString at = where + QStringLiteral("的第 %1 个功能").arg(i + 1);
+        const QString at = named + QStringLiteral("的第 %1 个功能").arg(i + 1);
         if (!list[i].isObject()) {
             error = Utf8(at + QStringLiteral("应为对象。"));
             return false;
         }
         const QJsonObject item = list[i].toObject();
         priv::FunctionRecord function;
-        if (!ReadText(item, "code", function.code, true, at, error) ||
-            !ReadText(item, "name", function.name, false, at, error) ||
-            !ReadText(item, "posts", function.posts, false, at, error) ||
-            !ReadText(item, "versions", function.versions, false, at, error) ||
+        if (!ReadCode(item, "code", function.code, at, error) ||
+            !ReadText(item, "name", function.name, at, error) ||
+            !ReadText(item, "posts", function.posts, at, error) ||
+            !ReadText(item, "versions", function.versions, at, error) ||
             !ReadFlag(item, "enabled", function.enabled, at, error) ||
             !ReadFlag(item, "visible", function.visible, at, error))
             return false;
@@ -150,7 +167,7 @@ bool Applications::Load(const std::string& path, std::string& error)
     const QString where = QStringLiteral("应用程序文件 %1：").arg(fileName);
 
     std::string versionType;
-    if (!ReadText(root, "versionType", versionType, false, where, error))
+    if (!ReadText(root, "versionType", versionType, QStringLiteral("应用程序文件 %1 ").arg(fileName), error))
         return false;
 
     std::unique_ptr<priv::SubAppDescriptor> mainFrame;
@@ -169,9 +186,11 @@ bool Applications::Load(const std::string& path, std::string& error)
             return false;
         }
         const QJsonArray list = subValue.toArray();
-        std::set<std::string> codes;
-        if (mainFrame)
+        std::set<std::string> codes, products;
+        if (mainFrame) {
             codes.insert(mainFrame->code);
+            products.insert(mainFrame->product);
+        }
         for (qsizetype i = 0; i < list.size(); ++i) {
             auto app = std::make_unique<priv::SubAppDescriptor>();
             if (!ReadApplication(list[i], false, where + QStringLiteral("第 %1 个子系统").arg(i + 1), *app,
@@ -179,8 +198,18 @@ bool Applications::Load(const std::string& path, std::string& error)
                 return false;
             // Codes select a descriptor; a repeated one would hide the later one.
             if (!codes.insert(app->code).second) {
-                error = Utf8(where +
-                             QStringLiteral("子系统代码“%1”重复。").arg(QString::fromStdString(app->code)));
+                error = Utf8(where + QStringLiteral("第 %1 个子系统的代码“%2”重复。")
+                                         .arg(i + 1)
+                                         .arg(QString::fromStdString(app->code)));
+                return false;
+            }
+            // The filter finds a descriptor by its product: a second one of the
+            // same product would never be filtered.
+            if (!products.insert(app->product).second) {
+                error = Utf8(where + QStringLiteral("第 %1 个子系统（代码“%2”）的产品代码“%3”重复。")
+                                         .arg(i + 1)
+                                         .arg(QString::fromStdString(app->code),
+                                              QString::fromStdString(app->product)));
                 return false;
             }
             subApps.push_back(std::move(app));
