@@ -17,6 +17,7 @@
 #include "cipher/crypt.h"
 
 #include <fennix/fennix.h>
+#include <fennix/testing.h>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
