@@ -11,14 +11,12 @@ option(PRIV_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 
 # Sanitizers for every target of the tree (module, host libraries, host,
 # tests): for instance -DPRIV_SANITIZE=address,undefined (scripts/test
-# --sanitize). The vptr check is left out: the module and the host libraries
-# each carry their own type information of the Host interface, by design of
-# the module's hidden visibility.
+# --sanitize). The vptr check is on: the host interface's type information
+# lives in one library (see src/CMakeLists.txt).
 set(PRIV_SANITIZE "" CACHE STRING "Comma-separated -fsanitize= list for the whole build (empty: none)")
 if(PRIV_SANITIZE)
-  add_compile_options(-fsanitize=${PRIV_SANITIZE} -fno-sanitize=vptr -fno-sanitize-recover=all
-                      -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=${PRIV_SANITIZE} -fno-sanitize=vptr)
+  add_compile_options(-fsanitize=${PRIV_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${PRIV_SANITIZE})
 endif()
 # A libFuzzer build (clang only): every target is instrumented for coverage
 # and the fuzz targets under tests/fuzz are added (scripts/fuzz-exports).

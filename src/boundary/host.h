@@ -9,6 +9,17 @@
 #include <string_view>
 #include <vector>
 
+// The host interface's polymorphic classes below have their type information
+// and virtual tables in one library of the process, the host's (libfennix,
+// which exports them): the module and the host then agree on the dynamic type
+// of every host object that crosses between them. A build without the
+// substitute host (no Qt, as for Windows) keeps them in the plain layers.
+#if defined(_WIN32)
+#define PRIV_HOST_INTERFACE
+#else
+#define PRIV_HOST_INTERFACE __attribute__((visibility("default")))
+#endif
+
 namespace priv {
 
 // An opaque window or control of the host's widget toolkit. The module's Qt
@@ -102,9 +113,9 @@ struct RecordEntry {
 // A host record (user information, company information): an ordered
 // collection of named entries. The host owns it and frees owned objects when
 // the record itself goes; replacing values is the module's own business.
-class HostRecord {
+class PRIV_HOST_INTERFACE HostRecord {
 public:
-    virtual ~HostRecord() = default;
+    virtual ~HostRecord(); // out of line: it places the type information
     // The entry whose name equals `name` without regard to ASCII case.
     virtual RecordEntry* Find(std::string_view name) = 0;
     virtual RecordEntry& Append(std::string name) = 0;
@@ -133,9 +144,9 @@ using TextList = std::vector<std::string>;
 
 // The services of the host framework library (Fennix) and the host log
 // library (Quillet), named as the host names them. All texts are UTF-8.
-class Host {
+class PRIV_HOST_INTERFACE Host {
 public:
-    virtual ~Host() = default;
+    virtual ~Host(); // out of line: it places the type information
 
     // --- Database, always on the connection MainAppCon -----------------------
     virtual bool ExecADOQueryMsg(const std::string& connection, const std::string& sql, QueryResult& query,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,7 @@
 #include "admin/word_book.h"
 
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 #include "store_fixture.h"
 
 #include <gtest/gtest.h>

@@ -18,6 +18,7 @@
 #include "cipher/crypt.h"
 
 #include <fennix/fennix.h>
+#include <fennix/testing.h>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,6 +1,7 @@
 // The message catalogue and the message boxes as tests see them: recorded,
 // answered from a queue.
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 #include "boundary/datetime.h"
 #include "fennix/fennix.h"
 #include "fennix/host_message_event.h"
+#include "fennix/testing.h"
 #include "quillet/quillet.h"
 
 #include <gtest/gtest.h>

@@ -5,6 +5,7 @@
 #include "boundary/codepage.h"
 #include "boundary/datetime.h"
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include <gtest/gtest.h>
 

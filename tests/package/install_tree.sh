@@ -59,6 +59,14 @@ outer_phase() {
     '^\./share/privhost/db/schema-sqlite\.sql$' '^\./share/privhost/db/schema-postgresql\.sql$' \
     '^\./share/privhost/apps\.json$' '^\./share/privhost/Image/Tradition/login\.jpg$' \
     '^\./share/privhost/Image/Tradition/login-mulcomp\.jpg$' '^\./share/privhost/Image/Tradition/login-agency\.jpg$'
+  # The framework's test seams stay with the tests: neither their header nor
+  # any of their declarations reaches a host's developer.
+  lacks "the installed tree holds no test header" "$tree" '/testing\.h$'
+  local hooks='FailStatementsContaining|ClearStatementFailures|QueueAnswer|ShownMessages?|ClearShownMessages'
+  hooks+='|MessageKind|SetStatementHook|ExecutedStatements|ClearExecutedStatements|CachedStatementCount'
+  hooks+='|SetNow|SetCapsLock'
+  check "the installed headers declare no test seam" "" \
+    "$(grep -rnwE "$hooks" "$PREFIX/include" 2>&1)"
 
   # Where the build put it, privhost keeps its home beside itself and never
   # reaches for the user's data folder (a copy with its resources beside it

@@ -4,6 +4,7 @@
 
 #include "boundary/codepage.h"
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 #include "support/database_fixture.h"
 
 #include <algorithm>

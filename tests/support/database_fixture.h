@@ -14,11 +14,14 @@
 // of leaving PostgreSQL out.
 //
 // Tests link priv_testsupport and priv_testmain (a main that creates the
-// QApplication Qt SQL and the windows need).
+// QApplication Qt SQL and the windows need). priv_testsupport brings the
+// substitute host's test seams too (fennix/testing.h: statement failures and
+// log, recorded message boxes and answers, fixed clock and Caps Lock).
 #pragma once
 
 #include "boundary/host.h"
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The substitute host's public entry points: opening and closing, and the
-// settings the host application and the tests make.
+// settings the host application makes. The tests' seams are in testing.cpp.
 #include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include "database.h"
 #include "framework_host.h"
@@ -8,7 +9,6 @@
 #include "settings.h"
 #include "state.h"
 
-#include "boundary/datetime.h"
 #include "quillet/quillet.h"
 
 #include <QCoreApplication>
@@ -194,42 +194,12 @@ void SetInteractive(bool interactive)
     State().interactive = interactive;
 }
 
-void QueueAnswer(int answer)
-{
-    State().answers.push_back(answer);
-}
-
-std::vector<ShownMessage> ShownMessages()
-{
-    return State().shown;
-}
-
-void ClearShownMessages()
-{
-    State().shown.clear();
-}
-
 std::string CatalogueText(int number)
 {
     return detail::CatalogueEntry(number);
 }
 
-// --- Database seams ------------------------------------------------------------
-
-void FailStatementsContaining(const std::string& fragment, int skip, int times)
-{
-    State().failures.push_back(detail::StatementFailure{fragment, skip < 0 ? 0 : skip, times, 0});
-}
-
-void ClearStatementFailures()
-{
-    State().failures.clear();
-}
-
-void SetStatementHook(std::function<void(const std::string& sql)> hook)
-{
-    State().statementHook = std::move(hook);
-}
+// --- Database failures -----------------------------------------------------------
 
 void SetDatabaseFailureHandler(std::function<void(const std::string& text)> handler)
 {
@@ -239,38 +209,6 @@ void SetDatabaseFailureHandler(std::function<void(const std::string& text)> hand
 std::string UrlForDisplay(const std::string& url)
 {
     return detail::UrlForDisplay(url);
-}
-
-std::vector<std::string> ExecutedStatements()
-{
-    return State().executed;
-}
-
-void ClearExecutedStatements()
-{
-    State().executed.clear();
-    State().keepStatements = true;
-}
-
-std::size_t CachedStatementCount(const std::string& connectionName)
-{
-    return detail::CachedStatements(connectionName);
-}
-
-// --- Clock, keyboard -------------------------------------------------------------
-
-void SetNow(std::optional<double> dayCount)
-{
-    State().now = dayCount;
-    if (dayCount)
-        quillet::SetClock([] { return priv::FormatDateTimeSeconds(State().now.value_or(0.0)); });
-    else
-        quillet::SetClock({});
-}
-
-void SetCapsLock(std::optional<bool> on)
-{
-    State().capsLock = on;
 }
 
 // --- Applications ----------------------------------------------------------------

@@ -1,7 +1,7 @@
 // Message boxes and the host's message catalogue.
 #pragma once
 
-#include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include <string>
 

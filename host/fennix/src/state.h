@@ -2,7 +2,7 @@
 // library, reached through State(). Each concern's file works on its part.
 #pragma once
 
-#include "fennix/fennix.h"
+#include "fennix/testing.h"
 
 #include "applications.h"
 #include "records.h"

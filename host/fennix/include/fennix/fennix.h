@@ -2,7 +2,7 @@
 // connection MainAppCon, message boxes and the message catalogue, the host's
 // records and application descriptors, settings files and the main-frame
 // channel. The module reaches all of it through priv::Host (Services()); the
-// host application and the tests configure it through the functions below.
+// host application configures it through the functions below.
 //
 // Every text is UTF-8. Everything runs on the host's user-interface thread.
 // No Qt type appears here; the one Qt-facing type lives in
@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,8 +44,8 @@ struct Settings {
 inline constexpr int kDefaultLockTimeoutMs = 5000;
 
 // Opens MainAppCon (closing a previous one), loads the descriptors and resets
-// the records, the recorded messages and queued answers, the statement log,
-// the statement failures and the withdrawn products. On failure nothing stays
+// the records and the withdrawn products (and whatever a test arranged on the
+// previous database). On failure nothing stays
 // open and `error` says why.
 FENNIX_API bool Open(const Settings& settings, std::string& error);
 // Frees the records (their owned objects are released) and closes the database.
@@ -59,8 +58,8 @@ FENNIX_API priv::Host& Services();
 
 // Runs a .sql file on MainAppCon, statement by statement: a statement ends
 // with ';' at the end of a line; lines starting with "--" are comments. Stops
-// at the first failing statement and names it in `error`. Not recorded in the
-// statement log and not subject to statement failures. All or nothing: in a
+// at the first failing statement and names it in `error`. Outside whatever a
+// test records or makes fail. All or nothing: in a
 // transaction of its own, or, when a host transaction is already open on
 // MainAppCon, inside that one (the caller then commits or rolls back).
 FENNIX_API bool ApplySqlScript(const std::string& path, std::string& error);
@@ -71,74 +70,34 @@ FENNIX_API bool ApplySqlScript(const std::string& path, std::string& error);
 FENNIX_API bool OpenConnection(const std::string& connectionName, const std::string& databaseUrl,
                                std::string& error);
 FENNIX_API void CloseConnection(const std::string& connectionName);
-// Runs one statement on a named connection, outside the statement log and the
-// statement failures. With `rows` the result set is read into it.
 // A database URL as it may be shown or logged: any password replaced by "***".
 FENNIX_API std::string UrlForDisplay(const std::string& url);
+// Runs one statement on a named connection, outside whatever a test records or
+// makes fail. With `rows` the result set is read into it.
 FENNIX_API bool RunStatement(const std::string& connectionName, const std::string& sql,
                              priv::QueryResult* rows, std::string& error);
 
 // --- Message boxes ------------------------------------------------------------
-// Every message is recorded (ShownMessages). Interactive, with a QApplication,
-// it is also shown in a real QMessageBox ("提示", "错误", "确认") and the
-// user's button is the answer; otherwise the next queued answer is returned.
-// A shown box belongs to the window the user works in (the running modal
-// dialog, else the active window), the application window only when there is
-// none: it is centred on that window, and the keyboard returns there.
-// Catalogue texts (104001 to 104030) mark argument places with "%s"; the
-// arguments, joined by the character of code 1, fill them in order (missing
-// ones leave the place empty, surplus ones are dropped). An unknown number
-// gives a text that names the number.
-enum class MessageKind { Info, Error, Confirm, Catalogue };
-struct ShownMessage {
-    MessageKind kind;
-    int number;            // catalogue number; 0 for plain texts
-    std::string text;      // the text as shown (placeholders filled)
-    std::string arguments; // the argument text as passed (char 1 between arguments)
-};
+// Interactive, with a QApplication, a message is shown in a real QMessageBox
+// ("提示", "错误", "确认") and the user's button is the answer. Otherwise
+// (the default, for hosts without a desktop) no box appears and every
+// question is answered yes/OK. A shown box belongs to the window the user
+// works in (the running modal dialog, else the active window), the
+// application window only when there is none: it is centred on that window,
+// and the keyboard returns there. Catalogue texts (104001 to 104030) mark
+// argument places with "%s"; the arguments, joined by the character of
+// code 1, fill them in order (missing ones leave the place empty, surplus
+// ones are dropped). An unknown number gives a text that names the number.
 FENNIX_API void SetInteractive(bool interactive); // default false
-// Next answers of ConfirmMsgBoxA (1 yes, 0 no) and InforMsg, first in first
-// out; with none queued the answer is 1.
-FENNIX_API void QueueAnswer(int answer);
-FENNIX_API std::vector<ShownMessage> ShownMessages();
-FENNIX_API void ClearShownMessages();
 // The catalogue text of a number, placeholders unfilled; empty when unknown.
 FENNIX_API std::string CatalogueText(int number);
 
-// --- Database failures on demand --------------------------------------------
-// Statements handed to ExecADOQueryMsg whose text contains `fragment` fail:
-// the first `skip` matches run, then `times` matches fail (-1: all of them).
-// The same rule applies to the transaction commands by their texts "BEGIN"
-// and "COMMIT" (a failing COMMIT rolls the transaction back, as a real failed
-// commit does); a rollback always runs.
-FENNIX_API void FailStatementsContaining(const std::string& fragment, int skip = 0, int times = -1);
-FENNIX_API void ClearStatementFailures();
-// Called with each statement's text right after ExecADOQueryMsg handed it to
-// the database (whether it ran or failed there), on the same thread, so that a test can step a second
-// workstation in at an exact point of an operation. Empty: none. Open
-// forgets it.
-FENNIX_API void SetStatementHook(std::function<void(const std::string& sql)> hook);
+// --- Database failures ---------------------------------------------------------
 // Called with the database's own text of every statement the database
 // refused (a damaged file, a lost server, a lock wait that ran out), on any
 // connection, after the host's log has it; simulated failures are not
 // reported. The host application shows it. Open keeps it; empty: none.
 FENNIX_API void SetDatabaseFailureHandler(std::function<void(const std::string& text)> handler);
-// The statement log: every statement text handed to ExecADOQueryMsg, in
-// order (failed ones too), kept only once asked for. ClearExecutedStatements
-// empties it and keeps statements from then on; Open empties it and stops
-// keeping (a large save would otherwise leave a million texts behind).
-FENNIX_API std::vector<std::string> ExecutedStatements();
-FENNIX_API void ClearExecutedStatements();
-// How many compiled statements the connection keeps for texts that come
-// again (SQLite; 0 where the driver gains nothing from keeping them).
-FENNIX_API std::size_t CachedStatementCount(const std::string& connectionName);
-
-// --- Clock, keyboard ------------------------------------------------------------
-// Fixes Now() (and the log's time stamps); nullopt: the real local clock.
-FENNIX_API void SetNow(std::optional<double> dayCount);
-// Fixes CapsLockStatus(); nullopt: the real state. This platform layer does
-// not read the keyboard LEDs, so the real state reads as off.
-FENNIX_API void SetCapsLock(std::optional<bool> on);
 
 // --- Applications -------------------------------------------------------------
 // Products passed to SetSubAppPerms(product, true, ...), in call order (the
@@ -167,8 +126,9 @@ FENNIX_API void SetCurrentSubApp(const std::string& subAppCode);
 FENNIX_API void SetCurrentParentForm(void* form);
 FENNIX_API void SetMainFrameParentForm(void* form);
 // Forgets every window, handler, function, current code and parent form set
-// above, and the fixed clock and Caps Lock state; message boxes go back to
-// recording. (Open keeps all of these: the host application sets them once.)
+// above, and any clock or keyboard state fixed for a test; message boxes stop
+// being shown (SetInteractive(false)). (Open keeps all of these: the host
+// application sets them once.)
 FENNIX_API void ResetHostContext();
 
 } // namespace fennix
