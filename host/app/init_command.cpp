@@ -321,8 +321,10 @@ int RunInit(const AppOptions& options)
     case Found::Complete: {
         bool added = false;
         if (!AddMissingIndexes(settings, added))
-            std::cerr << "privhost: could not add every index; the database works without them, only slower\n";
-        std::cout << (added ? "数据库已初始化，已补建索引: " : "数据库已初始化，未作任何更改: ") << url << '\n';
+            std::cerr
+                << "privhost: could not add every index; the database works without them, only slower\n";
+        std::cout << (added ? "数据库已初始化，已补建索引: " : "数据库已初始化，未作任何更改: ") << url
+                  << '\n';
         return kExitOk;
     }
     case Found::NoAdmin: {

@@ -29,7 +29,8 @@ void CivilFromDays(long z, int& y, int& m, int& d)
 bool IsPossible(const CivilDateTime& v)
 {
     using namespace std::chrono;
-    const year_month_day date{year{v.year}, month{static_cast<unsigned>(v.month)}, day{static_cast<unsigned>(v.day)}};
+    const year_month_day date{year{v.year}, month{static_cast<unsigned>(v.month)},
+                              day{static_cast<unsigned>(v.day)}};
     return date.ok() && v.hour >= 0 && v.hour < 24 && v.minute >= 0 && v.minute < 60 && v.second >= 0 &&
            v.second < 60;
 }
@@ -40,8 +41,7 @@ const long kEpochOffset = DaysFromCivil(1899, 12, 30);
 
 double EncodeDateTime(const CivilDateTime& v)
 {
-    const long days =
-        DaysFromCivil(v.year, v.month, v.day) - kEpochOffset;
+    const long days = DaysFromCivil(v.year, v.month, v.day) - kEpochOffset;
     const double seconds = v.hour * 3600.0 + v.minute * 60.0 + v.second;
     return static_cast<double>(days) + seconds / 86400.0;
 }

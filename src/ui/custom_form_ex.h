@@ -31,7 +31,6 @@ public:
     // stored and change no button.
     void SetToolPageState(std::uint8_t state);
 
-
 public slots:
     void spToolPageMaxClick();
     void spToolPageFormClick();

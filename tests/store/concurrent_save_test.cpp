@@ -47,6 +47,23 @@ void GrantTagged(TRolePermissions& permissions, const std::string& companyId)
     }
 }
 
+// Opens the host of a workstation process from its arguments
+// "URL APPS_FILE APP_DIR" (argv[2] to argv[4]) and binds the module to it.
+bool OpenWorkstationHost(char** argv, const std::string& who)
+{
+    fennix::Settings settings;
+    settings.databaseUrl = argv[2];
+    settings.appsFile = argv[3];
+    settings.appDir = argv[4];
+    std::string error;
+    if (!fennix::Open(settings, error)) {
+        std::cerr << who << ": " << error << "\n";
+        return false;
+    }
+    BindHost(&fennix::Services());
+    return true;
+}
+
 // argv: --saver URL APPS_FILE APP_DIR POST COMPANY
 int RunSaver(int argc, char** argv)
 {
@@ -55,18 +72,10 @@ int RunSaver(int argc, char** argv)
         return 2;
     }
     QCoreApplication application(argc, argv);
-    fennix::Settings settings;
-    settings.databaseUrl = argv[2];
-    settings.appsFile = argv[3];
-    settings.appDir = argv[4];
     const std::string post = argv[5];
     const std::string companyId = argv[6];
-    std::string error;
-    if (!fennix::Open(settings, error)) {
-        std::cerr << "saver " << post << ": " << error << "\n";
+    if (!OpenWorkstationHost(argv, "saver " + post))
         return 3;
-    }
-    BindHost(&fennix::Services());
     TRolesMgr store;
     int result = 0;
     for (int i = 0; i < kSavesPerWorkstation && result == 0; ++i) {
@@ -149,7 +158,8 @@ void RandomPartialChange(TRolePermissions& permissions, std::mt19937& random)
     }
 }
 
-// argv: --random-saver URL APPS_FILE APP_DIR POST SEED
+// argv: --random-saver URL APPS_FILE APP_DIR POST WORKSTATION
+// Each workstation number gives its own, repeatable run of changes.
 int RunRandomSaver(int argc, char** argv)
 {
     if (argc != 7) {
@@ -157,18 +167,10 @@ int RunRandomSaver(int argc, char** argv)
         return 2;
     }
     QCoreApplication application(argc, argv);
-    fennix::Settings settings;
-    settings.databaseUrl = argv[2];
-    settings.appsFile = argv[3];
-    settings.appDir = argv[4];
     const std::string post = argv[5];
     std::mt19937 random(static_cast<std::mt19937::result_type>(std::stoul(argv[6])));
-    std::string error;
-    if (!fennix::Open(settings, error)) {
-        std::cerr << "random saver: " << error << "\n";
+    if (!OpenWorkstationHost(argv, "random saver"))
         return 3;
-    }
-    BindHost(&fennix::Services());
     TRolesMgr store;
     int result = 0;
     int saved = 0;
@@ -188,6 +190,7 @@ int RunRandomSaver(int argc, char** argv)
             continue;
         ++saved;
         QueryResult rows;
+        std::string error;
         if (!fennix::RunStatement(kMainConnection, BareCompaniesStatement(post), &rows, error)) {
             std::cerr << "random saver: " << error << "\n";
             result = 4;
@@ -291,9 +294,9 @@ TEST_P(ConcurrentSaveTest, ManyWorkstationsSavingPartialChangesNeverGrantACompan
         ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
     }
     std::vector<pid_t> savers;
-    for (const char* seed : {"1", "2", "3", "4"}) {
+    for (const char* workstation : {"1", "2", "3", "4"}) {
         savers.push_back(StartSaver({"test_store_concurrency", "--random-saver", Db().Url(),
-                                     Db().Settings().appsFile, Db().AppDir(), "GW00001", seed}));
+                                     Db().Settings().appsFile, Db().AppDir(), "GW00001", workstation}));
         ASSERT_GT(savers.back(), 0);
     }
     for (const pid_t pid : savers) {
