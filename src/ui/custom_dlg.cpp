@@ -2,7 +2,7 @@
 
 #include "ui/accessibility.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_dlg.h"

@@ -3,7 +3,7 @@
 #include "boundary/param_string.h"
 #include "ui/accessibility.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_form.h"
