@@ -1,10 +1,10 @@
 #include "admin/operator_add_dialog.h"
 
-#include "admin/word_book.h"
 #include "boundary/codepage.h"
 #include "boundary/host.h"
 #include "boundary/utilities.h"
 #include "cipher/crypt.h"
+#include "models/word_book.h"
 #include "session/privilege_manager.h"
 #include "store/records.h"
 #include "ui/balloon_tool_tip.h"

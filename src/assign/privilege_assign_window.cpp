@@ -1,8 +1,8 @@
 #include "assign/privilege_assign_window.h"
 
-#include "admin/word_book.h"
 #include "assign/grid_views.h"
 #include "assign/mvc_item_model.h"
+#include "models/word_book.h"
 #include "store/permit.h"
 #include "store/post_store.h"
 #include "ui/status_window.h"

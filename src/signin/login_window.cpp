@@ -5,7 +5,6 @@
 #include "boundary/utilities.h"
 #include "session/current_operator.h"
 #include "session/privilege_manager.h"
-#include "ui/accessibility.h"
 #include "ui/balloon_tool_tip.h"
 #include "ui/window_utils.h"
 
@@ -247,7 +246,6 @@ QString Tfrm_Login::BackgroundFileForVersion(const std::string& appPath, const s
 void Tfrm_Login::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    PublishAccessibility(this);
     if (opened_)
         return;
     opened_ = true;

@@ -1,8 +1,7 @@
 #include "ui/custom_dlg.h"
 
-#include "ui/accessibility.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_dlg.h"
@@ -51,7 +50,6 @@ void Tfrm_CustomDlg::FormCreate()
 {
     ApplySkinScheme();
     HookEditIme();
-    PublishAccessibility(this);
 }
 
 void Tfrm_CustomDlg::ApplySkinScheme()
@@ -168,7 +166,6 @@ void Tfrm_CustomDlg::showEvent(QShowEvent* event)
             move(frame.topLeft());
         }
     }
-    PublishAccessibility(this);
     QDialog::showEvent(event);
 }
 

@@ -1,9 +1,8 @@
 #include "ui/custom_form.h"
 
 #include "boundary/param_string.h"
-#include "ui/accessibility.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_form.h"
@@ -146,7 +145,6 @@ void Tfrm_Custom::FormCreate()
 {
     ApplySkinScheme();
     HookEditIme();
-    PublishAccessibility(this);
 }
 
 void Tfrm_Custom::ApplySkinScheme()
@@ -232,9 +230,6 @@ bool Tfrm_Custom::event(QEvent* event)
     }
     if (event->type() == QEvent::Polish)
         RunGuarded([this] { EnsureFormCreated(); });
-    if (event->type() == QEvent::Show)
-        // Controls a descendant added after the creation are published too.
-        PublishAccessibility(this);
     const bool handled = QWidget::event(event);
     // Embedded pages fill the host's page; only a window of its own has a
     // frame to count.

@@ -6,8 +6,8 @@
 #include "ui/accessibility_walk.h"
 
 #include "admin/operator_add_dialog.h"
-#include "admin/word_book.h"
 #include "cipher/crypt.h"
+#include "models/word_book.h"
 #include "ui/balloon_tool_tip.h"
 
 #include <QAccessible>

@@ -1,4 +1,4 @@
-#include "admin/word_book.h"
+#include "models/word_book.h"
 
 #include "fennix/fennix.h"
 #include "fennix/testing.h"

@@ -1,7 +1,7 @@
 // The function tree over the substitute host's application descriptors: which
 // records get rows, how one company's grants show as ticks, and how ticks go
 // back into the permission set.
-#include "assign/app_funcs_tree.h"
+#include "models/app_funcs_tree.h"
 #include "store/permit.h"
 #include "support/database_fixture.h"
 

@@ -3,7 +3,7 @@
 // check handling, and the window told when nothing top-level is checked.
 // Every model in use is watched by QAbstractItemModelTester.
 #include "assign/mvc_item_model.h"
-#include "assign/mvc_tree.h"
+#include "models/mvc_tree.h"
 #include "ui/window_utils.h"
 
 #include <QAbstractItemModelTester>

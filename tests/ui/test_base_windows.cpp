@@ -11,7 +11,7 @@
 #include "ui/custom_form_ex.h"
 #include "ui/edit_ime.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/shape_line.h"
 #include "ui/window_utils.h"
 

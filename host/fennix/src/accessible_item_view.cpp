@@ -1,40 +1,22 @@
-#include "ui/accessibility.h"
+// The accessible interfaces of item views: the view with its cells and
+// column captions (see accessible_views.h).
+#include "accessible_views.h"
 
-#include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAccessible>
 #include <QAccessibleWidget>
-#include <QApplication>
 #include <QComboBox>
-#include <QEvent>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QPointer>
 #include <QStringList>
 #include <QTreeView>
 #include <QWindow>
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
-namespace priv {
+namespace fennix::detail {
 namespace {
-
-// The application property that tells the host and the module which of them
-// installed the interfaces already.
-constexpr const char* kInstalledProperty = "privAccessibilityInstalled";
-
-QString StripMnemonic(QString text)
-{
-    // "关闭(&X)" reads "关闭(X)"; a doubled "&&" is a plain ampersand.
-    for (int i = 0; i < text.size(); ++i)
-        if (text.at(i) == QLatin1Char('&'))
-            text.remove(i, 1);
-    return text;
-}
 
 // The drop-down box whose list `view` is, or none.
 QComboBox* ComboOfList(const QAbstractItemView* view)
@@ -57,44 +39,6 @@ const QString& CollapseAction()
     static const QString name = QStringLiteral("collapse");
     return name;
 }
-
-// A text that a reader reads but cannot change, offered over the bus's text
-// interface: the chosen entry of a drop-down box.
-class TReadOnlyText : public QAccessibleTextInterface {
-public:
-    void selection(int, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QString text(int startOffset, int endOffset) const override
-    {
-        const QString all = ReadText();
-        startOffset = std::clamp(startOffset, 0, static_cast<int>(all.size()));
-        endOffset = std::clamp(endOffset < 0 ? static_cast<int>(all.size()) : endOffset, startOffset,
-                               static_cast<int>(all.size()));
-        return all.mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return static_cast<int>(ReadText().size()); }
-    QRect characterRect(int) const override { return {}; }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return {};
-    }
-
-protected:
-    virtual QString ReadText() const = 0;
-};
 
 // One row's cell of an item view (or a column caption of its header).
 //
@@ -398,8 +342,21 @@ public:
         return current.isValid() ? Cell(current) : nullptr;
     }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // The object name the forms and the tests use.
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Identifier && !View()->objectName().isEmpty())
+            return View()->objectName();
+        return QAccessibleWidget::text(t);
+    }
+#endif
+
 private:
-    QAbstractItemView* View() const { return static_cast<QAbstractItemView*>(widget()); }
+    QAbstractItemView* View() const
+    {
+        return static_cast<QAbstractItemView*>(widget());
+    }
 
     int ItemCount() const
     {
@@ -425,8 +382,14 @@ private:
         }
         return placed;
     }
-    const QTreeView* Tree() const { return qobject_cast<const QTreeView*>(View()); }
-    bool HasModel() const { return View() && View()->model(); }
+    const QTreeView* Tree() const
+    {
+        return qobject_cast<const QTreeView*>(View());
+    }
+    bool HasModel() const
+    {
+        return View() && View()->model();
+    }
 
     int Columns() const
     {
@@ -447,7 +410,10 @@ private:
             return list->modelColumn();
         return viewColumn;
     }
-    int ViewColumn(int modelColumn) const { return Tree() ? modelColumn : 0; }
+    int ViewColumn(int modelColumn) const
+    {
+        return Tree() ? modelColumn : 0;
+    }
 
     // The rows the view shows, in order (the first column's index of each);
     // at most `limit` of them when it is not negative.
@@ -525,198 +491,11 @@ private:
     mutable std::vector<std::pair<int, QAccessible::Id>> headers_;
 };
 
-// A combo box named after its label, its entry as its value, its list and
-// its editor as children. A box without an editor offers its chosen entry as
-// its text (the bus has no text value for it in Qt 6.4, and the name is the
-// label's), and its list reports that entry selected.
-class TAccessibleComboBox : public QAccessibleWidget, public TReadOnlyText {
-public:
-    explicit TAccessibleComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface && !Combo()->lineEdit())
-            return static_cast<QAccessibleTextInterface*>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        switch (t) {
-        case QAccessible::Name: {
-            const QString name = QAccessibleWidget::text(QAccessible::Name);
-            // Without a label the entry is the best name there is.
-            return name.isEmpty() ? Combo()->currentText() : name;
-        }
-        case QAccessible::Value:
-            return Combo()->currentText();
-        default:
-            return QAccessibleWidget::text(t);
-        }
-    }
-
-    int childCount() const override { return Combo()->lineEdit() ? 2 : 1; }
-
-    QAccessibleInterface* child(int index) const override
-    {
-        if (index == 0)
-            return QAccessible::queryAccessibleInterface(Combo()->view());
-        if (index == 1 && Combo()->lineEdit())
-            return QAccessible::queryAccessibleInterface(Combo()->lineEdit());
-        return nullptr;
-    }
-
-    int indexOfChild(const QAccessibleInterface* child) const override
-    {
-        if (!child)
-            return -1;
-        if (child->object() == Combo()->view())
-            return 0;
-        if (Combo()->lineEdit() && child->object() == Combo()->lineEdit())
-            return 1;
-        return -1;
-    }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.expandable = true;
-        state.expanded = Combo()->view()->isVisible();
-        state.editable = Combo()->isEditable();
-        return state;
-    }
-
-    QStringList actionNames() const override
-    {
-        return Combo()->isEnabled() ? QStringList{showMenuAction(), pressAction(), setFocusAction()}
-                                    : QStringList{};
-    }
-
-    void doAction(const QString& name) override
-    {
-        if (!Combo()->isEnabled())
-            return;
-        if (name == showMenuAction() || name == pressAction()) {
-            if (Combo()->view()->isVisible())
-                Combo()->hidePopup();
-            else
-                Combo()->showPopup();
-        } else if (name == setFocusAction()) {
-            Combo()->setFocus(Qt::OtherFocusReason);
-        }
-    }
-
-protected:
-    QString ReadText() const override { return Combo()->currentText(); }
-
-private:
-    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
-};
-
-QAccessibleInterface* AccessibleFactory(const QString& className, QObject* object)
-{
-    if (!object || !object->isWidgetType())
-        return nullptr;
-    if (className == QLatin1String("QTreeView")) {
-        if (auto* tree = qobject_cast<QTreeView*>(object))
-            return new TAccessibleItemView(tree, QAccessible::Tree);
-    } else if (className == QLatin1String("QListView")) {
-        if (auto* list = qobject_cast<QListView*>(object))
-            return new TAccessibleItemView(list, QAccessible::List);
-    } else if (className == QLatin1String("QComboBox")) {
-        if (auto* combo = qobject_cast<QComboBox*>(object))
-            return new TAccessibleComboBox(combo);
-    }
-    return nullptr;
-}
-
-// The label that names `control` (a label whose buddy it is), mnemonic
-// removed; empty when none does.
-QString LabelText(const QWidget* control)
-{
-    const QWidget* window = control->window();
-    for (const QLabel* label : window->findChildren<QLabel*>())
-        if (label->buddy() == control)
-            return StripMnemonic(label->text());
-    return {};
-}
-
-void PublishControl(QWidget* control)
-{
-    const QString name = control->objectName();
-    // Qt's own inner parts (qt_scrollarea_viewport ...) are no controls of
-    // the forms.
-    if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) &&
-        control->accessibleDescription().isEmpty())
-        control->setAccessibleDescription(name);
-    if (auto* button = qobject_cast<QAbstractButton*>(control); button && button->text().isEmpty() &&
-                                                                button->accessibleName().isEmpty() &&
-                                                                !button->toolTip().isEmpty())
-        button->setAccessibleName(button->toolTip());
-    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit()) {
-        QLineEdit* editor = combo->lineEdit();
-        if (editor->accessibleName().isEmpty()) {
-            const QString comboName =
-                combo->accessibleName().isEmpty() ? LabelText(combo) : combo->accessibleName();
-            if (!comboName.isEmpty())
-                editor->setAccessibleName(comboName);
-        }
-    }
-}
-
-// Publishes every control as it is polished, just before it is first shown,
-// so that controls a window adds later are published too.
-class TAccessibilityPublisher : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Polish && watched->isWidgetType())
-            PublishControl(static_cast<QWidget*>(watched));
-        return false;
-    }
-};
-
-// What this copy of the code installed (the host and the module each carry
-// one; the first to run installs).
-bool factoryInstalledHere = false;
-QPointer<QObject> publisher;
-
 } // namespace
 
-void InstallAccessibility()
+QAccessibleInterface* NewAccessibleItemView(QAbstractItemView* view, QAccessible::Role role)
 {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (!application || application->property(kInstalledProperty).toBool())
-        return;
-    application->setProperty(kInstalledProperty, true);
-    QAccessible::installFactory(&AccessibleFactory);
-    factoryInstalledHere = true;
-    publisher = new TAccessibilityPublisher(application);
-    application->installEventFilter(publisher);
+    return new TAccessibleItemView(view, role);
 }
 
-void UninstallAccessibility()
-{
-    if (!factoryInstalledHere)
-        return;
-    factoryInstalledHere = false;
-    QAccessible::removeFactory(&AccessibleFactory);
-    delete publisher.data();
-    if (QCoreApplication* application = QCoreApplication::instance())
-        application->setProperty(kInstalledProperty, QVariant());
-}
-
-void PublishAccessibility(QWidget* window)
-{
-    if (!window)
-        return;
-    InstallAccessibility();
-    PublishControl(window);
-    for (QWidget* control : window->findChildren<QWidget*>())
-        PublishControl(control);
-}
-
-} // namespace priv
+} // namespace fennix::detail

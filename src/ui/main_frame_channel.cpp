@@ -1,4 +1,4 @@
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 
 #include "boundary/codepage.h"
 #include "ui/host_messages.h"

@@ -1,4 +1,4 @@
-#include "assign/app_funcs_tree.h"
+#include "models/app_funcs_tree.h"
 
 #include "store/permit.h"
 

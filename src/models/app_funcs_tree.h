@@ -4,8 +4,8 @@
 // a post's permission set and writes the ticks back into that set.
 #pragma once
 
-#include "assign/mvc_tree.h"
 #include "boundary/host.h"
+#include "models/mvc_tree.h"
 
 #include <memory>
 #include <string>

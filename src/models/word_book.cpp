@@ -1,4 +1,4 @@
-#include "admin/word_book.h"
+#include "models/word_book.h"
 
 #include "boundary/text.h"
 #include "store/department_store.h"

@@ -5,7 +5,6 @@
 #include "boundary/status_display.h"
 #include "session/export_calls.h"
 #include "signin/login_window.h"
-#include "ui/accessibility.h"
 #include "ui/status_window.h"
 
 #include <fennix/fennix.h>
@@ -44,7 +43,6 @@ __attribute__((destructor)) void OnModuleUnload()
         priv::HideStatus();
         priv::SetStatusDisplay(nullptr);
         priv::ReleaseModuleState();
-        priv::UninstallAccessibility();
     } catch (...) {
     }
     priv::BindHost(nullptr);

@@ -1,4 +1,4 @@
-#include "assign/mvc_tree.h"
+#include "models/mvc_tree.h"
 
 namespace priv {
 
