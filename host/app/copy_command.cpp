@@ -169,6 +169,7 @@ std::vector<std::string> SchemaStatements(const std::string& path)
             continue;
         }
         statement.pop_back();
+        statement.erase(0, statement.find_first_not_of(" \n"));
         statements.push_back(statement);
         statement.clear();
     }

@@ -2,6 +2,7 @@
 
 #include "boundary/builtin_posts.h"
 #include "boundary/text.h"
+#include "cipher/crypt.h"
 #include "store/department_store.h"
 #include "store/operator_store.h"
 #include "store/post_store.h"
@@ -355,7 +356,10 @@ PlanResult MakeImportPlan(const PrivilegeDocument& document, bool fromDocument, 
         for (const FieldName& field : kFieldNames)
             if (field.key && given.Gives(field.key))
                 planned.row.*field.member = given.row.*field.member;
-        if (given.hasPassword)
+        // A typed password that is the stored one keeps its stored form: the
+        // cipher may write one password in several ways.
+        if (given.hasPassword &&
+            (fromDocument || planned.isNew || priv::DecryptPassword(before.Password) != given.typedPassword))
             planned.row.Password = given.row.Password;
         // The post and department the operator is given: the file's or the
         // database's, written as stored.

@@ -229,6 +229,7 @@ bool ReadOperatorsCsv(const QByteArray& bytes, PrivilegeDocument& document, std:
                 faults.push_back(where + reason);
             else
                 row.Password = priv::EncryptPassword(password);
+            entry.typedPassword = password;
             entry.hasPassword = true;
         }
         row.PostCode = priv::TrimText(value["post"]);

@@ -46,6 +46,8 @@ struct OperatorEntry {
     // Which fields the document gives; the others stay as the database has
     // them (a new operator: empty, enabled).
     bool hasPassword = false;
+    // A spreadsheet's password as typed (row.Password holds it enciphered).
+    std::string typedPassword;
     std::vector<std::string> given;
     bool Gives(const char* field) const;
 };
