@@ -11,6 +11,9 @@ int RunInit(const AppOptions& options);
 int RunCall(const AppOptions& options);
 int RunPasswd(const AppOptions& options);
 int RunDesktop(const AppOptions& options);
+int RunExport(const AppOptions& options);
+int RunImport(const AppOptions& options);
+int RunCopy(const AppOptions& options);
 
 // Exit statuses shared by the commands.
 inline constexpr int kExitOk = 0;

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -92,6 +93,15 @@ int main(int argc, char** argv)
         std::cout << privhost::kUsage;
         return privhost::kExitOk;
     }
+    // Every command explains itself: "privhost COMMAND --help".
+    if (const char* usage = privhost::CommandUsage(options.command);
+        usage && !options.args.empty() &&
+        (options.args[0] == "--help" ||
+         (options.command != "call" &&
+          std::find(options.args.begin(), options.args.end(), "--help") != options.args.end()))) {
+        std::cout << usage;
+        return privhost::kExitOk;
+    }
     // Qt wants a private runtime folder; a root shell or a CI job often has none.
     if (!std::getenv("XDG_RUNTIME_DIR")) {
         const std::string runtime = privhost::PrivateRuntimeFolder();
@@ -117,6 +127,12 @@ int main(int argc, char** argv)
         status = privhost::RunCall(options);
     else if (options.command == "passwd")
         status = privhost::RunPasswd(options);
+    else if (options.command == "export")
+        status = privhost::RunExport(options);
+    else if (options.command == "import")
+        status = privhost::RunImport(options);
+    else if (options.command == "copy")
+        status = privhost::RunCopy(options);
     else
         std::cerr << "privhost: unknown command " << options.command << '\n' << privhost::kUsage;
     fennix::Close();
