@@ -57,14 +57,12 @@ protected:
         DatabaseTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00002', '会计')",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(11, 'S11', '甲公司', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(12, 'S12', '乙公司', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(13, 'S13', '丙公司', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(20, 'S20', '代理公司', 10)",
-        }));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "出纳"));
+        ASSERT_TRUE(AddPost(Db(), "GW00002", "会计"));
+        ASSERT_TRUE(AddCompany(Db(), 11, "S11", "甲公司"));
+        ASSERT_TRUE(AddCompany(Db(), 12, "S12", "乙公司"));
+        ASSERT_TRUE(AddCompany(Db(), 13, "S13", "丙公司"));
+        ASSERT_TRUE(AddCompany(Db(), 20, "S20", "代理公司", 10));
     }
     void TearDown() override
     {
@@ -75,17 +73,12 @@ protected:
     int Node(const std::string& target, const std::string& name, int parent, const std::string& type,
              int extension = 0)
     {
-        EXPECT_TRUE(Db().Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES(" +
-                              Sql(target) + ", " + Sql(name) + ", " + std::to_string(parent) + ", '" + type +
-                              "', " + std::to_string(extension) + ")"));
-        return std::stoi(Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP"));
+        return static_cast<int>(AddNode(
+            Db(), {.code = target, .name = name, .parent = parent, .type = type, .extension = extension}));
     }
     int Grant(const std::string& post, int companyId)
     {
-        const int node = Node(std::to_string(companyId), "", 0, "10", companyId);
-        EXPECT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('" + post + "', " +
-                              std::to_string(node) + ")"));
-        return node;
+        return static_cast<int>(GrantCompany(Db(), post, companyId));
     }
     // Company node of `post` with sub-applications, each with functions.
     int GrantWith(const std::string& post, int companyId,

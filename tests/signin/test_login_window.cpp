@@ -8,9 +8,11 @@
 #include "session/current_operator.h"
 #include "session/export_calls.h"
 #include "session/privilege_manager.h"
+#include "support/arrange.h"
 #include "support/database_fixture.h"
 #include "ui/accessibility_walk.h"
 #include "ui/balloon_tool_tip.h"
+#include "ui/window_test_support.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -35,12 +37,6 @@
 #include <string>
 #include <vector>
 
-// Readable failure messages for Qt texts.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace priv {
 namespace {
 
@@ -55,17 +51,6 @@ constexpr const char* kOperatorListStatement =
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-std::string Quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (const char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
 }
 
 QString ScreenshotPath(const char* name)
@@ -89,33 +74,6 @@ QImage ComposedShot(QWidget& window, QWidget* balloon)
     return shot;
 }
 
-// Acts on the login window once it runs modally, from inside its own event
-// loop. A window left open by the action is closed so that no test hangs.
-void WhenLoginWindowRuns(std::function<void(Tfrm_Login&)> act)
-{
-    auto* poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, act = std::move(act)] {
-        auto* window = qobject_cast<Tfrm_Login*>(QApplication::activeModalWidget());
-        if (!window) {
-            if (++*tries > 300) {
-                ADD_FAILURE() << "the login window did not run";
-                poll->deleteLater();
-                poll->stop();
-            }
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        act(*window);
-        if (window->isVisible()) {
-            ADD_FAILURE() << "the login window stayed open";
-            window->reject();
-        }
-    });
-    poll->start(10);
-}
-
 class LoginWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { Prepare({}); }
@@ -128,10 +86,8 @@ protected:
         CurrentOperator() = OperatorInfo{};
         PrevOperatorText().clear();
         SetLoginWindowRunner(&RunLoginDialog);
-        ASSERT_TRUE(db_->ExecAll({
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'D01', '财务部')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('CASHIER', '出纳')",
-        }));
+        ASSERT_TRUE(test::AddDepartment(*db_, 1, "D01", "财务部"));
+        ASSERT_TRUE(test::AddPost(*db_, "CASHIER", "出纳"));
         // The list's order is the codes' order; "aaron" comes before "admin".
         AddOperator("aaron", "艾伦", EncryptPassword("Audit#1"), "1", "Y", "AUDITOR");
         AddOperator("admin", "管理员", EncryptPassword("Secret1"), "0", "Y", "0", "办公室", "D01");
@@ -152,18 +108,19 @@ protected:
         db_.reset();
     }
 
-    void AddOperator(const std::string& code, const std::string& name, const std::string& password,
+    // `storedPassword` is PWD as stored (enciphered, empty or damaged).
+    void AddOperator(const std::string& code, const std::string& name, const std::string& storedPassword,
                      const std::string& category, const std::string& valid, std::optional<std::string> post,
                      const std::string& departmentText = "", const std::string& departmentCode = "")
     {
-        ASSERT_TRUE(db_->Exec("INSERT INTO QX_CZY (CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, YXBZ, BM_DM) VALUES (" +
-                              Quoted(code) + ", " + Quoted(name) + ", " + Quoted(password) + ", " +
-                              Quoted(category) + ", " + Quoted(departmentText) + ", " + Quoted(valid) + ", " +
-                              Quoted(departmentCode) + ")"));
-        if (post) {
-            ASSERT_TRUE(db_->Exec("INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES (" + Quoted(code) + ", " +
-                                  Quoted(*post) + ")"));
-        }
+        ASSERT_TRUE(test::AddOperator(*db_, {.code = code,
+                                             .name = name,
+                                             .storedPassword = storedPassword,
+                                             .category = category,
+                                             .departmentText = departmentText,
+                                             .valid = valid,
+                                             .department = departmentCode,
+                                             .post = std::move(post)}));
     }
 
     std::string UserConfigFile() const { return db_->AppDir() + "/AppComs/Main/UserConfig.ini"; }
@@ -419,7 +376,7 @@ TEST_F(LoginWindowTest, ScreenshotsOfTheTips)
 TEST_F(LoginWindowTest, ThirdWrongPasswordClosesTheWindowAndTheSignInFails)
 {
     int attempts = 0;
-    WhenLoginWindowRuns([&](Tfrm_Login& window) {
+    test::WhenDialogRuns<Tfrm_Login>([&](Tfrm_Login& window) {
         for (int i = 0; i < 3; ++i) {
             TypeAndSignIn(window, "admin", "wrong");
             ++attempts;
@@ -443,7 +400,7 @@ TEST_F(LoginWindowTest, ThirdWrongPasswordClosesTheWindowAndTheSignInFails)
     EXPECT_FALSE(QFile::exists(Q(UserConfigFile())));
 
     // The count lives as long as the window: a new run starts again.
-    WhenLoginWindowRuns([&](Tfrm_Login& window) {
+    test::WhenDialogRuns<Tfrm_Login>([&](Tfrm_Login& window) {
         EXPECT_EQ(window.FailedAttempts(), 0);
         TypeAndSignIn(window, "admin", "Secret1");
     });
@@ -464,7 +421,8 @@ TEST_F(LoginWindowTest, SignInThroughTheExportRemembersTheOperator)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        WhenLoginWindowRuns([&](Tfrm_Login& window) { TypeAndSignIn(window, c.typed, c.password); });
+        test::WhenDialogRuns<Tfrm_Login>(
+            [&](Tfrm_Login& window) { TypeAndSignIn(window, c.typed, c.password); });
         std::string params = "other=1";
         ASSERT_TRUE(CallLoadLoginForm(params));
         EXPECT_EQ(params, c.params);
@@ -472,7 +430,7 @@ TEST_F(LoginWindowTest, SignInThroughTheExportRemembersTheOperator)
         EXPECT_EQ(ini.value("SysCofig/PrevOperatorID").toString(), c.code);
 
         // The next run proposes him.
-        WhenLoginWindowRuns([&](Tfrm_Login& window) {
+        test::WhenDialogRuns<Tfrm_Login>([&](Tfrm_Login& window) {
             EXPECT_EQ(CodeBox(window)->text(), c.code);
             window.reject();
         });
@@ -485,13 +443,14 @@ TEST_F(LoginWindowTest, SignInThroughTheExportRemembersTheOperator)
 TEST_F(LoginWindowTest, ChangeOfOperatorRunsWithItsOwnManager)
 {
     ASSERT_EQ(ActivePrivilegeMgr(), nullptr);
-    WhenLoginWindowRuns([&](Tfrm_Login& window) { TypeAndSignIn(window, "clerk01", " pass word "); });
+    test::WhenDialogRuns<Tfrm_Login>(
+        [&](Tfrm_Login& window) { TypeAndSignIn(window, "clerk01", " pass word "); });
     EXPECT_TRUE(RunLoginDialog());
     EXPECT_EQ(CurrentOperator().Code, "clerk01");
     EXPECT_EQ(ActivePrivilegeMgr(), nullptr);
 
     // Cancel leaves the previous operator signed in.
-    WhenLoginWindowRuns([&](Tfrm_Login& window) {
+    test::WhenDialogRuns<Tfrm_Login>([&](Tfrm_Login& window) {
         TypeAndSignIn(window, "admin", "wrong");
         QTest::mouseClick(window.findChild<QToolButton*>("sBtnCancle"), Qt::LeftButton);
     });

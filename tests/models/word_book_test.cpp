@@ -2,7 +2,7 @@
 
 #include "fennix/fennix.h"
 #include "fennix/testing.h"
-#include "store_fixture.h"
+#include "store/store_fixture.h"
 
 #include <gtest/gtest.h>
 
