@@ -23,16 +23,29 @@ void SetStatusDisplay(StatusDisplay* display)
     installedStatus = display ? display : &silentStatus;
 }
 
-ScopedStatus::ScopedStatus(bool show, const std::string& text) : shown_(show)
+ScopedStatus::ScopedStatus(bool show, const std::string& text)
+    : ScopedStatus(CurrentStatusDisplay(), show, text)
+{
+}
+
+ScopedStatus::ScopedStatus(StatusDisplay& display, bool show, const std::string& text)
+    : display_(display), shown_(show)
 {
     if (shown_)
-        CurrentStatusDisplay().ShowStatus(text);
+        display_.ShowStatus(text);
 }
 
 ScopedStatus::~ScopedStatus()
 {
-    if (shown_)
-        CurrentStatusDisplay().HideStatus();
+    Hide();
+}
+
+void ScopedStatus::Hide()
+{
+    if (!shown_)
+        return;
+    shown_ = false;
+    display_.HideStatus();
 }
 
 } // namespace priv

@@ -205,16 +205,7 @@ bool TPrivilegeMgr::GetCompanyCount(int& count, const OperatorInfo& info)
             count = 1;
             return true;
         }
-        QueryResult query;
-        std::string message;
-        if (!CurrentHost().ExecADOQueryMsg(
-                kMainConnection,
-                "select * from XT_QYXX where QYID in (select QYID from QX_CZYQY where CZY_DM='" +
-                    QuoteSqlText(info.Code) + "')",
-                query, message, true))
-            return false;
-        count = query.RecordCount();
-        return true;
+        return FOperators->CountOperatorCompanies(info.Code, count);
     } catch (...) {
         return false;
     }

@@ -26,30 +26,25 @@ Tfrm_CustomDlg::Tfrm_CustomDlg(QWidget* parent)
     dialogUi->lbBusinessName->setFont(PixelFont(QStringLiteral("黑体"), 16));
     SetClientSize(491, 312);
     connect(dialogUi->sBtnClose, &QAbstractButton::clicked, this, &Tfrm_CustomDlg::sBtnCloseClick);
-    imeHook_ = new EditImeHook(this);
-    InitHostContext();
-    funcCode_ = Context().curFuncCode;
+    binding_ = std::make_unique<TWindowBinding>(
+        this, TWindowBinding::Kind::Dialog, [this] { ApplySkinScheme(); }, [this] { FormCreate(); });
 }
 
 Tfrm_CustomDlg::~Tfrm_CustomDlg() = default;
 
 void Tfrm_CustomDlg::InitHostContext()
 {
-    context_ = CaptureHostContext(false);
+    binding_->CaptureContext();
 }
 
 void Tfrm_CustomDlg::EnsureFormCreated()
 {
-    if (formCreated_)
-        return;
-    formCreated_ = true;
-    FormCreate();
+    binding_->EnsureCreated();
 }
 
 void Tfrm_CustomDlg::FormCreate()
 {
-    ApplySkinScheme();
-    HookEditIme();
+    binding_->CreateSteps();
 }
 
 void Tfrm_CustomDlg::ApplySkinScheme()
@@ -67,7 +62,7 @@ void Tfrm_CustomDlg::ApplySkinScheme()
 
 void Tfrm_CustomDlg::HookEditIme()
 {
-    imeHook_->Hook(this);
+    binding_->HookEditIme();
 }
 
 void Tfrm_CustomDlg::SetDlgTitle(const QString& caption, const QString& title)
@@ -125,15 +120,8 @@ void Tfrm_CustomDlg::FormKeyDown(QKeyEvent* event)
 
 bool Tfrm_CustomDlg::event(QEvent* event)
 {
-    if (event->type() == HostMessageType(WM_MODULE_SKIN)) {
-        RunGuarded([this] {
-            ApplySkinScheme();
-            HookEditIme();
-        });
+    if (binding_ && binding_->HandleHostEvent(event))
         return true;
-    }
-    if (event->type() == QEvent::Polish)
-        RunGuarded([this] { EnsureFormCreated(); });
     return QDialog::event(event);
 }
 
