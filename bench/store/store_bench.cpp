@@ -96,8 +96,9 @@ void AddLoad(Rounds& rounds, const Load& load)
     rounds.Add("load_ms", load.ms);
     rounds.Add("peak_MiB", Mebibytes(load.peak));
     rounds.Add("tree_MiB", Mebibytes(load.treeBytes));
-    rounds.Add("peak_per_tree",
-               load.treeBytes > 0 ? static_cast<double>(load.peak) / static_cast<double>(load.treeBytes) : 0.0);
+    rounds.Add("peak_per_tree", load.treeBytes > 0
+                                    ? static_cast<double>(load.peak) / static_cast<double>(load.treeBytes)
+                                    : 0.0);
 }
 
 // --- Loading a stored post ---------------------------------------------------------------
@@ -205,13 +206,15 @@ private:
                 PQclear(result);
                 return ok;
             };
-            prepared_ = prepare("raw_insert", std::string(kInsert) + "($1, $2, $3, $4, $5) RETURNING PRMS_DM") &&
-                        prepare("raw_link", std::string(kLink) + "($1, $2)");
+            prepared_ =
+                prepare("raw_insert", std::string(kInsert) + "($1, $2, $3, $4, $5) RETURNING PRMS_DM") &&
+                prepare("raw_link", std::string(kLink) + "($1, $2)");
         } else {
             const std::string insert = std::string(kInsert) + "(?, ?, ?, ?, ?)";
             const std::string link = std::string(kLink) + "(?, ?)";
-            prepared_ = sqlite3_prepare_v2(raw_.Sqlite(), insert.c_str(), -1, &insert_, nullptr) == SQLITE_OK &&
-                        sqlite3_prepare_v2(raw_.Sqlite(), link.c_str(), -1, &link_, nullptr) == SQLITE_OK;
+            prepared_ =
+                sqlite3_prepare_v2(raw_.Sqlite(), insert.c_str(), -1, &insert_, nullptr) == SQLITE_OK &&
+                sqlite3_prepare_v2(raw_.Sqlite(), link.c_str(), -1, &link_, nullptr) == SQLITE_OK;
         }
         return prepared_;
     }
@@ -358,22 +361,23 @@ long long BuildSameNodes(RawClient& raw, const std::vector<int>& functions, TRol
             functionTexts.back().push_back(PermitTexts<2>::Make({std::to_string(f), "业务功能名称"}));
     }
     long long nodes = 0;
-    const bool ok = raw.Query("select QYID,QYSBH,QYMC from XT_QYXX where 1=1 and LBDM=0", [&](const RawRow& row) {
-        TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
-        company->SetTexts(std::string(row.Text(0), static_cast<std::size_t>(row.Length(0))),
-                          std::string(row.Text(1), static_cast<std::size_t>(row.Length(1))),
-                          std::string(row.Text(2), static_cast<std::size_t>(row.Length(2))));
-        ++nodes;
-        company->ReserveChildren(functions.size());
-        for (std::size_t a = 0; a < functions.size(); ++a) {
-            TAppPermit* app = company->AddSubApp(kPermitUnchanged);
-            app->ShareTexts(appTexts[a]);
-            app->ReserveChildren(functionTexts[a].size());
-            for (const auto& texts : functionTexts[a])
-                app->AddFunction(kPermitUnchanged)->ShareTexts(texts);
-            nodes += 1 + static_cast<long long>(functionTexts[a].size());
-        }
-    });
+    const bool ok =
+        raw.Query("select QYID,QYSBH,QYMC from XT_QYXX where 1=1 and LBDM=0", [&](const RawRow& row) {
+            TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
+            company->SetTexts(std::string(row.Text(0), static_cast<std::size_t>(row.Length(0))),
+                              std::string(row.Text(1), static_cast<std::size_t>(row.Length(1))),
+                              std::string(row.Text(2), static_cast<std::size_t>(row.Length(2))));
+            ++nodes;
+            company->ReserveChildren(functions.size());
+            for (std::size_t a = 0; a < functions.size(); ++a) {
+                TAppPermit* app = company->AddSubApp(kPermitUnchanged);
+                app->ShareTexts(appTexts[a]);
+                app->ReserveChildren(functionTexts[a].size());
+                for (const auto& texts : functionTexts[a])
+                    app->AddFunction(kPermitUnchanged)->ShareTexts(texts);
+                nodes += 1 + static_cast<long long>(functionTexts[a].size());
+            }
+        });
     return ok ? nodes : -1;
 }
 
@@ -414,7 +418,8 @@ void LoadBuiltInSuperAdmin(benchmark::State& state, Backend backend)
                     for (int a = 0; a < probe.Items(0)->Count(); ++a)
                         shape.push_back(probe.Items(0)->Items(a)->Count());
             }
-            rounds.Add("raw_build_ms", Milliseconds([&] { baselineNodes = BuildSameNodes(raw, shape, same); }));
+            rounds.Add("raw_build_ms",
+                       Milliseconds([&] { baselineNodes = BuildSameNodes(raw, shape, same); }));
         };
         RunRound(rounds, module, baseline);
         if (!load.ok) {
