@@ -3,6 +3,7 @@
 // a time for the signed-in operator's session.
 #include "store/post_store.h"
 
+#include "boundary/event_slice.h"
 #include "boundary/status_display.h"
 #include "store/schema.h"
 #include "store/store_common.h"
@@ -101,6 +102,9 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     Host& host = CurrentHost();
     const bool large = LargeLoad(FQuery.RecordCount());
     ScopedStatus status(large, kLoadingPermissionsText);
+    // Every company gets every sub-application: thousands of companies make
+    // hundreds of thousands of nodes, built between two passes of the events.
+    EventSlice events([&host] { host.ProcessMessages(); });
 
     permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
     for (; !FQuery.Eof(); FQuery.Next()) {
@@ -108,7 +112,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
         company->SetTexts(FQuery.AsString(schema::kCompanyId), FQuery.AsString(schema::kCompanyTaxNumber),
                           FQuery.AsString(schema::kCompanyName));
         if (large)
-            host.ProcessMessages();
+            events.Pass();
     }
 
     BuiltInSubApps subApps(builtInPost, everyFunction);
@@ -127,7 +131,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
                     app->AddFunction(kPermitUnchanged)->ShareTexts(function);
             }
             if (large)
-                host.ProcessMessages();
+                events.Pass();
         }
     }
     return true;
