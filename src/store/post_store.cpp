@@ -323,7 +323,7 @@ bool TRolesMgr::ReadPostTree(const std::string& postCode, TRolePermissions* perm
         return false;
     // A copy: the caller may hand over the tree's own post code, which
     // setting it afresh replaces.
-    const std::string post = postCode;
+    const std::string post = postCode; // NOLINT(performance-unnecessary-copy-initialization)
     try {
         permissions->SetPostCode(post);
         permissions->Clear();
