@@ -533,6 +533,9 @@ class TAccessibleComboBox : public QAccessibleWidget, public TReadOnlyText {
 public:
     explicit TAccessibleComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
 
+    // Both texts stay callable: the widget's by role, the text interface's by range.
+    using TReadOnlyText::text;
+
     void* interface_cast(QAccessible::InterfaceType type) override
     {
         if (type == QAccessible::TextInterface && !Combo()->lineEdit())
