@@ -685,7 +685,8 @@ protected:
 // What this copy of the code installed (the host and the module each carry
 // one; the first to run installs).
 bool factoryInstalledHere = false;
-QPointer<QObject> publisher;
+// Made on first use: loading the library runs no constructor of it.
+Q_GLOBAL_STATIC(QPointer<QObject>, publisher)
 
 } // namespace
 
@@ -697,8 +698,8 @@ void InstallAccessibility()
     application->setProperty(kInstalledProperty, true);
     QAccessible::installFactory(&AccessibleFactory);
     factoryInstalledHere = true;
-    publisher = new TAccessibilityPublisher(application);
-    application->installEventFilter(publisher);
+    *publisher = new TAccessibilityPublisher(application);
+    application->installEventFilter(*publisher);
 }
 
 void UninstallAccessibility()
@@ -707,7 +708,7 @@ void UninstallAccessibility()
         return;
     factoryInstalledHere = false;
     QAccessible::removeFactory(&AccessibleFactory);
-    delete publisher.data();
+    delete publisher->data();
     if (QCoreApplication* application = QCoreApplication::instance())
         application->setProperty(kInstalledProperty, QVariant());
 }
