@@ -76,7 +76,7 @@ inline int ToldLevel(QAccessibleInterface* cell)
     const qsizetype end = description.indexOf(QStringLiteral("级"));
     if (!description.startsWith(QStringLiteral("第")) || end < 2)
         return 0;
-    return description.mid(1, end - 1).toInt();
+    return QStringView(description).mid(1, end - 1).toInt();
 }
 
 // One row cell of an item view as the accessibility interface reports it.
