@@ -344,7 +344,7 @@ TEST_F(OperatorWindowTest, DoubleClickDoesNothingWhereEditIsNotAllowed)
     QTreeView* list = List(window);
     const QModelIndex row = window->ListModel().IndexOfCode("admin");
     bool opened = false;
-    QTimer::singleShot(300, [&opened] {
+    QTimer::singleShot(300, window, [&opened] {
         if (auto* dialog = qobject_cast<Tfrm_OperatorAdd*>(QApplication::activeModalWidget())) {
             opened = true;
             dialog->reject();

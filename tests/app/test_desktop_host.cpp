@@ -561,7 +561,7 @@ public:
     LoginWindowScript(std::string code, std::string password)
         : code_(std::move(code)), password_(std::move(password))
     {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Act(); });
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Act(); });
         timer_.start(20);
     }
     bool Acted() const { return acted_; }
