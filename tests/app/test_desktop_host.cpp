@@ -785,8 +785,8 @@ TEST_P(DesktopHostTest, TheMainFrameWearsTheHostsSkinUnderItsTitleBand)
 TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)
 {
     const QString about = AboutText();
-    EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("版本 \\d+\\.\\d+"))))
-        << about.toStdString();
+    static const QRegularExpression version(QStringLiteral("版本 \\d+\\.\\d+"));
+    EXPECT_TRUE(about.contains(version)) << about.toStdString();
     EXPECT_TRUE(about.contains(QString::fromLatin1(qVersion())));
 }
 
