@@ -22,7 +22,8 @@ namespace {
 
 bool HasChinese(const std::string& text)
 {
-    for (const QChar c : QString::fromStdString(text))
+    const QString wide = QString::fromStdString(text);
+    for (const QChar c : wide)
         if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
             return true;
     return false;
