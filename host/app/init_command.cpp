@@ -64,7 +64,7 @@ Found Inspect(bool postgres, std::string& error)
 
 std::string AskNewPassword()
 {
-    const std::string first = ReadPassword("超级管理员 admin 的新密码: ");
+    std::string first = ReadPassword("超级管理员 admin 的新密码: ");
     const std::string second = ReadPassword("再次输入新密码: ");
     if (first != second) {
         std::cerr << "privhost: the two passwords differ\n";

@@ -68,7 +68,7 @@ std::string PrivateRuntimeFolder()
     // The usual name is shared by every run of this user; another user may
     // have taken it (or left a link there), so it is used only when it is
     // ours and private, and otherwise a fresh folder of our own is made.
-    const std::string usual = (temp / ("privhost-runtime-" + std::to_string(getuid()))).string();
+    std::string usual = (temp / ("privhost-runtime-" + std::to_string(getuid()))).string();
     if (mkdir(usual.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     if (IsPrivateFolder(usual))

@@ -9,18 +9,24 @@ public:
     void HideStatus() override {}
 };
 
-SilentStatus silentStatus;
-StatusDisplay* installedStatus = &silentStatus;
+// Made on first use: loading the library runs no constructor of it.
+StatusDisplay& Silent()
+{
+    static SilentStatus silent;
+    return silent;
+}
+
+StatusDisplay* installedStatus = nullptr;
 
 } // namespace
 
 StatusDisplay& CurrentStatusDisplay()
 {
-    return *installedStatus;
+    return installedStatus ? *installedStatus : Silent();
 }
 void SetStatusDisplay(StatusDisplay* display)
 {
-    installedStatus = display ? display : &silentStatus;
+    installedStatus = display;
 }
 
 ScopedStatus::ScopedStatus(bool show, const std::string& text)

@@ -122,7 +122,7 @@ void WriteOperatorTexts(HostRecord& record, const OperatorInfo& op)
 
 std::string FilterFailureMessage(const std::string& reason)
 {
-    const std::string message = kFilterExceptionMessage + reason;
+    std::string message = kFilterExceptionMessage + reason;
     CurrentHost().Error("0", message);
     return message;
 }

@@ -302,6 +302,7 @@ void Tfrm_Login::ProposeOperator()
     QComboBox* combo = ui->cbxOperatorId;
     const std::string& previous = PrevOperatorText();
     std::vector<std::string> codes;
+    codes.reserve(static_cast<std::size_t>(combo->count()));
     for (int i = 0; i < combo->count(); ++i)
         codes.push_back(ToUtf8(combo->itemText(i)));
     const auto proposed = FindCode(codes.begin(), codes.end(), previous,

@@ -338,7 +338,7 @@ TEST_F(OperatorWindowTest, AddAndDoubleClickOpenTheDialogAndRefreshWhenConfirmed
         QTest::mouseClick(FindControl<QPushButton>(&dialog, "sBtnClose"), Qt::LeftButton);
     });
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
-    EXPECT_EQ(RowTexts(window, "kuaiji")[1], QStringLiteral("王会计"));
+    EXPECT_EQ(RowTexts(window, "kuaiji").at(1), QStringLiteral("王会计"));
 }
 
 TEST_F(OperatorWindowTest, DoubleClickDoesNothingWhereEditIsNotAllowed)
@@ -372,11 +372,11 @@ TEST_F(OperatorWindowTest, ThePopUpMenuFollowsTheCommands)
         texts << item->text();
     EXPECT_EQ(texts, (QStringList{"新增用户", "修改所选用户", "删除所选用户", "分配所选用户权限"}));
     ClickRow(window, "admin");
-    EXPECT_FALSE(menu->actions()[1]->isEnabled());
-    EXPECT_FALSE(menu->actions()[2]->isEnabled());
+    EXPECT_FALSE(menu->actions().at(1)->isEnabled());
+    EXPECT_FALSE(menu->actions().at(2)->isEnabled());
     ClickRow(window, "clerk");
-    EXPECT_TRUE(menu->actions()[1]->isEnabled());
-    EXPECT_TRUE(menu->actions()[2]->isEnabled());
+    EXPECT_TRUE(menu->actions().at(1)->isEnabled());
+    EXPECT_TRUE(menu->actions().at(2)->isEnabled());
 }
 
 TEST_F(OperatorWindowTest, PostAndDepartmentSettingsRefreshTheListWhateverTheyAnswer)
@@ -389,15 +389,15 @@ TEST_F(OperatorWindowTest, PostAndDepartmentSettingsRefreshTheListWhateverTheyAn
         dialog.reject();
     });
     QTest::mouseClick(FindControl<QToolButton>(window, "ToolButton1"), Qt::LeftButton);
-    EXPECT_EQ(RowTexts(window, "kuaiji")[2], QStringLiteral("税务主管"));
+    EXPECT_EQ(RowTexts(window, "kuaiji").at(2), QStringLiteral("税务主管"));
 
     WhenDialogRuns<TfrmDepartmentMgr>([this](TfrmDepartmentMgr& dialog) {
         EXPECT_TRUE(Db().Exec("UPDATE XT_BMXX SET BM_MC='财务处' WHERE BM_DM='D01'"));
         dialog.reject();
     });
     QTest::mouseClick(FindControl<QToolButton>(window, "ToolButton2"), Qt::LeftButton);
-    EXPECT_EQ(RowTexts(window, "kuaiji")[3], QStringLiteral("财务处"));
-    EXPECT_EQ(RowTexts(window, "clerk")[3], QStringLiteral("财务处"));
+    EXPECT_EQ(RowTexts(window, "kuaiji").at(3), QStringLiteral("财务处"));
+    EXPECT_EQ(RowTexts(window, "clerk").at(3), QStringLiteral("财务处"));
 }
 
 TEST_F(OperatorWindowTest, TheExportOpensTheWindowInTheHostsPage)

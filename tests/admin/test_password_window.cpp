@@ -75,7 +75,7 @@ protected:
     void Change(const QString& oldText, const QString& newText, const QString& again)
     {
         fennix::ClearShownMessages();
-        for (auto [box, text] : {std::pair{oldPwd, oldText}, {newPwd, newText}, {reNewPwd, again}}) {
+        for (const auto& [box, text] : {std::pair{oldPwd, oldText}, {newPwd, newText}, {reNewPwd, again}}) {
             box->clear();
             priv::test::TypeText(box, text);
         }

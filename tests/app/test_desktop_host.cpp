@@ -564,7 +564,7 @@ public:
     LoginWindowScript(std::string code, std::string password)
         : code_(std::move(code)), password_(std::move(password))
     {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Act(); });
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Act(); });
         timer_.start(20);
     }
     bool Acted() const { return acted_; }
@@ -788,8 +788,8 @@ TEST_P(DesktopHostTest, TheMainFrameWearsTheHostsSkinUnderItsTitleBand)
 TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)
 {
     const QString about = AboutText();
-    EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("版本 \\d+\\.\\d+"))))
-        << about.toStdString();
+    static const QRegularExpression version(QStringLiteral("版本 \\d+\\.\\d+"));
+    EXPECT_TRUE(about.contains(version)) << about.toStdString();
     EXPECT_TRUE(about.contains(QString::fromLatin1(qVersion())));
 }
 

@@ -485,12 +485,12 @@ TEST_F(AssignWindowTest, TheQuestionAndTheStatusWindowAsShown)
     fennix::SetInteractive(true);
     bool asked = false;
     bool statusShown = false;
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
             return;
-        poll->stop();
+        poll.stop();
         asked = true;
         if (Tfrm_Status* status = CurrentStatusWindow()) {
             statusShown = status->isVisible();
@@ -500,9 +500,9 @@ TEST_F(AssignWindowTest, TheQuestionAndTheStatusWindowAsShown)
         test::SaveScreenshot(box, "assign-own-post-question");
         box->button(QMessageBox::No)->click();
     });
-    poll->start(20);
+    poll.start(20);
     Save();
-    delete poll;
+    poll.stop();
     fennix::SetInteractive(false);
     EXPECT_TRUE(asked);
     EXPECT_TRUE(statusShown);

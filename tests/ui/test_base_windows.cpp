@@ -135,7 +135,7 @@ protected:
 
 TEST_F(BaseWindowTest, EmbeddedPageFillsHostPageAndAnnouncesNothingWithoutModalFormMsg)
 {
-    for (const std::string params : {"", "Other=1;ModalFormMsg="}) {
+    for (const char* params : {"", "Other=1;ModalFormMsg="}) {
         QPointer<DemoPage> page = OpenDemoPage(params);
         QWidget* hostPage = hostPages_.back().get();
         ASSERT_TRUE(page);

@@ -491,11 +491,212 @@ private:
     mutable std::vector<std::pair<int, QAccessible::Id>> headers_;
 };
 
+<<<<<<< HEAD:host/fennix/src/accessible_item_view.cpp
+=======
+// A combo box named after its label, its entry as its value, its list and
+// its editor as children. A box without an editor offers its chosen entry as
+// its text (the bus has no text value for it in Qt 6.4, and the name is the
+// label's), and its list reports that entry selected.
+class TAccessibleComboBox : public QAccessibleWidget, public TReadOnlyText {
+public:
+    explicit TAccessibleComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    // Both texts stay callable: the widget's by role, the text interface's by range.
+    using TReadOnlyText::text;
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface && !Combo()->lineEdit())
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name: {
+            const QString name = QAccessibleWidget::text(QAccessible::Name);
+            // Without a label the entry is the best name there is.
+            return name.isEmpty() ? Combo()->currentText() : name;
+        }
+        case QAccessible::Value:
+            return Combo()->currentText();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    int childCount() const override { return Combo()->lineEdit() ? 2 : 1; }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(Combo()->view());
+        if (index == 1 && Combo()->lineEdit())
+            return QAccessible::queryAccessibleInterface(Combo()->lineEdit());
+        return nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (!child)
+            return -1;
+        if (child->object() == Combo()->view())
+            return 0;
+        if (Combo()->lineEdit() && child->object() == Combo()->lineEdit())
+            return 1;
+        return -1;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = Combo()->view()->isVisible();
+        state.editable = Combo()->isEditable();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        return Combo()->isEnabled() ? QStringList{showMenuAction(), pressAction(), setFocusAction()}
+                                    : QStringList{};
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (!Combo()->isEnabled())
+            return;
+        if (name == showMenuAction() || name == pressAction()) {
+            if (Combo()->view()->isVisible())
+                Combo()->hidePopup();
+            else
+                Combo()->showPopup();
+        } else if (name == setFocusAction()) {
+            Combo()->setFocus(Qt::OtherFocusReason);
+        }
+    }
+
+protected:
+    QString ReadText() const override { return Combo()->currentText(); }
+
+private:
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* AccessibleFactory(const QString& className, QObject* object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("QTreeView")) {
+        if (auto* tree = qobject_cast<QTreeView*>(object))
+            return new TAccessibleItemView(tree, QAccessible::Tree);
+    } else if (className == QLatin1String("QListView")) {
+        if (auto* list = qobject_cast<QListView*>(object))
+            return new TAccessibleItemView(list, QAccessible::List);
+    } else if (className == QLatin1String("QComboBox")) {
+        if (auto* combo = qobject_cast<QComboBox*>(object))
+            return new TAccessibleComboBox(combo);
+    }
+    return nullptr;
+}
+
+// The label that names `control` (a label whose buddy it is), mnemonic
+// removed; empty when none does.
+QString LabelText(const QWidget* control)
+{
+    const QWidget* window = control->window();
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        if (label->buddy() == control)
+            return StripMnemonic(label->text());
+    return {};
+}
+
+void PublishControl(QWidget* control)
+{
+    const QString name = control->objectName();
+    // Qt's own inner parts (qt_scrollarea_viewport ...) are no controls of
+    // the forms.
+    if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) &&
+        control->accessibleDescription().isEmpty())
+        control->setAccessibleDescription(name);
+    if (auto* button = qobject_cast<QAbstractButton*>(control); button && button->text().isEmpty() &&
+                                                                button->accessibleName().isEmpty() &&
+                                                                !button->toolTip().isEmpty())
+        button->setAccessibleName(button->toolTip());
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit()) {
+        QLineEdit* editor = combo->lineEdit();
+        if (editor->accessibleName().isEmpty()) {
+            const QString comboName =
+                combo->accessibleName().isEmpty() ? LabelText(combo) : combo->accessibleName();
+            if (!comboName.isEmpty())
+                editor->setAccessibleName(comboName);
+        }
+    }
+}
+
+// Publishes every control as it is polished, just before it is first shown,
+// so that controls a window adds later are published too.
+class TAccessibilityPublisher : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish && watched->isWidgetType())
+            PublishControl(static_cast<QWidget*>(watched));
+        return false;
+    }
+};
+
+// What this copy of the code installed (the host and the module each carry
+// one; the first to run installs).
+bool factoryInstalledHere = false;
+// Made on first use: loading the library runs no constructor of it.
+Q_GLOBAL_STATIC(QPointer<QObject>, publisher)
+
+>>>>>>> wip/lint:src/ui/accessibility.cpp
 } // namespace
 
 QAccessibleInterface* NewAccessibleItemView(QAbstractItemView* view, QAccessible::Role role)
 {
+<<<<<<< HEAD:host/fennix/src/accessible_item_view.cpp
     return new TAccessibleItemView(view, role);
 }
 
 } // namespace fennix::detail
+=======
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application || application->property(kInstalledProperty).toBool())
+        return;
+    application->setProperty(kInstalledProperty, true);
+    QAccessible::installFactory(&AccessibleFactory);
+    factoryInstalledHere = true;
+    *publisher = new TAccessibilityPublisher(application);
+    application->installEventFilter(*publisher);
+}
+
+void UninstallAccessibility()
+{
+    if (!factoryInstalledHere)
+        return;
+    factoryInstalledHere = false;
+    QAccessible::removeFactory(&AccessibleFactory);
+    delete publisher->data();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->setProperty(kInstalledProperty, QVariant());
+}
+
+void PublishAccessibility(QWidget* window)
+{
+    if (!window)
+        return;
+    InstallAccessibility();
+    PublishControl(window);
+    for (QWidget* control : window->findChildren<QWidget*>())
+        PublishControl(control);
+}
+
+} // namespace priv
+>>>>>>> wip/lint:src/ui/accessibility.cpp
