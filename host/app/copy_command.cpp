@@ -151,31 +151,6 @@ Summary Summarize(const Table& table, priv::QueryResult& rows)
     return {hashes.size(), all.result()};
 }
 
-// The statements of a schema file: ';' at the end of a line ends one, lines
-// starting with "--" are comments.
-std::vector<std::string> SchemaStatements(const std::string& path)
-{
-    std::vector<std::string> statements;
-    std::ifstream file(path);
-    std::string line, statement;
-    while (std::getline(file, line)) {
-        if (line.rfind("--", 0) == 0)
-            continue;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        statement += line;
-        if (line.empty() || line.back() != ';') {
-            statement += '\n';
-            continue;
-        }
-        statement.pop_back();
-        statement.erase(0, statement.find_first_not_of(" \n"));
-        statements.push_back(statement);
-        statement.clear();
-    }
-    return statements;
-}
-
 // The table a CREATE TABLE or CREATE INDEX statement is about; empty for
 // any other statement (the built-in posts' rows come with the copy).
 std::string TableOfStatement(const std::string& statement)

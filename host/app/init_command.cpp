@@ -155,29 +155,13 @@ std::string SchemaPath(const fennix::Settings& settings)
 }
 
 // The statements of the schema that may run again on a database made before
-// them: the indexes written "CREATE INDEX IF NOT EXISTS". A statement ends
-// with ';' at the end of a line; lines starting with "--" are comments.
+// them: the indexes written "CREATE INDEX IF NOT EXISTS".
 std::vector<std::string> AddableIndexes(const std::string& schemaPath)
 {
     constexpr std::string_view kAddable = "CREATE INDEX IF NOT EXISTS ";
-    std::vector<std::string> statements;
-    std::ifstream file(schemaPath);
-    std::string line, statement;
-    while (std::getline(file, line)) {
-        if (line.rfind("--", 0) == 0)
-            continue;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        statement += line;
-        if (line.empty() || line.back() != ';') {
-            statement += '\n';
-            continue;
-        }
-        statement.pop_back();
-        if (statement.rfind(kAddable, 0) == 0)
-            statements.push_back(statement);
-        statement.clear();
-    }
+    std::vector<std::string> statements = SchemaStatements(schemaPath);
+    std::erase_if(statements,
+                  [&](const std::string& statement) { return statement.rfind(kAddable, 0) != 0; });
     return statements;
 }
 
