@@ -79,6 +79,19 @@ install(FILES ${PROJECT_SOURCE_DIR}/db/schema-sqlite.sql ${PROJECT_SOURCE_DIR}/d
 install(FILES ${PROJECT_SOURCE_DIR}/host/app/apps.json DESTINATION ${PRIV_DATA_DIR} COMPONENT Host)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/host/app/resources/Image DESTINATION ${PRIV_DATA_DIR} COMPONENT Host)
 
+# The manual page, made from privhost's own help (cmake/PrivManPage.cmake)
+# whenever privhost is built anew.
+set(PRIV_MAN_PAGE ${PROJECT_BINARY_DIR}/man/privhost.1.gz)
+add_custom_command(OUTPUT ${PRIV_MAN_PAGE}
+  COMMAND ${CMAKE_COMMAND} -DPRIVHOST=$<TARGET_FILE:privhost> -DVERSION=${PROJECT_VERSION}
+          -DCOMMANDS=init,call,passwd,export,import,copy -DOUTPUT=${PRIV_MAN_PAGE}
+          -P ${PROJECT_SOURCE_DIR}/cmake/PrivManPage.cmake
+  DEPENDS privhost ${PROJECT_SOURCE_DIR}/cmake/PrivManPage.cmake
+  COMMENT "Making privhost's manual page from its help"
+  VERBATIM)
+add_custom_target(privhost_man ALL DEPENDS ${PRIV_MAN_PAGE})
+install(FILES ${PRIV_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Host)
+
 # --- Debian packages -----------------------------------------------------------
 # Three packages, as a distribution splits a library: a host's users need only
 # the runtime; a host's developer adds the development package; privhost is an
@@ -142,6 +155,15 @@ set(CPACK_DEBIAN_HOST_DESCRIPTION "desktop and command-line host of the privileg
 privhost creates the privilege tables, drives the module's exports from the
 command line and, with a display, runs a desktop host around the module's
 windows.")
+
+# Every package carries the copyright file where Debian looks for it,
+# /usr/share/doc/<package>/copyright, in the machine-readable format.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in ${PROJECT_BINARY_DIR}/debian/copyright @ONLY)
+foreach(component Runtime Development Host)
+  string(TOUPPER ${component} upper)
+  install(FILES ${PROJECT_BINARY_DIR}/debian/copyright
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME} COMPONENT ${component})
+endforeach()
 
 include(CPack)
 cpack_add_component(Runtime DISPLAY_NAME "Module")
