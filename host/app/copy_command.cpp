@@ -255,8 +255,11 @@ public:
     {
         if (!progress_)
             return;
+        std::size_t longest = 0;
+        for (const Table& table : Tables())
+            longest = std::max(longest, std::string(table.name).size());
         std::string name = Tables()[index].name;
-        name.resize(kLongestTableName, ' '); // the next table's line covers this one's
+        name.resize(longest, ' '); // the next table's line covers this one's
         Draw("\r" + std::string(what) + " " + name + "（" + std::to_string(index + 1) + "/" +
              std::to_string(Tables().size()) + "）");
     }
@@ -293,8 +296,6 @@ private:
         std::cerr << line << std::flush;
         lineOpen_ = true;
     }
-
-    static constexpr std::size_t kLongestTableName = 11; // QX_CZYRROLE
 
     bool postgres_;
     bool progress_;
