@@ -122,6 +122,8 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
 {
     const bool parentIsPost = parent.PermitType().empty();
     for (int i = 0; i < parent.Count(); ++i) {
+        if (parentIsPost)
+            ReportSaveProgress(i, parent.Count());
         TAbstractPermit* child = parent.Items(i);
         const std::int32_t state = child->PermitState();
         const int writesBefore = FWrites;
@@ -180,7 +182,15 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
             return false;
         }
     }
+    if (parentIsPost)
+        ReportSaveProgress(parent.Count(), parent.Count());
     return true;
+}
+
+void TRolesMgr::ReportSaveProgress(int done, int total) const
+{
+    if (FOnSaveProgress)
+        FOnSaveProgress(done, total);
 }
 
 bool TRolesMgr::StillPartlyGranted(const TAbstractPermit& company, std::string& message)
