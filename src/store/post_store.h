@@ -197,6 +197,20 @@ private:
     // cannot be read.
     std::optional<bool> PostRowStored(const std::string& postCode, std::string& message);
 
+    // Inserts nodes that hang beneath one stored parent, in as few
+    // statements as there are (at most kNodesPerInsert rows each), and gives
+    // each its new code as the database hands it back for the row just
+    // inserted: exact whatever other workstations insert meanwhile, and no
+    // read-back per node. A company node also gets its grant row. False when
+    // a node cannot be written or its code is not handed back; `failed` then
+    // names the first node of that statement.
+    bool InsertNodes(const std::string& postCode, std::int32_t parentCode,
+                     const std::vector<TAbstractPermit*>& nodes, AssignedCodes& assigned,
+                     const TAbstractPermit*& failed);
+    // Before the children of a sub-application or company are walked: the
+    // added ones, each checked as the walk would check it, inserted together.
+    bool InsertAddedChildren(const std::string& postCode, TAbstractPermit& parent, std::string& message,
+                             AssignedCodes& assigned);
     // Tells the save's progress handler that `done` of the post's companies
     // are through.
     void ReportSaveProgress(int done, int total) const;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -563,6 +564,44 @@ TEST_P(PermissionStoreTest, ASaveCountsThePostsCompaniesThrough)
     EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
 }
 
+// A parent's new children go to the database in one statement, each with
+// the code of its own row handed back: no read-back per node, and right
+// also for two children of one code (which go in two statements).
+TEST_P(PermissionStoreTest, ASaveWritesTheNewChildrenOfAParentTogether)
+{
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    TCompPermit* company = GrantPartly(permissions, "12", {{"02", {"F1", "F2", "F3"}}, {"01", {"F4"}}});
+    TAppFuncPermit* twin = company->Items(0)->AddFunction(kPermitAdded);
+    twin->SetCode("F2");
+    twin->SetName("另一个F2");
+    fennix::ClearExecutedStatements();
+    std::string message;
+    ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+
+    std::vector<std::string> inserts;
+    for (const std::string& sql : fennix::ExecutedStatements()) {
+        EXPECT_EQ(sql.find("order by PRMS_DM desc"), std::string::npos) << sql;
+        if (sql.rfind("INSERT INTO QX_PRMSMAP", 0) == 0)
+            inserts.push_back(sql);
+    }
+    // The company, its applications, F1-F3 of 02, the second F2, F4 of 01.
+    EXPECT_EQ(inserts.size(), 5u);
+    const std::function<void(const TAbstractPermit&)> expectOwnRows = [&](const TAbstractPermit& parent) {
+        for (int i = 0; i < parent.Count(); ++i) {
+            const TAbstractPermit& node = *parent.Items(i);
+            EXPECT_EQ(
+                Db().Scalar("SELECT DYDM || '|' || DYMC || '|' || PARENT_DM FROM QX_PRMSMAP WHERE PRMS_DM=" +
+                            std::to_string(node.PermitCode())),
+                node.GetCode() + "|" + node.GetName() + "|" + std::to_string(parent.PermitCode()));
+            expectOwnRows(node);
+        }
+    };
+    expectOwnRows(permissions);
+    EXPECT_EQ(Count("PRMS_TYPE='30'"), "5");
+    ExpectTreeWellFormed();
+}
+
 TEST_P(PermissionStoreTest, ASecondSaveOfTheSameObjectWritesNothing)
 {
     const int stored = GrantWith("GW00001", 13, {{"02", {"F1", "F2"}}});
@@ -705,7 +744,9 @@ struct SaveFailure {
 TEST_P(PermissionStoreTest, FailedStepsFailTheSaveAndNameTheNode)
 {
     const std::vector<SaveFailure> cases = {
-        {"the new code cannot be read back", "order by PRMS_DM desc", 0, "权限分配失败：保存[11]信息出错。"},
+        {"the node cannot be written", "INSERT INTO QX_PRMSMAP", 0, "权限分配失败：保存[11]信息出错。"},
+        {"an application cannot be written", "INSERT INTO QX_PRMSMAP", 1,
+         "权限分配失败：保存[权限分配失败：保存[02]信息出错。]信息出错。"},
         {"the grant row cannot be written", "INSERT INTO QX_ROLEPRMS", 0, "权限分配失败：保存[11]信息出错。"},
         {"the commit fails", "COMMIT", 0, ""},
         {"no transaction", "BEGIN", 0, ""},
