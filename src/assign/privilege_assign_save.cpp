@@ -104,7 +104,12 @@ void TfrmPrivilegeAssignEx::tBtnSaveClick()
     // A post deleted meanwhile gives the store nothing to say: the window
     // names the reason itself.
     std::string message = "权限分配失败：岗位[" + FPermissions->PostCode() + "]已不存在或无法读取。";
+    // A save of many companies takes minutes on a busy server: the status
+    // window counts the companies through.
+    StatusProgress progress(StatusWindowDisplay(), FPermissions->Count());
+    FRolesMgr->SetSaveProgressHandler([&progress](int done, int) { progress.Step(done); });
     const bool saved = FRolesMgr->SavePostPermissions(FPermissions.get(), message);
+    FRolesMgr->SetSaveProgressHandler({});
     status.Hide();
     if (!saved) {
         if (FRolesMgr->LastSaveConflicted()) {

@@ -1,5 +1,7 @@
 #include "boundary/status_display.h"
 
+#include <utility>
+
 namespace priv {
 namespace {
 
@@ -17,6 +19,18 @@ StatusDisplay& Silent()
 }
 
 StatusDisplay* installedStatus = nullptr;
+
+std::function<StatusProgress::Clock::time_point()>& ProgressClock()
+{
+    static std::function<StatusProgress::Clock::time_point()> clock;
+    return clock;
+}
+
+StatusProgress::Clock::time_point ProgressNow()
+{
+    const auto& clock = ProgressClock();
+    return clock ? clock() : StatusProgress::Clock::now();
+}
 
 } // namespace
 
@@ -52,6 +66,34 @@ void ScopedStatus::Hide()
         return;
     shown_ = false;
     display_.HideStatus();
+}
+
+void SetStatusProgressClock(std::function<StatusProgress::Clock::time_point()> now)
+{
+    ProgressClock() = std::move(now);
+}
+
+StatusProgress::StatusProgress(StatusDisplay& display, int total, bool active)
+    : display_(display), total_(total), active_(active && total > 0),
+      start_(active_ ? ProgressNow() : Clock::time_point{})
+{
+}
+
+void StatusProgress::Step(int done)
+{
+    if (!active_ || done == lastDone_)
+        return;
+    const Clock::time_point now = ProgressNow();
+    if (now - start_ < kProgressDelay)
+        return;
+    // The last company is always shown once the count is up, however soon
+    // after the one before it came.
+    if (shown_ && now - lastShown_ < kProgressInterval && done < total_)
+        return;
+    shown_ = true;
+    lastShown_ = now;
+    lastDone_ = done;
+    display_.ShowProgress(done < total_ ? done : total_, total_);
 }
 
 } // namespace priv

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace priv {
@@ -102,6 +103,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
     Host& host = CurrentHost();
     const bool large = LargeLoad(FQuery.RecordCount());
     ScopedStatus status(large, kLoadingPermissionsText);
+    StatusProgress progress(CurrentStatusDisplay(), static_cast<int>(FQuery.RecordCount()), large);
     // Every company gets every sub-application: thousands of companies make
     // hundreds of thousands of nodes, built between two passes of the events.
     EventSlice events([&host] { host.ProcessMessages(); });
@@ -133,6 +135,7 @@ bool TRolesMgr::LoadBuiltInPermissions(TRolePermissions& permissions, const std:
             if (large)
                 events.Pass();
         }
+        progress.Step(i + 1);
     }
     return true;
 }
@@ -163,12 +166,13 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
         return false;
     const bool large = LargeLoad(permissions.Count());
     ScopedStatus status(large, kLoadingPermissionsText);
+    StatusProgress progress(CurrentStatusDisplay(), permissions.Count(), large);
     CompanyNodes companies;
     for (int i = 0; i < permissions.Count(); ++i)
         companies[permissions.Items(i)->PermitCode()].push_back(permissions.Items(i));
     if (large)
         CurrentHost().ProcessMessages();
-    return ReadGrantsInSets(postCode, companies, std::string(), large);
+    return ReadGrantsInSets(postCode, companies, std::string(), large, &progress);
 }
 
 bool TRolesMgr::ReadStoredCompanies(TRolePermissions& permissions, const std::string& postCode)
@@ -191,7 +195,7 @@ bool TRolesMgr::ReadStoredCompanies(TRolePermissions& permissions, const std::st
 // The children of one node keep the order of their codes, as the statement
 // per node reads them from its index.
 bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes& companies,
-                                 const std::string& grantCondition, bool large)
+                                 const std::string& grantCondition, bool large, StatusProgress* progress)
 {
     for (const auto& [code, nodes] : companies)
         for (TCompPermit* company : nodes) {
@@ -262,10 +266,24 @@ bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes
                         "t3.PRMS_TYPE='30'",
                     true))
         return false;
+    // The functions come by sub-application; a company counts as through
+    // from its first one on (its sub-applications are built already).
+    std::unordered_set<std::int32_t> companiesReached;
+    int companiesThrough = 0;
+    std::int32_t lastApp = 0;
     for (const Row& row : orderRows()) {
         const auto owners = apps.find(row.parent);
         if (owners == apps.end())
             continue;
+        if (progress && row.parent != lastApp) {
+            lastApp = row.parent;
+            const std::int32_t company = owners->second.front()->ParentCode();
+            if (companiesReached.insert(company).second) {
+                const auto nodes = companies.find(company);
+                companiesThrough += nodes == companies.end() ? 1 : static_cast<int>(nodes->second.size());
+                progress->Step(companiesThrough);
+            }
+        }
         FQuery.MoveTo(row.row);
         const auto texts =
             pool.Function(FQuery.AsString(schema::kPermitTarget), FQuery.AsString(schema::kPermitTargetName));
@@ -277,6 +295,8 @@ bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes
         }
     }
     FQuery.Reset({});
+    if (progress)
+        progress->Step(progress->Total());
     return true;
 }
 

@@ -6,7 +6,9 @@
 #include "store/schema.h"
 #include "store/store_common.h"
 
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace priv {
 
@@ -121,32 +123,23 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
                                      std::string& message, AssignedCodes& assigned)
 {
     const bool parentIsPost = parent.PermitType().empty();
+    // Beneath a company or sub-application the added children are written
+    // together, before the walk.
+    if (!parentIsPost && !InsertAddedChildren(postCode, parent, message, assigned))
+        return false;
     for (int i = 0; i < parent.Count(); ++i) {
+        if (parentIsPost)
+            ReportSaveProgress(i, parent.Count());
         TAbstractPermit* child = parent.Items(i);
         const std::int32_t state = child->PermitState();
         const int writesBefore = FWrites;
         bool saved = true;
-        if ((state == kPermitAdded || state == kPermitRemoved) &&
+        if ((state == kPermitRemoved || (state == kPermitAdded && parentIsPost)) &&
             (!HoldPost(postCode, message) || !StillApplies(postCode, parent, *child, message)))
             return false;
-        if (state == kPermitAdded) {
-            // Only companies hang under 0; a sub-application or function
-            // needs a parent that is stored.
-            if (!parentIsPost && parent.PermitCode() <= 0) {
-                saved = false;
-            } else {
-                std::string newCode;
-                AddPermission(postCode, child->GetCode(), child->GetName(),
-                              child->PermitType() == schema::kPermitTypeCompany ? child->GetCode()
-                                                                                : std::string(),
-                              std::to_string(parent.PermitCode()), child->PermitType(), newCode);
-                const auto code = store::ParseInt32(newCode);
-                saved = code.has_value();
-                if (saved) {
-                    assigned.emplace_back(child, child->PermitCode());
-                    child->SetPermitCode(*code);
-                }
-            }
+        if (state == kPermitAdded && parentIsPost) {
+            const TAbstractPermit* failed = nullptr;
+            saved = InsertNodes(postCode, 0, {child}, assigned, failed);
         } else if (state == kPermitRemoved) {
             saved = RemovePermission(postCode, std::to_string(child->PermitCode()));
         }
@@ -180,7 +173,99 @@ bool TRolesMgr::SaveChildPermissions(const std::string& postCode, TAbstractPermi
             return false;
         }
     }
+    if (parentIsPost)
+        ReportSaveProgress(parent.Count(), parent.Count());
     return true;
+}
+
+bool TRolesMgr::InsertAddedChildren(const std::string& postCode, TAbstractPermit& parent,
+                                    std::string& message, AssignedCodes& assigned)
+{
+    std::vector<TAbstractPermit*> added;
+    for (int i = 0; i < parent.Count(); ++i) {
+        TAbstractPermit* child = parent.Items(i);
+        if (child->PermitState() != kPermitAdded)
+            continue;
+        if (!HoldPost(postCode, message) || !StillApplies(postCode, parent, *child, message))
+            return false;
+        added.push_back(child);
+    }
+    if (added.empty())
+        return true;
+    // Only companies hang under 0; a sub-application or function needs a
+    // parent that is stored.
+    const TAbstractPermit* failed = added.front();
+    if (parent.PermitCode() <= 0 || !InsertNodes(postCode, parent.PermitCode(), added, assigned, failed)) {
+        message = SaveFailedText(DisplayName(*failed));
+        return false;
+    }
+    return true;
+}
+
+bool TRolesMgr::InsertNodes(const std::string& postCode, std::int32_t parentCode,
+                            const std::vector<TAbstractPermit*>& nodes, AssignedCodes& assigned,
+                            const TAbstractPermit*& failed)
+{
+    // Rows per statement: long enough to save the round trips, short enough
+    // for any server's statement limits.
+    constexpr std::size_t kNodesPerInsert = 200;
+    // The codes come back by target code (the order of the rows handed back
+    // is the database's): nodes sharing one go in different statements.
+    std::vector<TAbstractPermit*> pending(nodes.begin(), nodes.end());
+    while (!pending.empty()) {
+        std::vector<TAbstractPermit*> batch, later;
+        std::unordered_map<std::string, TAbstractPermit*> byTarget;
+        std::string sql = "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES";
+        for (TAbstractPermit* node : pending) {
+            if (batch.size() == kNodesPerInsert || !byTarget.emplace(node->GetCode(), node).second) {
+                later.push_back(node);
+                continue;
+            }
+            const bool company = node->PermitType() == schema::kPermitTypeCompany;
+            // Written bare into the statement.
+            if (company && !store::IsDecimalInteger(node->GetCode())) {
+                failed = node;
+                return false;
+            }
+            sql += std::string(batch.empty() ? "" : ",") + "('" + Text(node->GetCode()) + "','" +
+                   Text(node->GetName()) + "'," + std::to_string(parentCode) + ",'" +
+                   Text(node->PermitType()) + "'," + (company ? node->GetCode() : std::string("0")) + ")";
+            batch.push_back(node);
+        }
+        failed = batch.front();
+        sql += " RETURNING PRMS_DM, DYDM";
+        if (!store::Run(FLastStatement, FQuery, std::move(sql), true) ||
+            FQuery.RecordCount() != static_cast<int>(batch.size()))
+            return false;
+        std::vector<std::pair<TAbstractPermit*, std::int32_t>> codes;
+        for (FQuery.First(); !FQuery.Eof(); FQuery.Next()) {
+            const auto found = byTarget.find(FQuery.AsString(schema::kPermitTarget));
+            const auto code = store::ParseInt32(FQuery.AsString(schema::kPermitCode));
+            if (found == byTarget.end() || !found->second || !code || *code <= 0)
+                return false;
+            codes.emplace_back(found->second, *code);
+            found->second = nullptr; // each node's row once
+        }
+        std::string links;
+        for (const auto& [node, code] : codes) {
+            assigned.emplace_back(node, node->PermitCode());
+            node->SetPermitCode(code);
+            if (node->PermitType() == schema::kPermitTypeCompany)
+                links += std::string(links.empty() ? "" : ",") + "('" + Text(postCode) + "'," +
+                         std::to_string(code) + ")";
+        }
+        if (!links.empty() && !store::Run(FLastStatement, FQuery,
+                                          "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES" + links, false))
+            return false;
+        pending = std::move(later);
+    }
+    return true;
+}
+
+void TRolesMgr::ReportSaveProgress(int done, int total) const
+{
+    if (FOnSaveProgress)
+        FOnSaveProgress(done, total);
 }
 
 bool TRolesMgr::StillPartlyGranted(const TAbstractPermit& company, std::string& message)

@@ -22,6 +22,8 @@
 
 namespace priv {
 
+class StatusProgress;
+
 // Shown while more than kLargeLoadCompanies companies are read.
 inline constexpr const char* kLoadingPermissionsText = "正在读取用户权限，请稍候 ...";
 inline constexpr int kLargeLoadCompanies = 1000;
@@ -107,6 +109,14 @@ public:
     // events run: the caller holds still whatever must not act on the
     // half-read tree meanwhile. Empty: none.
     void SetLargeLoadHandler(std::function<void()> handler) { FOnLargeLoad = std::move(handler); }
+    // Called during a save with how many of the post's companies are
+    // through, and once more when all of them are: the caller shows it
+    // (the store itself does not know where the save's status is shown).
+    // Empty: none.
+    void SetSaveProgressHandler(std::function<void(int done, int total)> handler)
+    {
+        FOnSaveProgress = std::move(handler);
+    }
 
     // --- Several workstations ---------------------------------------------------------
     // Every write of a post's permissions is preceded by this, inside its
@@ -158,8 +168,9 @@ private:
     // Fills the given company nodes (emptied first) with the sub-applications
     // and functions beneath the post's grant rows that `grantCondition`
     // (appended to the conditions on the grant rows `t1`) leaves.
+    // `progress` (when given) counts the companies as their functions are built.
     bool ReadGrantsInSets(const std::string& postCode, const CompanyNodes& companies,
-                          const std::string& grantCondition, bool large);
+                          const std::string& grantCondition, bool large, StatusProgress* progress = nullptr);
     // Whether a load of this many companies lets events run (the status
     // window shown); tells the large-load handler when it does.
     bool LargeLoad(std::int64_t companies);
@@ -186,10 +197,29 @@ private:
     // cannot be read.
     std::optional<bool> PostRowStored(const std::string& postCode, std::string& message);
 
+    // Inserts nodes that hang beneath one stored parent, in as few
+    // statements as there are (at most kNodesPerInsert rows each), and gives
+    // each its new code as the database hands it back for the row just
+    // inserted: exact whatever other workstations insert meanwhile, and no
+    // read-back per node. A company node also gets its grant row. False when
+    // a node cannot be written or its code is not handed back; `failed` then
+    // names the first node of that statement.
+    bool InsertNodes(const std::string& postCode, std::int32_t parentCode,
+                     const std::vector<TAbstractPermit*>& nodes, AssignedCodes& assigned,
+                     const TAbstractPermit*& failed);
+    // Before the children of a sub-application or company are walked: the
+    // added ones, each checked as the walk would check it, inserted together.
+    bool InsertAddedChildren(const std::string& postCode, TAbstractPermit& parent, std::string& message,
+                             AssignedCodes& assigned);
+    // Tells the save's progress handler that `done` of the post's companies
+    // are through.
+    void ReportSaveProgress(int done, int total) const;
+
     QueryResult FQuery;
     std::string FLastStatement;
     bool FConflict = false;
     std::function<void()> FOnLargeLoad;
+    std::function<void(int, int)> FOnSaveProgress;
     // Within one save: whether the post's row is locked, and whether taking
     // the lock failed (its message then stands as it is).
     bool FPostHeld = false;

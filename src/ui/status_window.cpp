@@ -94,6 +94,16 @@ QString Tfrm_Status::StatusText() const
     return ui->lblStatus->text();
 }
 
+void Tfrm_Status::SetProgress(int done, int total)
+{
+    ui->lblProgress->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+}
+
+QString Tfrm_Status::ProgressText() const
+{
+    return ui->lblProgress->text();
+}
+
 void Tfrm_Status::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -156,6 +166,7 @@ class StatusWindowDisplay final : public StatusDisplay {
 public:
     void ShowStatus(const std::string& text) override { priv::ShowStatus(text); }
     void HideStatus() override { priv::HideStatus(); }
+    void ShowProgress(int done, int total) override { ShowStatusProgress(done, total); }
 };
 
 StatusWindowDisplay statusWindowDisplay;
@@ -170,6 +181,15 @@ void ShowStatus(const std::string& text)
     slot.window->show();
     slot.window->SetStatusText(QString::fromStdString(text));
     slot.window->repaint();
+}
+
+void ShowStatusProgress(int done, int total)
+{
+    Tfrm_Status* window = Slot().window.get();
+    if (!window)
+        return;
+    window->SetProgress(done, total);
+    window->repaint();
 }
 
 void HideStatus()

@@ -28,6 +28,10 @@ public:
 
     void SetStatusText(const QString& text);
     QString StatusText() const;
+    // "done / total" companies beside the progress strip; empty until a long
+    // operation tells how far it has come.
+    void SetProgress(int done, int total);
+    QString ProgressText() const;
 
     // The moving strip; made when the window is first shown.
     TZorvAnimator* ProgressStrip() const { return strip_; }
@@ -59,6 +63,9 @@ QImage StatusStripFrame(int index);
 // Shows the status window with `text`, making it when there is none; while it
 // is shown only the text changes. The window is repainted at once.
 void ShowStatus(const std::string& text);
+// Shows how far the long operation has come in the shown status window,
+// repainted at once (a save lets no events run); nothing when there is none.
+void ShowStatusProgress(int done, int total);
 // Closes and destroys the status window; nothing when there is none.
 void HideStatus();
 // The status window, or none.

@@ -4,6 +4,7 @@
 // the tables (and, through privhost, what the post's operator may then use).
 #include "assign/mvc_item_model.h"
 #include "assign/privilege_assign_window.h"
+#include "boundary/status_display.h"
 #include "cipher/crypt.h"
 #include "store/permit.h"
 #include "store/post_store.h"
@@ -33,7 +34,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -507,6 +510,41 @@ TEST_F(AssignWindowTest, TheQuestionAndTheStatusWindowAsShown)
     EXPECT_TRUE(asked);
     EXPECT_TRUE(statusShown);
     EXPECT_EQ(CurrentStatusWindow(), nullptr);
+}
+
+// A save that runs longer than a second counts the post's companies in the
+// status window. The clock moves a second per reading, and each reading
+// notes what the window shows at that moment.
+TEST_F(AssignWindowTest, ALongSaveCountsItsCompaniesInTheStatusWindow)
+{
+    Open(kPost);
+    ClickBox(2);
+    ClickBox(3);
+    std::vector<QString> seen;
+    auto now = std::make_shared<StatusProgress::Clock::time_point>();
+    SetStatusProgressClock([now, &seen] {
+        if (Tfrm_Status* status = CurrentStatusWindow()) {
+            EXPECT_EQ(status->StatusText(), QStringLiteral("正在保存，请稍候 ..."));
+            seen.push_back(status->ProgressText());
+        }
+        return *now += std::chrono::seconds(1);
+    });
+    Save();
+    SetStatusProgressClock({});
+    EXPECT_EQ(CurrentStatusWindow(), nullptr);
+    const Grants saved = StoredGrants();
+    EXPECT_EQ(saved.count("3:*"), 1u);
+    EXPECT_EQ(saved.count("4:*"), 1u);
+
+    // Read as the save starts, before its first company, and then before
+    // each count is shown: the last reading sees the count before the last.
+    const int companies = static_cast<int>(seen.size()) - 2;
+    ASSERT_GE(companies, 3);
+    EXPECT_EQ(seen[0], QString());
+    EXPECT_EQ(seen[1], QString());
+    for (int done = 0; done < companies; ++done)
+        EXPECT_EQ(seen[static_cast<std::size_t>(done + 2)],
+                  QStringLiteral("%1 / %2").arg(done).arg(companies));
 }
 
 TEST_F(AssignWindowTest, APostDeletedMeanwhileIsNotSaved)

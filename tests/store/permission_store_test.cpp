@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace priv::test {
@@ -47,9 +50,27 @@ class RecordingStatus final : public StatusDisplay {
 public:
     void ShowStatus(const std::string& text) override { shown.push_back(text); }
     void HideStatus() override { ++hidden; }
+    void ShowProgress(int done, int total) override { progress.emplace_back(done, total); }
     std::vector<std::string> shown;
     int hidden = 0;
+    std::vector<std::pair<int, int>> progress;
 };
+
+// Each reading of the clock a second later than the last: every count a
+// long operation reports is shown.
+void UseASecondPerReading()
+{
+    auto now = std::make_shared<StatusProgress::Clock::time_point>();
+    SetStatusProgressClock([now] { return *now += std::chrono::seconds(1); });
+}
+
+// Counted up company by company to the last one.
+void ExpectCountedThrough(const std::vector<std::pair<int, int>>& progress, int total)
+{
+    ASSERT_EQ(progress.size(), static_cast<std::size_t>(total));
+    for (int i = 0; i < total; ++i)
+        EXPECT_EQ(progress[static_cast<std::size_t>(i)], std::make_pair(i + 1, total));
+}
 
 class PermissionStoreTest : public DatabaseTest {
 protected:
@@ -68,6 +89,7 @@ protected:
     void TearDown() override
     {
         SetStatusDisplay(nullptr);
+        SetStatusProgressClock({});
         DatabaseTest::TearDown();
     }
 
@@ -441,6 +463,44 @@ TEST_P(PermissionStoreTest, LargeLoadsShowTheStatusWindowAndAlwaysHideIt)
     EXPECT_EQ(status.hidden, 4) << "hidden on every way out, the failed loads included";
 }
 
+TEST_P(PermissionStoreTest, LongLoadsCountTheCompaniesThrough)
+{
+    ASSERT_TRUE(Db().Exec("DELETE FROM XT_QYXX"));
+    ASSERT_TRUE(
+        Db().Exec("INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 1 UNION "
+                  "ALL SELECT i + 1 FROM n WHERE i < 1001) SELECT i, 'S' || i, 'C' || i, 0 FROM n"));
+    ASSERT_TRUE(Db().ExecAll(
+        {"INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), '', 0, "
+         "'10', QYID FROM XT_QYXX",
+         "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT 'GW00001', PRMS_DM FROM QX_PRMSMAP",
+         // Every company but the last with one application of two functions.
+         "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT '02', '', PRMS_DM, '20', 0 "
+         "FROM QX_PRMSMAP WHERE PRMS_TYPE='10' AND KZDM < 1001",
+         "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT 'F1', 'f1', PRMS_DM, '30', 0 "
+         "FROM QX_PRMSMAP WHERE PRMS_TYPE='20'",
+         "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT 'F2', 'f2', PRMS_DM, '30', 0 "
+         "FROM QX_PRMSMAP WHERE PRMS_TYPE='20'"}));
+    RecordingStatus status;
+    SetStatusDisplay(&status);
+    UseASecondPerReading();
+    TRolePermissions permissions;
+
+    ASSERT_TRUE(store.LoadPostPermissions("SYSTEM", &permissions));
+    ExpectCountedThrough(status.progress, 1001);
+    status.progress.clear();
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    ASSERT_EQ(permissions.Count(), 1001);
+    EXPECT_EQ(Shape(*permissions.Items(0)), "02[F1 F2]");
+    ExpectCountedThrough(status.progress, 1001);
+
+    // A load of a thousand companies shows no status window, and no count.
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=(SELECT MAX(PRMS_DM) FROM QX_ROLEPRMS)"));
+    status.progress.clear();
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    EXPECT_EQ(permissions.Count(), 1000);
+    EXPECT_TRUE(status.progress.empty());
+}
+
 // --- Saving ----------------------------------------------------------------------------
 
 // What the privilege assignment window does for a company: grant it with
@@ -480,6 +540,66 @@ TEST_P(PermissionStoreTest, ASavedGrantReadsBackAsItWasMarked)
         shapes[reloaded.Items(i)->CompanyId()] =
             Shape(*reloaded.Items(i)) + (reloaded.Items(i)->AllGranted() ? "*" : "");
     EXPECT_EQ(shapes, (std::map<std::string, std::string>{{"11", "*"}, {"12", "02[F1 F2] 01[F3]"}}));
+}
+
+// The save tells its caller how far it has come, company by company, on its
+// way through unchanged companies as well; a failed save stops counting.
+TEST_P(PermissionStoreTest, ASaveCountsThePostsCompaniesThrough)
+{
+    GrantWith("GW00001", 13, {{"02", {"F1"}}});
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    GrantPartly(permissions, "12", {{"02", {"F1"}}});
+    permissions.Mark("11", true);
+    std::vector<std::pair<int, int>> progress;
+    store.SetSaveProgressHandler([&progress](int done, int total) { progress.emplace_back(done, total); });
+    std::string message;
+    ASSERT_TRUE(store.SavePostPermissions(&permissions, message));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+
+    progress.clear();
+    permissions.Mark("11", false);
+    fennix::FailStatementsContaining("DELETE FROM QX_PRMSMAP WHERE PRMS_DM=", 0, 1);
+    EXPECT_FALSE(store.SavePostPermissions(&permissions, message));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+}
+
+// A parent's new children go to the database in one statement, each with
+// the code of its own row handed back: no read-back per node, and right
+// also for two children of one code (which go in two statements).
+TEST_P(PermissionStoreTest, ASaveWritesTheNewChildrenOfAParentTogether)
+{
+    TRolePermissions permissions;
+    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+    TCompPermit* company = GrantPartly(permissions, "12", {{"02", {"F1", "F2", "F3"}}, {"01", {"F4"}}});
+    TAppFuncPermit* twin = company->Items(0)->AddFunction(kPermitAdded);
+    twin->SetCode("F2");
+    twin->SetName("另一个F2");
+    fennix::ClearExecutedStatements();
+    std::string message;
+    ASSERT_TRUE(store.SavePostPermissions(&permissions, message)) << message;
+
+    std::vector<std::string> inserts;
+    for (const std::string& sql : fennix::ExecutedStatements()) {
+        EXPECT_EQ(sql.find("order by PRMS_DM desc"), std::string::npos) << sql;
+        if (sql.rfind("INSERT INTO QX_PRMSMAP", 0) == 0)
+            inserts.push_back(sql);
+    }
+    // The company, its applications, F1-F3 of 02, the second F2, F4 of 01.
+    EXPECT_EQ(inserts.size(), 5u);
+    const std::function<void(const TAbstractPermit&)> expectOwnRows = [&](const TAbstractPermit& parent) {
+        for (int i = 0; i < parent.Count(); ++i) {
+            const TAbstractPermit& node = *parent.Items(i);
+            EXPECT_EQ(
+                Db().Scalar("SELECT DYDM || '|' || DYMC || '|' || PARENT_DM FROM QX_PRMSMAP WHERE PRMS_DM=" +
+                            std::to_string(node.PermitCode())),
+                node.GetCode() + "|" + node.GetName() + "|" + std::to_string(parent.PermitCode()));
+            expectOwnRows(node);
+        }
+    };
+    expectOwnRows(permissions);
+    EXPECT_EQ(Count("PRMS_TYPE='30'"), "5");
+    ExpectTreeWellFormed();
 }
 
 TEST_P(PermissionStoreTest, ASecondSaveOfTheSameObjectWritesNothing)
@@ -624,7 +744,9 @@ struct SaveFailure {
 TEST_P(PermissionStoreTest, FailedStepsFailTheSaveAndNameTheNode)
 {
     const std::vector<SaveFailure> cases = {
-        {"the new code cannot be read back", "order by PRMS_DM desc", 0, "权限分配失败：保存[11]信息出错。"},
+        {"the node cannot be written", "INSERT INTO QX_PRMSMAP", 0, "权限分配失败：保存[11]信息出错。"},
+        {"an application cannot be written", "INSERT INTO QX_PRMSMAP", 1,
+         "权限分配失败：保存[权限分配失败：保存[02]信息出错。]信息出错。"},
         {"the grant row cannot be written", "INSERT INTO QX_ROLEPRMS", 0, "权限分配失败：保存[11]信息出错。"},
         {"the commit fails", "COMMIT", 0, ""},
         {"no transaction", "BEGIN", 0, ""},

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <chrono>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -197,6 +199,40 @@ TEST_F(StatusWindowTest, TheStoresReachItThroughTheStatusDisplay)
     priv::UninstallStatusWindow();
     priv::CurrentStatusDisplay().ShowStatus("静默");
     EXPECT_EQ(priv::CurrentStatusWindow(), nullptr);
+}
+
+// A long save counts its companies beside the strip, where the largest
+// counts still fit without being cut, and the strip keeps its place.
+TEST_F(StatusWindowTest, ALongOperationCountsItsCompaniesBesideTheStrip)
+{
+    priv::InstallStatusWindow();
+    auto now = std::make_shared<priv::StatusProgress::Clock::time_point>();
+    priv::SetStatusProgressClock([now] { return *now; });
+    {
+        priv::ScopedStatus status(true, "正在读取用户权限，请稍候 ...");
+        priv::Tfrm_Status* window = priv::CurrentStatusWindow();
+        ASSERT_NE(window, nullptr);
+        auto* label = window->findChild<QLabel*>(QStringLiteral("lblProgress"));
+        ASSERT_NE(label, nullptr);
+        priv::StatusProgress progress(priv::CurrentStatusDisplay(), 10000);
+        progress.Step(1);
+        EXPECT_EQ(window->ProgressText(), QString()) << "within its first second";
+        *now += std::chrono::milliseconds(1500);
+        progress.Step(9999);
+        EXPECT_EQ(window->ProgressText(), QStringLiteral("9999 / 10000"));
+        *now += std::chrono::milliseconds(200);
+        progress.Step(10000);
+        EXPECT_EQ(window->ProgressText(), QStringLiteral("10000 / 10000"));
+        EXPECT_TRUE(label->isVisible());
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width());
+        EXPECT_FALSE(label->geometry().intersects(window->ProgressStrip()->geometry()));
+        EXPECT_TRUE(label->parentWidget()->rect().contains(label->geometry()));
+        EXPECT_EQ(window->StatusText(), QStringLiteral("正在读取用户权限，请稍候 ..."));
+        EXPECT_TRUE(SaveScreenshot(window, QStringLiteral("status_window_progress")));
+    }
+    EXPECT_EQ(priv::CurrentStatusWindow(), nullptr);
+    priv::SetStatusProgressClock({});
+    priv::UninstallStatusWindow();
 }
 
 // --- Panel box ----------------------------------------------------------------
