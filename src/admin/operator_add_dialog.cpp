@@ -8,6 +8,7 @@
 #include "session/privilege_manager.h"
 #include "store/records.h"
 #include "ui/balloon_tool_tip.h"
+#include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -429,7 +430,8 @@ bool Tfrm_OperatorAdd::SaveNew()
         return false;
     }
     if (!manager.AddOperator(CollectOperator())) {
-        host.InforMsg(kMsgStoreFailed, kStoreErrorNumber);
+        if (!ShowRecordFailure())
+            host.InforMsg(kMsgStoreFailed, kStoreErrorNumber);
         return false;
     }
     host.InforMsg(kMsgAdded, "");
@@ -445,7 +447,8 @@ bool Tfrm_OperatorAdd::SaveChanges()
     TPrivilegeMgr& manager = Manager();
     const OperatorInfo changed = CollectOperator();
     if (!manager.ModifyOperator(changed)) {
-        host.ErrorMsgBox(kModifyFailedText);
+        if (!ShowRecordFailure())
+            host.ErrorMsgBox(kModifyFailedText);
         host.Error("1", kModifyFailedLogLine);
         return false;
     }
