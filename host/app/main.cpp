@@ -117,6 +117,8 @@ int main(int argc, char** argv)
         status = privhost::RunCall(options);
     else if (options.command == "passwd")
         status = privhost::RunPasswd(options);
+    else if (options.command == "audit")
+        status = privhost::RunAudit(options);
     else
         std::cerr << "privhost: unknown command " << options.command << '\n' << privhost::kUsage;
     fennix::Close();
