@@ -42,16 +42,31 @@ private:
     std::string text_;
 };
 
+// A read the record depends on failed: the change does not go ahead
+// (RunRecorded rolls it back), rather than go unrecorded.
+struct ReadFailed {};
+
 // One row's columns by a code whatever its letter case, as the stores find
-// it; nothing when there is no such row or the statement fails.
+// it; nothing when there is no such row. Throws ReadFailed when the
+// statement fails.
 std::optional<QueryResult> ReadByCode(const std::string& select, const std::string& code, const char* column)
 {
     QueryResult rows;
     std::string statement;
-    if (!store::Run(statement, rows, select + QuoteSqlText(code) + "')", true) ||
-        !store::MoveToCode(rows, code, column))
+    if (!store::Run(statement, rows, select + QuoteSqlText(code) + "')", true))
+        throw ReadFailed{};
+    if (!store::MoveToCode(rows, code, column))
         return std::nullopt;
     return rows;
+}
+
+// The operator's stored code, for the changes that only need to know that
+// he exists.
+std::optional<std::string> StoredOperatorCode(const std::string& code)
+{
+    const std::optional<QueryResult> row =
+        ReadByCode("SELECT CZY_DM FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('", code, schema::kOperatorCode);
+    return row ? std::optional<std::string>(row->AsString(schema::kOperatorCode)) : std::nullopt;
 }
 
 struct StoredOperator {
@@ -61,11 +76,18 @@ struct StoredOperator {
 
 std::optional<StoredOperator> ReadOperator(TOperator& store, const std::string& code)
 {
-    StoredOperator stored;
-    if (!store.LoadOperator(code, stored.info))
+    const std::optional<QueryResult> row = ReadByCode(
+        "SELECT CZY_DM, CZY_MC, ZZ FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('", code, schema::kOperatorCode);
+    if (!row)
         return std::nullopt;
-    if (!store.LoadOperatorAddress(stored.info.Code, stored.address))
-        stored.address = stored.info.Address;
+    StoredOperator stored;
+    stored.address = row->AsString(schema::kAddress);
+    // The rest as the operator's load reads it (an operator without a post
+    // has no load: his code and name still say whom the change touched).
+    if (!store.LoadOperator(row->AsString(schema::kOperatorCode), stored.info)) {
+        stored.info.Code = row->AsString(schema::kOperatorCode);
+        stored.info.Name = row->AsString(schema::kOperatorName);
+    }
     return stored;
 }
 
@@ -95,13 +117,13 @@ bool RecordPasswordChange(RecordedChange& change, const std::string& code, TOper
 {
     // Nothing is recorded for a code that matches no operator (the update
     // changes nothing and still answers true).
-    const std::optional<StoredOperator> before = ReadOperator(store, code);
+    const std::optional<std::string> stored = StoredOperatorCode(code);
     if (!store.ModifyPassword(code, enciphered))
         return false;
     // The update goes by the code exactly as given.
-    if (!before || before->info.Code != code)
+    if (!stored || *stored != code)
         return true;
-    return change.Record(OperatorEvent(kPasswordChange, before->info.Code,
+    return change.Record(OperatorEvent(kPasswordChange, *stored,
                                        "密码：" + std::string(kPasswordChangedText) + "（" + how + "）"));
 }
 
