@@ -46,13 +46,13 @@ target_include_directories(priv_config INTERFACE
 set(PRIV_SCREENSHOT_DIR ${PROJECT_BINARY_DIR}/screenshots)
 file(MAKE_DIRECTORY ${PRIV_SCREENSHOT_DIR})
 
-# add_priv_test(NAME SOURCES src... LIBS lib... [WINDOWS])
+# add_priv_test(NAME SOURCES src... LIBS lib...)
 # Registers a GoogleTest or Qt Test executable with CTest. Window tests run on
 # the offscreen platform; every test learns where the schema files, the sample
 # data and the screenshot folder are, and the throw-away PostgreSQL server's
 # URL when the test script started one.
 function(add_priv_test name)
-  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE priv_config ${T_LIBS})
   target_compile_definitions(${name} PRIVATE

@@ -56,6 +56,11 @@ CREATE TABLE QX_PRMSMAP (
 );
 CREATE INDEX QX_PRMSMAP_PARENT_TYPE ON QX_PRMSMAP (PARENT_DM, PRMS_TYPE);
 CREATE INDEX QX_PRMSMAP_DYDM_PRMS_DM ON QX_PRMSMAP (DYDM, PRMS_DM);
+-- The company nodes by company: whether a post holds a company, and the
+-- company nodes of a post, are found without reading the sub-application and
+-- function nodes, whatever the statistics say (a new database has none).
+-- Init adds it to a database made before it.
+CREATE INDEX IF NOT EXISTS QX_PRMSMAP_TYPE_KZDM ON QX_PRMSMAP (PRMS_TYPE, KZDM, PRMS_DM);
 
 CREATE TABLE QX_ROLEPRMS (
     JS_DM   TEXT,

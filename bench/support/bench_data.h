@@ -42,7 +42,7 @@ inline std::string FunctionCode(int app, int function)
 inline std::string WriteAppsFile(const QTemporaryDir& folder, int subApps = kSubApps,
                                  int functions = kFunctions)
 {
-    const std::string path = folder.path().toStdString() + "/bench-apps.json";
+    std::string path = folder.path().toStdString() + "/bench-apps.json";
     std::ofstream out(path);
     out << R"({"versionType": "50", "mainFrame": {"code": "01", "product": "0100", "name": "主框架", "functions": [)";
     for (int f = 0; f < 5; ++f)

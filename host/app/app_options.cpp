@@ -20,6 +20,13 @@ const char* const kUsage =
     "  call [--dump-apps] EXPORT PARAMS [EXPORT PARAMS ...]\n"
     "                                         call the module's exports in one process\n"
     "  passwd CODE [--password PW]            give an operator a new password\n"
+    "  export [--out FILE] [--without-passwords]\n"
+    "                                         write the privilege data as one JSON document\n"
+    "  import FILE [--dry-run]                merge a document written by export\n"
+    "  import --operators FILE.csv [--dry-run]\n"
+    "                                         add or update operators from a spreadsheet\n"
+    "  copy --to URL [--replace]              copy the privilege and company tables to another\n"
+    "                                         database (SQLite or PostgreSQL)\n"
     "  audit [--since DATE] [--until DATE] [--operator CODE] [--event NAME]\n"
     "        [--format table|csv|json]        list the operation log\n"
     "  audit verify                           check that no row of the log was changed,\n"
@@ -27,7 +34,79 @@ const char* const kUsage =
     "  (none) [--code CODE [--password PW]]  start the desktop host; with --code the operator\n"
     "                                         signs in without the login window (the password is\n"
     "                                         asked for when --password is not given)\n"
-    "URL: sqlite:PATH or postgresql://user@host:port/db\n";
+    "  COMMAND --help                         the command's own options\n"
+    "URL: sqlite:PATH or postgresql://user@host:port/db\n"
+    "exit status: 0 done; 1 refused or failed (a false export, a rejected file, a copy that\n"
+    "             did not match), nothing changed by a refused import or copy; 2 usage or setup\n"
+    "             error (bad option, missing or unreadable database or file)\n";
+
+const char* const kInitUsage =
+    "usage: privhost [GLOBAL OPTIONS] init [--admin-password PW] [--demo]\n"
+    "Creates the privilege tables, the built-in posts and the super administrator \"admin\"\n"
+    "in --db, all in one transaction (asks for the password when none is given). On a\n"
+    "database that has them it changes no row and only adds missing indexes.\n"
+    "  --admin-password PW   the password of admin\n"
+    "  --demo                add the demonstration companies, departments, posts and operators\n";
+
+const char* const kCallUsage =
+    "usage: privhost [GLOBAL OPTIONS] call [--dump-apps] EXPORT PARAMS [EXPORT PARAMS ...]\n"
+    "Loads the module and calls each export with its parameter string, printing\n"
+    "\"EXPORT 1|0 <buffer after the call>\" (\"EXPORT - ...\" for the window exports).\n"
+    "  --dump-apps   then print the withdrawn products and every function's state\n"
+    "Exit status 0 when every call answered true, 1 when one answered false.\n";
+
+const char* const kPasswdUsage = "usage: privhost [GLOBAL OPTIONS] passwd CODE [--password PW]\n"
+                                 "Gives the operator CODE a new password (asked for twice when not given).\n";
+
+const char* const kExportUsage =
+    "usage: privhost [GLOBAL OPTIONS] export [--out FILE] [--without-passwords]\n"
+    "Writes the departments, the created posts with their grants (and the grants of\n"
+    "AUDITOR), the operators and the companies the grants name as one JSON document\n"
+    "(format \"privhost-privileges\", version 1), in a stable order.\n"
+    "  --out FILE            write to FILE, created readable by its owner only (default:\n"
+    "                        standard output)\n"
+    "  --without-passwords   leave out the operators' enciphered passwords\n"
+    "The enciphered passwords can be turned back into the typed ones: keep the file safe.\n";
+
+const char* const kImportUsage =
+    "usage: privhost [GLOBAL OPTIONS] import FILE [--dry-run]\n"
+    "       privhost [GLOBAL OPTIONS] import --operators FILE.csv [--dry-run]\n"
+    "Merges a document written by export into --db in one transaction: adds or updates\n"
+    "departments, posts and operators (codes matched whatever the case of their\n"
+    "letters) and replaces the grants of every post the file names. Everything is\n"
+    "checked first; a file with any fault is refused with every reason and nothing is\n"
+    "written. Prints one line per change; a second import of the same file changes\n"
+    "nothing.\n"
+    "  --operators FILE.csv  operators from a spreadsheet (UTF-8 or GBK): a header row with\n"
+    "                        代码/code, 姓名/name, 岗位/post (code or name) and optionally\n"
+    "                        密码/password, 部门/department, 联系电话/phone, 电子邮箱/email,\n"
+    "                        住址/address, 有效/valid; each row is checked as the operator\n"
+    "                        dialog checks it\n"
+    "  --dry-run             print what would change and write nothing\n";
+
+const char* const kCopyUsage =
+    "usage: privhost [GLOBAL OPTIONS] copy --to URL [--replace]\n"
+    "Copies the nine privilege and company tables from --db to the database URL\n"
+    "(sqlite:PATH or postgresql://...), in either direction, keeping every code; the\n"
+    "tables are created when missing and the target's node codes continue after the\n"
+    "highest one copied. One transaction on the target: row counts and a checksum of\n"
+    "every table are compared on both sides before it commits, and nothing stays when\n"
+    "anything fails. Progress goes to standard error when it is a terminal.\n"
+    "  --to URL    the target database\n"
+    "  --replace   delete what the target's tables hold (otherwise a target that holds\n"
+    "              rows is refused)\n";
+
+const char* CommandUsage(const std::string& command)
+{
+    static const std::pair<const char*, const char* const*> kCommands[] = {
+        {"init", &kInitUsage},     {"call", &kCallUsage},     {"passwd", &kPasswdUsage},
+        {"export", &kExportUsage}, {"import", &kImportUsage}, {"copy", &kCopyUsage},
+    };
+    for (const auto& [name, usage] : kCommands)
+        if (command == name)
+            return *usage;
+    return nullptr;
+}
 
 bool ParseOptions(int argc, char** argv, AppOptions& options, std::string& error)
 {

@@ -53,5 +53,13 @@ fennix::Settings ResolveSettings(const AppOptions& options);
 std::string ReadPassword(const std::string& prompt);
 
 extern const char* const kUsage;
+extern const char* const kInitUsage;
+extern const char* const kCallUsage;
+extern const char* const kPasswdUsage;
+extern const char* const kExportUsage;
+extern const char* const kImportUsage;
+extern const char* const kCopyUsage;
+// The usage of a command by its name; nullptr for an unknown one.
+const char* CommandUsage(const std::string& command);
 
 } // namespace privhost

@@ -12,6 +12,9 @@ int RunCall(const AppOptions& options);
 int RunPasswd(const AppOptions& options);
 int RunAudit(const AppOptions& options);
 int RunDesktop(const AppOptions& options);
+int RunExport(const AppOptions& options);
+int RunImport(const AppOptions& options);
+int RunCopy(const AppOptions& options);
 
 // Exit statuses shared by the commands.
 inline constexpr int kExitOk = 0;

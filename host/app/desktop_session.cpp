@@ -99,6 +99,9 @@ std::optional<std::string> DesktopSession::ChangeOperator(void* appWindow)
 
 bool DesktopSession::ReopenHost(const std::string& companyId, std::string& error)
 {
+    // A copy: opening the host replaces the settings CurrentSettings refers to,
+    // and these are the ones to go back to.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const fennix::Settings previous = fennix::CurrentSettings();
     fennix::Settings settings = previous;
     settings.companyId = companyId;

@@ -4,6 +4,7 @@
 
 #include <fennix/fennix.h>
 
+#include <fstream>
 #include <iostream>
 
 namespace privhost {
@@ -43,6 +44,30 @@ bool IsPostgreSqlUrl(const std::string& url)
 {
     // Both schemes the framework accepts.
     return url.rfind("postgresql:", 0) == 0 || url.rfind("postgres:", 0) == 0;
+}
+
+// A statement ends with ';' at the end of a line.
+std::vector<std::string> SchemaStatements(const std::string& path)
+{
+    std::vector<std::string> statements;
+    std::ifstream file(path);
+    std::string line, statement;
+    while (std::getline(file, line)) {
+        if (line.rfind("--", 0) == 0)
+            continue;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        statement += line;
+        if (line.empty() || line.back() != ';') {
+            statement += '\n';
+            continue;
+        }
+        statement.pop_back();
+        statement.erase(0, statement.find_first_not_of(" \n"));
+        statements.push_back(statement);
+        statement.clear();
+    }
+    return statements;
 }
 
 } // namespace privhost

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace privhost {
 
@@ -13,5 +14,8 @@ std::string ScalarText(const std::string& sql);
 // 'text' with inner quotes doubled.
 std::string Quoted(const std::string& text);
 bool IsPostgreSqlUrl(const std::string& url);
+// The statements of a schema file, each without its ';' and leading blank
+// lines; lines starting with "--" are comments.
+std::vector<std::string> SchemaStatements(const std::string& path);
 
 } // namespace privhost

@@ -65,7 +65,7 @@ Found Inspect(bool postgres, std::string& error)
 
 std::string AskNewPassword()
 {
-    const std::string first = ReadPassword("超级管理员 admin 的新密码: ");
+    std::string first = ReadPassword("超级管理员 admin 的新密码: ");
     const std::string second = ReadPassword("再次输入新密码: ");
     if (first != second) {
         std::cerr << "privhost: the two passwords differ\n";
@@ -159,32 +159,6 @@ std::string SchemaPath(const fennix::Settings& settings)
 bool IsLogStatement(const std::string& statement)
 {
     return statement.find(priv::audit::kLogTable) != std::string::npos;
-}
-
-// The statements of a schema file. A statement ends with ';' at the end of a
-// line; lines starting with "--" are comments.
-std::vector<std::string> SchemaStatements(const std::string& schemaPath)
-{
-    std::vector<std::string> statements;
-    std::ifstream file(schemaPath);
-    std::string line, statement;
-    while (std::getline(file, line)) {
-        if (line.rfind("--", 0) == 0)
-            continue;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        statement += line;
-        if (line.empty() || line.back() != ';') {
-            statement += '\n';
-            continue;
-        }
-        statement.pop_back();
-        // Blank lines before a statement belong to no statement.
-        statement.erase(0, statement.find_first_not_of("\n"));
-        statements.push_back(statement);
-        statement.clear();
-    }
-    return statements;
 }
 
 // The statements of the schema that may run again on a database made before

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -67,7 +68,7 @@ std::string PrivateRuntimeFolder()
     // The usual name is shared by every run of this user; another user may
     // have taken it (or left a link there), so it is used only when it is
     // ours and private, and otherwise a fresh folder of our own is made.
-    const std::string usual = (temp / ("privhost-runtime-" + std::to_string(getuid()))).string();
+    std::string usual = (temp / ("privhost-runtime-" + std::to_string(getuid()))).string();
     if (mkdir(usual.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     if (IsPrivateFolder(usual))
@@ -90,6 +91,15 @@ int main(int argc, char** argv)
     }
     if (options.command == "help") {
         std::cout << privhost::kUsage;
+        return privhost::kExitOk;
+    }
+    // Every command explains itself: "privhost COMMAND --help".
+    if (const char* usage = privhost::CommandUsage(options.command);
+        usage && !options.args.empty() &&
+        (options.args[0] == "--help" ||
+         (options.command != "call" &&
+          std::find(options.args.begin(), options.args.end(), "--help") != options.args.end()))) {
+        std::cout << usage;
         return privhost::kExitOk;
     }
     // Qt wants a private runtime folder; a root shell or a CI job often has none.
@@ -117,6 +127,12 @@ int main(int argc, char** argv)
         status = privhost::RunCall(options);
     else if (options.command == "passwd")
         status = privhost::RunPasswd(options);
+    else if (options.command == "export")
+        status = privhost::RunExport(options);
+    else if (options.command == "import")
+        status = privhost::RunImport(options);
+    else if (options.command == "copy")
+        status = privhost::RunCopy(options);
     else if (options.command == "audit")
         status = privhost::RunAudit(options);
     else

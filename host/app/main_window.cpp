@@ -8,7 +8,6 @@
 
 #include "boundary/codepage.h"
 #include "boundary/host.h"
-#include "ui/accessibility.h"
 
 #include <fennix/fennix.h>
 
@@ -74,7 +73,6 @@ Tfrm_MainFrame::Tfrm_MainFrame(ModuleLoader& module, QWidget* parent)
     : QMainWindow(parent), session_(module), ui_(std::make_unique<Ui::Tfrm_MainFrame>())
 {
     setObjectName(QString::fromLatin1(kMainFrameClass));
-    priv::InstallAccessibility();
     ui_->setupUi(this);
     BuildHeader();
     BuildToolBarAndStatusBar();
@@ -86,7 +84,6 @@ Tfrm_MainFrame::Tfrm_MainFrame(ModuleLoader& module, QWidget* parent)
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     ApplyLook();
     InstallHostChannel();
-    priv::PublishAccessibility(this);
 }
 
 Tfrm_MainFrame::~Tfrm_MainFrame()

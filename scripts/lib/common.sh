@@ -10,6 +10,9 @@ PRIV_BUILD_PACKAGES=(cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-ba
 # dpkg-dev and file: dpkg-shlibdeps and the ELF detection with which cpack works
 # out the Debian packages' dependencies.
 PRIV_TEST_PACKAGES=(postgresql sqlite3 xvfb xauth dpkg-dev file)
+# scripts/lint: the formatter, clang-tidy and clazy (clazy-standalone); on
+# Debian 12 all three are built on LLVM 14.
+PRIV_LINT_PACKAGES=(clang-format clang-tidy clazy)
 
 priv_install_missing() {
   local missing=()
@@ -34,13 +37,18 @@ export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PRIV_ROOT}
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-5G}
 
-# priv_build BUILD_DIR [extra cmake args...]
-priv_build() {
+# priv_configure BUILD_DIR [extra cmake args...]
+priv_configure() {
   local dir=$1
   shift
   local launcher=()
   # A compiler cache, where one is installed, makes rebuilds of other trees cheap.
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S "$PRIV_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@"
-  cmake --build "$dir" -j"$(nproc)"
+}
+
+# priv_build BUILD_DIR [extra cmake args...]
+priv_build() {
+  priv_configure "$@"
+  cmake --build "$1" -j"$(nproc)"
 }

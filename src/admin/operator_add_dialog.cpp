@@ -1,14 +1,15 @@
 #include "admin/operator_add_dialog.h"
 
-#include "admin/word_book.h"
 #include "boundary/codepage.h"
 #include "boundary/host.h"
 #include "boundary/utilities.h"
 #include "cipher/crypt.h"
+#include "models/word_book.h"
 #include "session/privilege_manager.h"
 #include "store/records.h"
 #include "ui/balloon_tool_tip.h"
 #include "ui/record_failure.h"
+#include "ui/operator_code_filter.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -16,8 +17,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -58,31 +57,6 @@ void FillCombo(QComboBox* combo, const TBaseWordBook& book)
         items << FromUtf8(name);
     combo->clear();
     combo->addItems(items);
-}
-
-// An operator code holds letters, digits, space, '#', '$' and '.'; the
-// editing keys Backspace, Enter and Esc and the clipboard keys Ctrl+C, Ctrl+V
-// and Ctrl+X pass too. Everything else typed is dropped, anything above code
-// 127 included.
-bool IsCodeCharacter(char32_t c)
-{
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-        return true;
-    switch (c) {
-    case ' ':
-    case '#':
-    case '$':
-    case '.':
-    case 0x08: // Backspace
-    case 0x0D: // Enter
-    case 0x1B: // Esc
-    case 0x03: // Ctrl+C
-    case 0x16: // Ctrl+V
-    case 0x18: // Ctrl+X
-        return true;
-    default:
-        return false;
-    }
 }
 
 // The address box takes at most 200 characters, and no more than the
@@ -145,7 +119,8 @@ Tfrm_OperatorAdd::Tfrm_OperatorAdd(QWidget* parent)
     ui->lblConfirmPasswordStar->setVisible(false);
     ui->edtPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
     ui->edtConfirmPassword->setMaxLength(static_cast<int>(kPasswordMaxLength));
-    ui->edtOpId->installEventFilter(this);
+    // Typed codes keep only the characters a code may hold.
+    TOperatorCodeFilter::Install(ui->edtOpId, true);
     connect(ui->edtZz, &QLineEdit::textChanged, this,
             [this](const QString& text) { RunGuarded([this, text] { FitAddress(text); }); });
 }
@@ -464,29 +439,6 @@ bool Tfrm_OperatorAdd::SaveChanges()
 void Tfrm_OperatorAdd::sBtnCloseClick()
 {
     done(mrCancel);
-}
-
-bool Tfrm_OperatorAdd::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->edtOpId) {
-        if (event->type() == QEvent::KeyPress) {
-            for (const char32_t c : TypedCharacters(*static_cast<QKeyEvent*>(event)))
-                if (!IsCodeCharacter(c))
-                    return true;
-        } else if (event->type() == QEvent::InputMethod) {
-            // An input method commits its text in one piece; only the
-            // characters a code may hold get through.
-            auto* input = static_cast<QInputMethodEvent*>(event);
-            if (!input->commitString().isEmpty()) {
-                QString kept;
-                for (const char32_t c : input->commitString().toStdU32String())
-                    if (c >= 0x20 && IsCodeCharacter(c))
-                        kept += QString::fromUcs4(&c, 1);
-                input->setCommitString(kept, input->replacementStart(), input->replacementLength());
-            }
-        }
-    }
-    return Tfrm_CustomDlgEx::eventFilter(watched, event);
 }
 
 namespace {

@@ -8,7 +8,7 @@
 #include "boundary/param_string.h"
 #include "boundary/utilities.h"
 #include "session/privilege_manager.h"
-#include "store/schema.h"
+#include "store/operator_store.h"
 #include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
@@ -34,13 +34,6 @@
 namespace priv {
 namespace {
 
-// The operators that have a post, with the names of their department and
-// post. No ORDER BY: the list sorts itself by code.
-constexpr const char* kOperatorListStatement =
-    "SELECT t1.*, (SELECT t2.BM_MC FROM XT_BMXX t2 WHERE t2.BM_DM=t1.BM_DM) as BM_MC, t3.JS_DM, "
-    "(SELECT t4.JS_MC FROM QX_ROLES t4 WHERE t4.JS_DM=t3.JS_DM) as JS_MC FROM QX_CZY t1, QX_CZYRROLE t3 "
-    "WHERE t3.CZY_DM=t1.CZY_DM";
-
 // Catalogue messages of the window.
 constexpr int kMsgNothingToDelete = 104008;
 constexpr int kMsgNoAssignForSuperAdmin = 104009;
@@ -59,11 +52,6 @@ constexpr const char* kNoRightText = "您没有权限使用本功能。";
 constexpr std::array<int, TOperatorListModel::ColumnCount> kColumnWidths = {123, 172, 130, 253};
 constexpr std::array<const char*, TOperatorListModel::ColumnCount> kColumnNames = {
     "cxtlColumnUserID", "cxtlColumnUserName", "cxTLOperatorcxTreeListColumn1", "cxtlColumnDeprt"};
-
-std::string FieldText(const QueryResult& query, const char* name)
-{
-    return RecordText(query.AsString(name));
-}
 
 // Grid lines in both directions, as the list draws them.
 class TGridLineDelegate final : public QStyledItemDelegate {
@@ -240,36 +228,9 @@ bool Tfrm_Operator::LoadOperators(const std::string& codeFilter, const std::stri
 {
     model_->Clear();
     TOperatorInfoList operators;
-    bool loaded = false;
-    try {
-        std::string sql = kOperatorListStatement;
-        if (!codeFilter.empty())
-            sql += " and t1.CZY_DM like '%" + QuoteSqlText(codeFilter) + "%'";
-        if (!nameFilter.empty())
-            sql += " and t1.CZY_MC like '%" + QuoteSqlText(nameFilter) + "%'";
-        QueryResult query;
-        std::string message;
-        if (CurrentHost().ExecADOQueryMsg(kMainConnection, sql, query, message, true)) {
-            operators.reserve(static_cast<std::size_t>(query.RecordCount()));
-            for (; !query.Eof(); query.Next()) {
-                OperatorInfo info;
-                info.Code = FieldText(query, schema::kOperatorCode);
-                info.Name = FieldText(query, schema::kOperatorName);
-                info.PostCode = query.AsString(schema::kOperatorCategory) == kSuperAdminCategory
-                                    ? std::string(kSuperAdminPost)
-                                    : FieldText(query, schema::kPostCode);
-                info.PostName = RecordText(PostDisplayName(info.PostCode, query.AsString(schema::kPostName)));
-                info.DepartmentCode = FieldText(query, schema::kDepartmentCode);
-                info.DepartmentName = FieldText(query, schema::kDepartmentName);
-                if (info.DepartmentName.empty())
-                    info.DepartmentName = kEmptyNameText;
-                operators.push_back(std::move(info));
-            }
-            loaded = true;
-        }
-    } catch (...) {
-        // The list keeps the rows read so far.
-    }
+    // A list that fails part way keeps the rows read so far.
+    TOperator store;
+    const bool loaded = store.ListOperators(codeFilter, nameFilter, operators);
     model_->SetOperators(std::move(operators));
     const bool hasRows = model_->rowCount() > 0;
     actEditOperator->setEnabled(hasRows);

@@ -5,7 +5,7 @@
 // model tree's check handling.
 #pragma once
 
-#include "assign/mvc_tree.h"
+#include "models/mvc_tree.h"
 
 #include <QAbstractItemModel>
 

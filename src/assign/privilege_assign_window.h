@@ -5,8 +5,8 @@
 // the function tree edit that set.
 #pragma once
 
-#include "assign/app_funcs_tree.h"
 #include "assign/company_list_model.h"
+#include "models/app_funcs_tree.h"
 #include "ui/custom_form_ex.h"
 
 #include <memory>

@@ -15,7 +15,8 @@
 namespace priv::codepage {
 namespace {
 
-const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+// iconv_open's failure value, (iconv_t)-1 by POSIX.
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
 
 enum class Direction { ToHost, FromHost };
 

@@ -3,40 +3,119 @@
 #include "boundary/datetime.h"
 #include "boundary/text.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
+#include <utility>
 
 namespace priv {
+
+namespace {
+// The first text block of a result; each next one is twice the last, up to
+// the largest. A text longer than a quarter of the largest gets a block of
+// its own, so that a few long texts do not leave blocks half empty.
+constexpr std::size_t kFirstTextBlock = 256;
+constexpr std::size_t kLargestTextBlock = 64 * 1024;
+} // namespace
+
+QueryResult& QueryResult::operator=(QueryResult&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    columns_ = std::move(other.columns_);
+    rows_ = std::move(other.rows_);
+    texts_ = std::move(other.texts_);
+    textFree_ = std::exchange(other.textFree_, nullptr);
+    textLeft_ = std::exchange(other.textLeft_, 0);
+    nextTextBlock_ = std::exchange(other.nextTextBlock_, 0);
+    rowCount_ = std::exchange(other.rowCount_, 0);
+    current_ = std::exchange(other.current_, 0);
+    maxRecords_ = other.maxRecords_;
+    other.columns_.clear();
+    other.rows_.clear();
+    other.texts_.clear();
+    for (std::size_t i = 0; i < std::size(memo_); ++i) {
+        memo_[i] = other.memo_[i];
+        other.memo_[i] = NameMemo{};
+    }
+    return *this;
+}
 
 void QueryResult::Reset(std::vector<std::string> columns)
 {
     columns_ = std::move(columns);
-    cells_.clear();
+    // The first block of rows stays for the next statement: a query object
+    // serves many small ones. Everything else goes now, not when the object
+    // does.
+    rows_.resize(rows_.empty() ? 0 : 1);
+    if (!rows_.empty()) {
+        rows_.front().clear();
+        if (rows_.front().capacity() > kRowsPerBlock * 4)
+            rows_.front().shrink_to_fit();
+    }
+    texts_.clear();
+    textFree_ = nullptr;
+    textLeft_ = 0;
+    nextTextBlock_ = kFirstTextBlock;
     rowCount_ = 0;
     current_ = 0;
     for (NameMemo& memo : memo_)
         memo = NameMemo{};
 }
 
-void QueryResult::AddRow(std::vector<Cell> row)
+void QueryResult::AddRow()
 {
-    row.resize(columns_.size());
-    Cell* cells = AddEmptyRow();
-    for (std::size_t i = 0; i < row.size(); ++i)
-        cells[i] = std::move(row[i]);
+    const std::size_t block = rowCount_ / kRowsPerBlock;
+    if (block == rows_.size()) {
+        rows_.emplace_back();
+        if (block > 0)
+            rows_.back().reserve(kRowsPerBlock * columns_.size());
+    }
+    rows_[block].resize(rows_[block].size() + columns_.size());
+    ++rowCount_;
 }
 
-QueryResult::Cell* QueryResult::AddEmptyRow()
+void QueryResult::SetCell(std::size_t column, std::string_view text)
 {
-    const std::size_t start = cells_.size();
-    cells_.resize(start + columns_.size());
-    ++rowCount_;
-    return cells_.data() + start;
+    if (rowCount_ == 0 || column >= columns_.size())
+        return;
+    const std::size_t row = rowCount_ - 1;
+    Cell& cell = rows_[row / kRowsPerBlock][(row % kRowsPerBlock) * columns_.size() + column];
+    cell.isNull = false;
+    cell.size = static_cast<std::uint32_t>(text.size() < UINT32_MAX ? text.size() : UINT32_MAX);
+    cell.text = cell.size > 0 ? KeepText(text.substr(0, cell.size)) : nullptr;
+}
+
+const char* QueryResult::KeepText(std::string_view text)
+{
+    if (text.size() > kLargestTextBlock / 4) {
+        texts_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
+        std::memcpy(texts_.back().get(), text.data(), text.size());
+        return texts_.back().get();
+    }
+    if (text.size() > textLeft_) {
+        // Texts up to a quarter of the largest block come here, so that the
+        // next block is the larger of its turn and the text.
+        const std::size_t size = std::max({nextTextBlock_, kFirstTextBlock, text.size()});
+        texts_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        textFree_ = texts_.back().get();
+        textLeft_ = size;
+        nextTextBlock_ = std::min(size * 2, kLargestTextBlock);
+    }
+    char* kept = textFree_;
+    std::memcpy(kept, text.data(), text.size());
+    textFree_ += text.size();
+    textLeft_ -= text.size();
+    return kept;
 }
 
 void QueryResult::ReserveRows(std::size_t rows)
 {
-    cells_.reserve(rows * columns_.size());
+    if (rows_.empty())
+        rows_.emplace_back();
+    rows_.front().reserve(std::min(rows, kRowsPerBlock) * columns_.size());
 }
 
 int QueryResult::ColumnIndex(std::string_view name) const
@@ -60,7 +139,8 @@ const QueryResult::Cell* QueryResult::CurrentCell(std::string_view name) const
     const int column = ColumnIndex(name);
     if (column < 0 || Eof())
         return nullptr;
-    return &cells_[current_ * columns_.size() + static_cast<std::size_t>(column)];
+    return &rows_[current_ / kRowsPerBlock]
+                 [(current_ % kRowsPerBlock) * columns_.size() + static_cast<std::size_t>(column)];
 }
 
 bool QueryResult::IsNull(std::string_view name) const
@@ -72,7 +152,7 @@ bool QueryResult::IsNull(std::string_view name) const
 std::string QueryResult::AsString(std::string_view name) const
 {
     const Cell* cell = CurrentCell(name);
-    return cell && !cell->isNull ? cell->text : std::string();
+    return cell && !cell->isNull && cell->size > 0 ? std::string(cell->text, cell->size) : std::string();
 }
 
 std::int64_t QueryResult::AsInteger(std::string_view name) const
@@ -80,7 +160,14 @@ std::int64_t QueryResult::AsInteger(std::string_view name) const
     const Cell* cell = CurrentCell(name);
     if (!cell || cell->isNull)
         return 0;
-    return std::strtoll(cell->text.c_str(), nullptr, 10);
+    // Digits are read up to the first that is none, as strtoll reads them;
+    // the cell's text is not NUL-terminated.
+    char digits[32];
+    const std::size_t size = cell->size < sizeof digits - 1 ? cell->size : sizeof digits - 1;
+    if (size > 0)
+        std::memcpy(digits, cell->text, size);
+    digits[size] = '\0';
+    return std::strtoll(digits, nullptr, 10);
 }
 
 double QueryResult::AsDateTime(std::string_view name) const
@@ -88,7 +175,7 @@ double QueryResult::AsDateTime(std::string_view name) const
     const Cell* cell = CurrentCell(name);
     if (!cell || cell->isNull)
         return 0.0;
-    return ParseDateTime(cell->text).value_or(0.0);
+    return ParseDateTime(std::string_view(cell->text, cell->size)).value_or(0.0);
 }
 
 } // namespace priv

@@ -34,23 +34,33 @@ using HostColor = std::uint32_t;
 // without regard to letter case (PostgreSQL hands them back in lower case).
 // Like an ADO recordset's MaxRecords, a query object may ask for no more
 // than its first rows; the row count then counts those.
+//
+// Rows are kept in blocks of a fixed number of rows and the cells' texts in
+// blocks of their own, none of which ever moves: a result of a million rows
+// grows by adding blocks, never by copying what it already holds.
 class QueryResult {
 public:
-    struct Cell {
-        bool isNull = true;
-        std::string text; // date-times as "yyyy-mm-dd hh:nn:ss"
-    };
+    QueryResult() = default;
+    // The cells point into the result's own text blocks: a result moves, it
+    // is not copied.
+    // A result moved from is empty.
+    QueryResult(QueryResult&& other) noexcept { *this = std::move(other); }
+    QueryResult& operator=(QueryResult&& other) noexcept;
+    QueryResult(const QueryResult&) = delete;
+    QueryResult& operator=(const QueryResult&) = delete;
 
     // Empties the result and sets its columns; the row limit stays.
     void Reset(std::vector<std::string> columns);
     // 0 (the default) reads every row.
     void SetMaxRecords(int maxRecords) { maxRecords_ = maxRecords < 0 ? 0 : maxRecords; }
     int MaxRecords() const { return maxRecords_; }
-    void AddRow(std::vector<Cell> row);
-    // Appends a row of null cells, one per column, for the reader to fill in
-    // place; valid until the next row is added.
-    Cell* AddEmptyRow();
-    // Room for this many rows in all, when the reader knows it ahead.
+
+    // Filling, for the host's statement runners: AddRow appends a row of
+    // null cells, SetCell gives a cell of that last row its text (date-times
+    // as "yyyy-mm-dd hh:nn:ss").
+    void AddRow();
+    void SetCell(std::size_t column, std::string_view text);
+    // The number of rows to come, when the reader knows it ahead.
     void ReserveRows(std::size_t rows);
 
     bool Eof() const { return current_ >= rowCount_; }
@@ -73,13 +83,28 @@ public:
     double AsDateTime(std::string_view name) const;
 
 private:
+    struct Cell {
+        const char* text = nullptr; // in a text block; none when empty
+        std::uint32_t size = 0;
+        bool isNull = true;
+    };
+    static constexpr std::size_t kRowsPerBlock = 1024;
+
     int ColumnIndex(std::string_view name) const;
     const Cell* CurrentCell(std::string_view name) const;
+    const char* KeepText(std::string_view text);
 
     std::vector<std::string> columns_;
-    // Row after row, Columns().size() cells each: one block for the whole
-    // result instead of one per row.
-    std::vector<Cell> cells_;
+    // Block b holds rows b * kRowsPerBlock onwards, Columns().size() cells
+    // each. Only the first block grows as rows come (a small result takes
+    // little); every later one is made to its full size at once.
+    std::vector<std::vector<Cell>> rows_;
+    // The cells' texts, end to end; a block is never enlarged, a new one is
+    // begun (twice the size of the last, up to a limit) when one is full.
+    std::vector<std::unique_ptr<char[]>> texts_;
+    char* textFree_ = nullptr;
+    std::size_t textLeft_ = 0;
+    std::size_t nextTextBlock_ = 0;
     std::size_t rowCount_ = 0;
     std::size_t current_ = 0;
     int maxRecords_ = 0;

@@ -9,30 +9,49 @@ public:
     void HideStatus() override {}
 };
 
-SilentStatus silentStatus;
-StatusDisplay* installedStatus = &silentStatus;
+// Made on first use: loading the library runs no constructor of it.
+StatusDisplay& Silent()
+{
+    static SilentStatus silent;
+    return silent;
+}
+
+StatusDisplay* installedStatus = nullptr;
 
 } // namespace
 
 StatusDisplay& CurrentStatusDisplay()
 {
-    return *installedStatus;
+    return installedStatus ? *installedStatus : Silent();
 }
 void SetStatusDisplay(StatusDisplay* display)
 {
-    installedStatus = display ? display : &silentStatus;
+    installedStatus = display;
 }
 
-ScopedStatus::ScopedStatus(bool show, const std::string& text) : shown_(show)
+ScopedStatus::ScopedStatus(bool show, const std::string& text)
+    : ScopedStatus(CurrentStatusDisplay(), show, text)
+{
+}
+
+ScopedStatus::ScopedStatus(StatusDisplay& display, bool show, const std::string& text)
+    : display_(display), shown_(show)
 {
     if (shown_)
-        CurrentStatusDisplay().ShowStatus(text);
+        display_.ShowStatus(text);
 }
 
 ScopedStatus::~ScopedStatus()
 {
-    if (shown_)
-        CurrentStatusDisplay().HideStatus();
+    Hide();
+}
+
+void ScopedStatus::Hide()
+{
+    if (!shown_)
+        return;
+    shown_ = false;
+    display_.HideStatus();
 }
 
 } // namespace priv

@@ -21,11 +21,18 @@ void SetStatusDisplay(StatusDisplay* display); // nullptr: back to showing nothi
 class ScopedStatus {
 public:
     ScopedStatus(bool show, const std::string& text);
+    // On a given display instead of the installed one (a window showing its
+    // own status window whether or not the module installed it).
+    ScopedStatus(StatusDisplay& display, bool show, const std::string& text);
     ~ScopedStatus();
     ScopedStatus(const ScopedStatus&) = delete;
     ScopedStatus& operator=(const ScopedStatus&) = delete;
+    // Hides it now, before the operation ends (a message box must not open
+    // beneath it); the end of the scope then hides nothing.
+    void Hide();
 
 private:
+    StatusDisplay& display_;
     bool shown_;
 };
 

@@ -122,7 +122,7 @@ void WriteOperatorTexts(HostRecord& record, const OperatorInfo& op)
 
 std::string FilterFailureMessage(const std::string& reason)
 {
-    const std::string message = kFilterExceptionMessage + reason;
+    std::string message = kFilterExceptionMessage + reason;
     CurrentHost().Error("0", message);
     return message;
 }
@@ -205,16 +205,7 @@ bool TPrivilegeMgr::GetCompanyCount(int& count, const OperatorInfo& info)
             count = 1;
             return true;
         }
-        QueryResult query;
-        std::string message;
-        if (!CurrentHost().ExecADOQueryMsg(
-                kMainConnection,
-                "select * from XT_QYXX where QYID in (select QYID from QX_CZYQY where CZY_DM='" +
-                    QuoteSqlText(info.Code) + "')",
-                query, message, true))
-            return false;
-        count = query.RecordCount();
-        return true;
+        return FOperators->CountOperatorCompanies(info.Code, count);
     } catch (...) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include "boundary/utilities.h"
 #include "session/named_values.h"
 #include "store/audit_record.h"
+#include "store/operator_store.h"
 #include "store/permit.h"
 #include "store/post_store.h"
 
@@ -117,14 +118,8 @@ std::string TPSessionImpl::GetLastLoginText()
 void TPSessionImpl::UpdateLastLoginTime()
 {
     try {
-        const std::string code = GetTextValue(UserRecord(), "CZY_DM");
-        const std::string now = FormatDateTimeMinutes(CurrentHost().Now());
-        QueryResult query;
-        std::string message;
-        CurrentHost().ExecADOQueryMsg(kMainConnection,
-                                      "UPDATE QX_CZY SET ZHDLSJ='" + now + "' where CZY_DM='" +
-                                          QuoteSqlText(code) + "'",
-                                      query, message, false);
+        TOperator operators;
+        operators.StampLastSignIn(GetTextValue(UserRecord(), "CZY_DM"), CurrentHost().Now());
     } catch (...) {
         // The operator is not told: a missed time stamp changes nothing else.
     }

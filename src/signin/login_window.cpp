@@ -5,8 +5,9 @@
 #include "boundary/utilities.h"
 #include "session/current_operator.h"
 #include "session/privilege_manager.h"
-#include "ui/accessibility.h"
+#include "store/operator_store.h"
 #include "ui/balloon_tool_tip.h"
+#include "ui/operator_code_filter.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -16,7 +17,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -38,13 +38,6 @@ static void RegisterLoginResources()
 
 namespace priv {
 namespace {
-
-// Every active operator that has a post, in code order, with the names of
-// his department and post.
-constexpr const char* kOperatorListStatement =
-    "SELECT t1.*, (SELECT t2.BM_MC FROM XT_BMXX t2 WHERE t2.BM_DM=t1.BM_DM) as BM_MC, t3.JS_DM, "
-    "(SELECT t4.JS_MC FROM QX_ROLES t4 WHERE t4.JS_DM=t3.JS_DM) as JS_MC FROM QX_CZY t1, QX_CZYRROLE t3 "
-    "WHERE t1.YXBZ='Y' AND t3.CZY_DM=t1.CZY_DM order by t1.CZY_DM";
 
 // Catalogue messages of the window.
 constexpr int kMsgNoCode = 104001;
@@ -71,48 +64,6 @@ constexpr int kFormFontPixels = 12;
 constexpr int kLayoutDpi = 96;
 
 constexpr int kCapsLockBalloonInterval = 12000;
-
-// The operator code accepts letters, digits, space, '#', '$' and '.', plus the
-// editing characters backspace, Enter and Esc; the code box also lets Ctrl+C,
-// Ctrl+V and Ctrl+X through. Nothing above code 127 gets in.
-bool IsAcceptedCodeCharacter(char32_t c, bool clipboardKeys)
-{
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-        return true;
-    switch (c) {
-    case ' ':
-    case '#':
-    case '$':
-    case '.':
-    case 0x08: // backspace
-    case 0x0D: // Enter
-    case 0x1B: // Esc
-        return true;
-    case 0x03: // Ctrl+C
-    case 0x16: // Ctrl+V
-    case 0x18: // Ctrl+X
-        return clipboardKeys;
-    default:
-        return false;
-    }
-}
-
-bool AllAccepted(const std::u32string& characters, bool clipboardKeys)
-{
-    for (const char32_t c : characters)
-        if (!IsAcceptedCodeCharacter(c, clipboardKeys))
-            return false;
-    return true;
-}
-
-QString FilteredCommit(const QString& commit, bool clipboardKeys)
-{
-    QString kept;
-    for (const char32_t c : commit.toStdU32String())
-        if (IsAcceptedCodeCharacter(c, clipboardKeys) && c >= 0x20)
-            kept += QString::fromUcs4(&c, 1);
-    return kept;
-}
 
 QString ColorName(HostColor color)
 {
@@ -212,7 +163,13 @@ Tfrm_Login::Tfrm_Login(QWidget* parent)
     connect(ui->Image321, &TLoginImage::MouseMove, this, &Tfrm_Login::Image321MouseMove);
     connect(ui->Image321, &TLoginImage::MouseUp, this, &Tfrm_Login::Image321MouseUp);
 
-    // The window sees every key before the box that has the focus.
+    // Codes are plain ASCII: anything else the keys would type is dropped.
+    TOperatorCodeFilter::Install(ui->edtOperatorID, true);
+    TOperatorCodeFilter::Install(ui->cbxOperatorId, false);
+    if (QLineEdit* comboEdit = ui->cbxOperatorId->lineEdit())
+        TOperatorCodeFilter::Install(comboEdit, false);
+    // The window sees every key before the box that has the focus (a filter
+    // installed later runs first).
     ui->edtOperatorID->installEventFilter(this);
     ui->edtOperatorPwd->installEventFilter(this);
     ui->cbxOperatorId->installEventFilter(this);
@@ -247,7 +204,6 @@ QString Tfrm_Login::BackgroundFileForVersion(const std::string& appPath, const s
 void Tfrm_Login::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    PublishAccessibility(this);
     if (opened_)
         return;
     opened_ = true;
@@ -335,22 +291,10 @@ void Tfrm_Login::LoadBackground()
 void Tfrm_Login::ReadOperatorList()
 {
     operators_.clear();
-    try {
-        QueryResult query;
-        std::string message;
-        if (!CurrentHost().ExecADOQueryMsg(kMainConnection, kOperatorListStatement, query, message, true))
-            return;
-        for (; !query.Eof(); query.Next()) {
-            OperatorInfo info = ReadOperatorRow(query);
-            // The list names the department by the operator's own column;
-            // the sign-in needs no department code.
-            info.DepartmentName = RecordText(query.AsString("SSBM"));
-            info.DepartmentCode.clear();
-            operators_.push_back(std::move(info));
-        }
-    } catch (...) {
+    // An operator list that cannot be read whole offers no one.
+    TOperator store;
+    if (!store.ListSignInOperators(operators_))
         operators_.clear();
-    }
 }
 
 void Tfrm_Login::ProposeOperator()
@@ -358,6 +302,7 @@ void Tfrm_Login::ProposeOperator()
     QComboBox* combo = ui->cbxOperatorId;
     const std::string& previous = PrevOperatorText();
     std::vector<std::string> codes;
+    codes.reserve(static_cast<std::size_t>(combo->count()));
     for (int i = 0; i < combo->count(); ++i)
         codes.push_back(ToUtf8(combo->itemText(i)));
     const auto proposed = FindCode(codes.begin(), codes.end(), previous,
@@ -574,27 +519,10 @@ bool Tfrm_Login::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (FormKeyDown(key))
             return true;
-        if (watched == passwordBox) {
-            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                sBtnLoginClick();
-                return true;
-            }
-            break;
-        }
-        // Codes are plain ASCII: anything else the key would type is dropped.
-        if (!AllAccepted(TypedCharacters(*key), watched == codeBox))
+        if (watched == passwordBox && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            sBtnLoginClick();
             return true;
-        break;
-    }
-    case QEvent::InputMethod: {
-        if (watched != codeBox && !comboPart)
-            break;
-        // A Chinese input method commits its text in one piece; only the
-        // characters a code may hold get through.
-        auto* input = static_cast<QInputMethodEvent*>(event);
-        if (!input->commitString().isEmpty())
-            input->setCommitString(FilteredCommit(input->commitString(), watched == codeBox),
-                                   input->replacementStart(), input->replacementLength());
+        }
         break;
     }
     case QEvent::KeyRelease:

@@ -1,23 +1,38 @@
 #include "store/operator_store.h"
 
+#include "boundary/datetime.h"
+#include "boundary/utilities.h"
 #include "store/schema.h"
 #include "store/store_common.h"
+
+#include <utility>
 
 namespace priv {
 
 using store::Text;
 
+namespace {
+
+// An operator's row joined with his post (t3), with the names of his
+// department and post; each statement adds its own WHERE clause.
+constexpr const char* kOperatorJoin =
+    "SELECT t1.*, (SELECT t2.BM_MC FROM XT_BMXX t2 WHERE t2.BM_DM=t1.BM_DM) as BM_MC, t3.JS_DM, "
+    "(SELECT t4.JS_MC FROM QX_ROLES t4 WHERE t4.JS_DM=t3.JS_DM) as JS_MC FROM QX_CZY t1, QX_CZYRROLE t3 ";
+
+std::string FieldText(const QueryResult& query, const char* name)
+{
+    return RecordText(query.AsString(name));
+}
+
+} // namespace
+
 bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info)
 {
     try {
-        const bool ran = store::Run(
-            FLastStatement, FQuery,
-            "SELECT t1.*, (SELECT t2.BM_MC FROM XT_BMXX t2 WHERE t2.BM_DM=t1.BM_DM) as BM_MC, t3.JS_DM, "
-            "(SELECT t4.JS_MC FROM QX_ROLES t4 WHERE t4.JS_DM=t3.JS_DM) as JS_MC FROM QX_CZY t1, QX_CZYRROLE "
-            "t3 "
-            "WHERE UPPER(t1.CZY_DM)=UPPER('" +
-                Text(operatorCode) + "') and t3.CZY_DM=t1.CZY_DM",
-            true);
+        const bool ran = store::Run(FLastStatement, FQuery,
+                                    std::string(kOperatorJoin) + "WHERE UPPER(t1.CZY_DM)=UPPER('" +
+                                        Text(operatorCode) + "') and t3.CZY_DM=t1.CZY_DM",
+                                    true);
         // Sign-in finds an operator by his code whatever its letter case;
         // so does every load, or the two would disagree about who "LINA" is.
         if (!ran || !store::MoveToCode(FQuery, operatorCode, schema::kOperatorCode))
@@ -146,6 +161,88 @@ bool TOperator::DeleteOperator(const std::string& operatorCode)
         store::Run(FLastStatement, FQuery, "DELETE FROM QX_CZYZXT WHERE CZY_DM='" + code + "'", false);
         store::Run(FLastStatement, FQuery, "DELETE FROM QX_CZYRROLE WHERE CZY_DM='" + code + "'", false);
         return store::Run(FLastStatement, FQuery, "DELETE from QX_CZY WHERE CZY_DM='" + code + "'", false);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TOperator::ListSignInOperators(TOperatorInfoList& operators)
+{
+    try {
+        if (!store::Run(FLastStatement, FQuery,
+                        std::string(kOperatorJoin) +
+                            "WHERE t1.YXBZ='Y' AND t3.CZY_DM=t1.CZY_DM order by t1.CZY_DM",
+                        true))
+            return false;
+        for (; !FQuery.Eof(); FQuery.Next()) {
+            OperatorInfo info = ReadOperatorRow(FQuery);
+            // The list names the department by the operator's own column;
+            // the sign-in needs no department code.
+            info.DepartmentName = FieldText(FQuery, schema::kOperatorDepartmentText);
+            info.DepartmentCode.clear();
+            operators.push_back(std::move(info));
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TOperator::ListOperators(const std::string& codeFilter, const std::string& nameFilter,
+                              TOperatorInfoList& operators)
+{
+    try {
+        // No ORDER BY: the window sorts the list by code itself.
+        std::string sql = std::string(kOperatorJoin) + "WHERE t3.CZY_DM=t1.CZY_DM";
+        if (!codeFilter.empty())
+            sql += " and t1.CZY_DM like '%" + Text(codeFilter) + "%'";
+        if (!nameFilter.empty())
+            sql += " and t1.CZY_MC like '%" + Text(nameFilter) + "%'";
+        if (!store::Run(FLastStatement, FQuery, std::move(sql), true))
+            return false;
+        operators.reserve(operators.size() + static_cast<std::size_t>(FQuery.RecordCount()));
+        for (; !FQuery.Eof(); FQuery.Next()) {
+            OperatorInfo info;
+            info.Code = FieldText(FQuery, schema::kOperatorCode);
+            info.Name = FieldText(FQuery, schema::kOperatorName);
+            info.PostCode = FQuery.AsString(schema::kOperatorCategory) == schema::kSuperAdminCategory
+                                ? std::string(schema::kSuperAdminPost)
+                                : FieldText(FQuery, schema::kPostCode);
+            info.PostName = RecordText(PostDisplayName(info.PostCode, FQuery.AsString(schema::kPostName)));
+            info.DepartmentCode = FieldText(FQuery, schema::kDepartmentCode);
+            info.DepartmentName = FieldText(FQuery, schema::kDepartmentName);
+            if (info.DepartmentName.empty())
+                info.DepartmentName = kEmptyNameText;
+            operators.push_back(std::move(info));
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TOperator::CountOperatorCompanies(const std::string& operatorCode, int& count)
+{
+    try {
+        if (!store::Run(FLastStatement, FQuery,
+                        "select * from XT_QYXX where QYID in (select QYID from QX_CZYQY where CZY_DM='" +
+                            Text(operatorCode) + "')",
+                        true))
+            return false;
+        count = FQuery.RecordCount();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TOperator::StampLastSignIn(const std::string& operatorCode, double signedInAt)
+{
+    try {
+        return store::Run(FLastStatement, FQuery,
+                          "UPDATE QX_CZY SET ZHDLSJ='" + Text(FormatDateTimeMinutes(signedInAt)) +
+                              "' where CZY_DM='" + Text(operatorCode) + "'",
+                          false);
     } catch (...) {
         return false;
     }

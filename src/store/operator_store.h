@@ -39,6 +39,25 @@ public:
     // whether the operator's own row went.
     bool DeleteOperator(const std::string& operatorCode);
 
+    // The operators the login window offers: every active operator that has
+    // a post, in code order. The department is named by the operator's own
+    // SSBM column and no department code is read. False (the list as far
+    // as it was read) when the statement fails or a row cannot be read.
+    bool ListSignInOperators(TOperatorInfoList& operators);
+    // The operators the operator window lists: every operator that has a
+    // post, those whose code and name contain the filters when they are not
+    // empty. A row carries code, name, post code and name, department code
+    // and name ("——" for none). False when the statement fails or a row
+    // cannot be read; the list then holds the rows read so far.
+    bool ListOperators(const std::string& codeFilter, const std::string& nameFilter,
+                       TOperatorInfoList& operators);
+    // How many companies are linked to the operator (QX_CZYQY); false when
+    // the statement fails.
+    bool CountOperatorCompanies(const std::string& operatorCode, int& count);
+    // Writes the time of a sign-in (a day count, written to the minute) as
+    // the operator's last sign-in.
+    bool StampLastSignIn(const std::string& operatorCode, double signedInAt);
+
     const std::string& LastStatement() const { return FLastStatement; }
 
 private:

@@ -2,6 +2,9 @@
 // (QX_ROLEPRMS and the permission tree QX_PRMSMAP), read into and written
 // back from a TRolePermissions. It shows nothing but the status window
 // during very large loads; failures are answers (and, for a save, a message).
+// The post table, the company list and single nodes are in post_store.cpp,
+// the loads in post_load.cpp, the save and its checks for other
+// workstations in post_save.cpp.
 #pragma once
 
 #include "boundary/host.h"
@@ -45,6 +48,12 @@ public:
     bool ModifyPost(const UserPostInfo& post);
     // Only the QX_ROLES row goes; the post's grants stay in their tables.
     bool DeletePost(const std::string& code);
+
+    // --- Companies -----------------------------------------------------------------
+    // The companies a post can be granted (CompanyListStatement), in the
+    // database's order. False, the list left as it was, when the statement
+    // fails.
+    bool GetCompanyList(TCompanyList& companies);
 
     // --- Permissions ---------------------------------------------------------------
     // Sets the post code and builds the tree afresh: "0" every company with
@@ -125,12 +134,6 @@ public:
     // True when the last failed save failed because another workstation had
     // changed the same nodes meanwhile: the caller should reload the post.
     bool LastSaveConflicted() const { return FConflict; }
-    // How a created post's tree is read: in three set statements, whatever
-    // its size (the default), or one statement per company and per
-    // sub-application. Both build the same tree; the statements per node cost
-    // a round trip to the server each.
-    enum class StoredLoad { InSets, PerNode };
-    void SetStoredLoad(StoredLoad road) { FStoredLoad = road; }
 
 private:
     std::optional<std::string> StoredPostCode(const std::string& code);
@@ -145,8 +148,8 @@ private:
                       const std::function<bool(const std::string&, TRolePermissions&)>& read);
     bool LoadBuiltInPermissions(TRolePermissions& permissions, const std::string& builtInPost,
                                 bool everyFunction);
+    // A created post's tree in three set statements, whatever its size.
     bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
-    bool LoadStoredPermissionsInSets(TRolePermissions& permissions, const std::string& postCode);
     // The post's company nodes, each granting nothing yet.
     bool ReadStoredCompanies(TRolePermissions& permissions, const std::string& postCode);
     // Company nodes by their code; a node the post's grant rows repeat
@@ -186,7 +189,6 @@ private:
     QueryResult FQuery;
     std::string FLastStatement;
     bool FConflict = false;
-    StoredLoad FStoredLoad = StoredLoad::InSets;
     std::function<void()> FOnLargeLoad;
     // Within one save: whether the post's row is locked, and whether taking
     // the lock failed (its message then stands as it is).

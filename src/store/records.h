@@ -65,6 +65,15 @@ struct UserPostInfo {
 };
 using TUserPostList = std::vector<UserPostInfo>;
 
+// One company a post can be granted (XT_QYXX), its texts as stored.
+struct CompanyInfo {
+    std::string Id;        // QYID
+    std::string TaxNumber; // QYSBH
+    std::string Name;      // QYMC
+    bool operator==(const CompanyInfo&) const = default;
+};
+using TCompanyList = std::vector<CompanyInfo>;
+
 // Shown for a name that is empty (departments) or blank (posts).
 inline constexpr const char* kEmptyNameText = "——";
 

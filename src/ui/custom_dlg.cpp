@@ -1,8 +1,7 @@
 #include "ui/custom_dlg.h"
 
-#include "ui/accessibility.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_dlg.h"
@@ -27,31 +26,25 @@ Tfrm_CustomDlg::Tfrm_CustomDlg(QWidget* parent)
     dialogUi->lbBusinessName->setFont(PixelFont(QStringLiteral("黑体"), 16));
     SetClientSize(491, 312);
     connect(dialogUi->sBtnClose, &QAbstractButton::clicked, this, &Tfrm_CustomDlg::sBtnCloseClick);
-    imeHook_ = new EditImeHook(this);
-    InitHostContext();
-    funcCode_ = Context().curFuncCode;
+    binding_ = std::make_unique<TWindowBinding>(
+        this, TWindowBinding::Kind::Dialog, [this] { ApplySkinScheme(); }, [this] { FormCreate(); });
 }
 
 Tfrm_CustomDlg::~Tfrm_CustomDlg() = default;
 
 void Tfrm_CustomDlg::InitHostContext()
 {
-    context_ = CaptureHostContext(false);
+    binding_->CaptureContext();
 }
 
 void Tfrm_CustomDlg::EnsureFormCreated()
 {
-    if (formCreated_)
-        return;
-    formCreated_ = true;
-    FormCreate();
+    binding_->EnsureCreated();
 }
 
 void Tfrm_CustomDlg::FormCreate()
 {
-    ApplySkinScheme();
-    HookEditIme();
-    PublishAccessibility(this);
+    binding_->CreateSteps();
 }
 
 void Tfrm_CustomDlg::ApplySkinScheme()
@@ -69,7 +62,7 @@ void Tfrm_CustomDlg::ApplySkinScheme()
 
 void Tfrm_CustomDlg::HookEditIme()
 {
-    imeHook_->Hook(this);
+    binding_->HookEditIme();
 }
 
 void Tfrm_CustomDlg::SetDlgTitle(const QString& caption, const QString& title)
@@ -127,15 +120,8 @@ void Tfrm_CustomDlg::FormKeyDown(QKeyEvent* event)
 
 bool Tfrm_CustomDlg::event(QEvent* event)
 {
-    if (event->type() == HostMessageType(WM_MODULE_SKIN)) {
-        RunGuarded([this] {
-            ApplySkinScheme();
-            HookEditIme();
-        });
+    if (binding_ && binding_->HandleHostEvent(event))
         return true;
-    }
-    if (event->type() == QEvent::Polish)
-        RunGuarded([this] { EnsureFormCreated(); });
     return QDialog::event(event);
 }
 
@@ -168,7 +154,6 @@ void Tfrm_CustomDlg::showEvent(QShowEvent* event)
             move(frame.topLeft());
         }
     }
-    PublishAccessibility(this);
     QDialog::showEvent(event);
 }
 

@@ -11,8 +11,8 @@
 // itself when it closes.
 #pragma once
 
-#include "ui/edit_ime.h"
 #include "ui/host_context.h"
+#include "ui/window_binding.h"
 
 #include <QDialog>
 
@@ -44,8 +44,8 @@ public:
     virtual void ApplySkinScheme();
     void HookEditIme();
 
-    const HostContext& Context() const { return context_; }
-    const std::string& FuncCode() const { return funcCode_; }
+    const HostContext& Context() const { return binding_->Context(); }
+    const std::string& FuncCode() const { return binding_->FuncCode(); }
 
     void EnsureFormCreated();
 
@@ -91,10 +91,7 @@ protected:
     std::unique_ptr<Ui::Tfrm_CustomDlg> dialogUi;
 
 private:
-    HostContext context_;
-    std::string funcCode_;
-    EditImeHook* imeHook_ = nullptr;
-    bool formCreated_ = false;
+    std::unique_ptr<TWindowBinding> binding_;
     bool placed_ = false;
 };
 

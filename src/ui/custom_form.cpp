@@ -1,9 +1,8 @@
 #include "ui/custom_form.h"
 
 #include "boundary/param_string.h"
-#include "ui/accessibility.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_form.h"
@@ -59,9 +58,8 @@ Tfrm_Custom::Tfrm_Custom(QWidget* parent)
     SetOuterSize(kDefaultOuterSize);
     // Close action "free": a closed page window is destroyed.
     setAttribute(Qt::WA_DeleteOnClose);
-    imeHook_ = new EditImeHook(this);
-    InitHostContext();
-    funcCode_ = context_.curFuncCode;
+    binding_ = std::make_unique<TWindowBinding>(
+        this, TWindowBinding::Kind::Page, [this] { ApplySkinScheme(); }, [this] { FormCreate(); });
 }
 
 Tfrm_Custom::~Tfrm_Custom()
@@ -69,7 +67,7 @@ Tfrm_Custom::~Tfrm_Custom()
     // The page's life ends here for the host too; it learns which function
     // the page belonged to. Nothing may escape a destructor.
     try {
-        SendMainFrameData(CD_PAGE_CLOSED, funcCode_);
+        SendMainFrameData(CD_PAGE_CLOSED, binding_->FuncCode());
     } catch (...) {
     }
 }
@@ -131,22 +129,17 @@ bool Tfrm_Custom::eventFilter(QObject* watched, QEvent* event)
 
 void Tfrm_Custom::InitHostContext()
 {
-    context_ = CaptureHostContext(true);
+    binding_->CaptureContext();
 }
 
 void Tfrm_Custom::EnsureFormCreated()
 {
-    if (formCreated_)
-        return;
-    formCreated_ = true;
-    FormCreate();
+    binding_->EnsureCreated();
 }
 
 void Tfrm_Custom::FormCreate()
 {
-    ApplySkinScheme();
-    HookEditIme();
-    PublishAccessibility(this);
+    binding_->CreateSteps();
 }
 
 void Tfrm_Custom::ApplySkinScheme()
@@ -159,7 +152,7 @@ void Tfrm_Custom::ApplySkinScheme()
 
 void Tfrm_Custom::HookEditIme()
 {
-    imeHook_->Hook(this);
+    binding_->HookEditIme();
 }
 
 QToolBar* Tfrm_Custom::ModuleToolbar() const
@@ -223,18 +216,8 @@ bool Tfrm_Custom::event(QEvent* event)
         close();
         return true;
     }
-    if (event->type() == HostMessageType(WM_MODULE_SKIN)) {
-        RunGuarded([this] {
-            ApplySkinScheme();
-            HookEditIme();
-        });
+    if (binding_ && binding_->HandleHostEvent(event))
         return true;
-    }
-    if (event->type() == QEvent::Polish)
-        RunGuarded([this] { EnsureFormCreated(); });
-    if (event->type() == QEvent::Show)
-        // Controls a descendant added after the creation are published too.
-        PublishAccessibility(this);
     const bool handled = QWidget::event(event);
     // Embedded pages fill the host's page; only a window of its own has a
     // frame to count.

@@ -13,8 +13,8 @@
 #pragma once
 
 #include "boundary/host.h"
-#include "ui/edit_ime.h"
 #include "ui/host_context.h"
+#include "ui/window_binding.h"
 
 #include <QMargins>
 #include <QPoint>
@@ -51,10 +51,10 @@ public:
     // method of its mode when it is entered (see edit_ime.h).
     void HookEditIme();
 
-    const HostContext& Context() const { return context_; }
+    const HostContext& Context() const { return binding_->Context(); }
     // The function code that was current when the window was made; reported
     // to the host when the window is destroyed.
-    const std::string& FuncCode() const { return funcCode_; }
+    const std::string& FuncCode() const { return binding_->FuncCode(); }
 
     // Runs FormCreate now unless it ran already.
     void EnsureFormCreated();
@@ -113,10 +113,7 @@ private:
     void WatchForFrame();
     void KeepOuterSize();
 
-    HostContext context_;
-    std::string funcCode_;
-    EditImeHook* imeHook_ = nullptr;
-    bool formCreated_ = false;
+    std::unique_ptr<TWindowBinding> binding_;
     QSize outerSize_;
     // Where the frame's top left corner was when the window was shown.
     QPoint framePosition_;

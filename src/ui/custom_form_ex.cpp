@@ -1,7 +1,7 @@
 #include "ui/custom_form_ex.h"
 
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/window_utils.h"
 
 #include "ui_custom_form.h"

@@ -192,6 +192,11 @@ Tfrm_Status* CurrentStatusWindow()
     return Slot().window.get();
 }
 
+StatusDisplay& StatusWindowDisplay()
+{
+    return statusWindowDisplay;
+}
+
 void InstallStatusWindow()
 {
     SetStatusDisplay(&statusWindowDisplay);

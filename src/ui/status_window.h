@@ -3,6 +3,8 @@
 // the module does something long. There is at most one.
 #pragma once
 
+#include "boundary/status_display.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -61,6 +63,9 @@ void ShowStatus(const std::string& text);
 void HideStatus();
 // The status window, or none.
 Tfrm_Status* CurrentStatusWindow();
+
+// This window as a status display (ShowStatus, HideStatus), installed or not.
+StatusDisplay& StatusWindowDisplay();
 
 // Makes the plain C++ layers' status display (status_display.h) show this
 // window; Uninstall hides it and puts the silent display back.

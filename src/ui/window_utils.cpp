@@ -1,7 +1,5 @@
 #include "ui/window_utils.h"
 
-#include "ui/accessibility.h"
-
 #include <QApplication>
 #include <QImage>
 #include <QPalette>
@@ -25,7 +23,6 @@ void PrepareModuleWindows()
     std::call_once(prepared, [] {
         InstallFontSubstitutions();
         RegisterModuleImages();
-        InstallAccessibility();
     });
 }
 

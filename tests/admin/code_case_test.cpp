@@ -15,8 +15,9 @@
 #include "store/operator_store.h"
 #include "store/post_store.h"
 
-#include "dialog_test_support.h"
+#include "support/arrange.h"
 #include "support/database_fixture.h"
+#include "window_test_support.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,17 +46,22 @@ protected:
         // "lina" and "LINA", departments "abc" and "ABC", posts "gw00001"
         // and "GW00001"; "wang", "d01" and "gw00002" exist in small letters
         // only.
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (0, 'abc', '小写部')",
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (0, 'ABC', '大写部')",
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (0, 'd01', '财务部')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('gw00001', '小写岗')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00001', '大写岗')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('gw00002', '出纳')",
-        }));
-        AddOperator("lina", "李娜", "ln-lower", "BUSINESS");
-        AddOperator("LINA", "李娜大写", "LN-UPPER", "AUDITOR");
-        AddOperator("wang", "王芳", "wf-2024", "gw00002");
+        ASSERT_TRUE(AddDepartment(Db(), 0, "abc", "小写部"));
+        ASSERT_TRUE(AddDepartment(Db(), 0, "ABC", "大写部"));
+        ASSERT_TRUE(AddDepartment(Db(), 0, "d01", "财务部"));
+        ASSERT_TRUE(AddPost(Db(), "gw00001", "小写岗"));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "大写岗"));
+        ASSERT_TRUE(AddPost(Db(), "gw00002", "出纳"));
+        for (const auto& [code, name, password, post] :
+             std::vector<std::array<const char*, 4>>{{"lina", "李娜", "ln-lower", "BUSINESS"},
+                                                     {"LINA", "李娜大写", "LN-UPPER", "AUDITOR"},
+                                                     {"wang", "王芳", "wf-2024", "gw00002"}})
+            ASSERT_TRUE(AddOperator(Db(), {.code = code,
+                                           .name = name,
+                                           .password = password,
+                                           .category = "1",
+                                           .department = "d01",
+                                           .post = post}));
         CurrentOperator() = OperatorInfo{};
         PrevOperatorText().clear();
         fennix::ClearShownMessages();
@@ -64,16 +71,6 @@ protected:
     {
         SetLoginWindowRunner(nullptr);
         DatabaseTest::TearDown();
-    }
-
-    void AddOperator(const std::string& code, const std::string& name, const std::string& password,
-                     const std::string& post)
-    {
-        ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZY (CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ, BM_DM) VALUES ('" +
-                              code + "', '" + name + "', '" + EncryptPassword(password) +
-                              "', '1', 'Y', 'd01')"));
-        ASSERT_TRUE(
-            Db().Exec("INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES ('" + code + "', '" + post + "')"));
     }
 
     std::string Codes(const char* table, const char* column)
@@ -227,7 +224,7 @@ TEST_P(CodeCaseTest, AddingACodeThatExistsInAnotherCaseIsRefused)
         EXPECT_FALSE(dialog.findChild<QPushButton*>("btnAdd")->isEnabled());
         // Added by another workstation after the list was read: the dialog
         // offers to add it, the store refuses.
-        ASSERT_TRUE(Db().Exec("INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (0, 'x01', '别处新增')"));
+        ASSERT_TRUE(AddDepartment(Db(), 0, "x01", "别处新增"));
         code->lineEdit()->clear();
         TypeText(code, QStringLiteral("X01"));
         TypeText(name, QStringLiteral("新部门"));

@@ -1,13 +1,13 @@
 // The operator edit dialog on the offscreen platform against a real SQLite
 // database: adding an operator who can then sign in, the save checks in their
 // order, editing (oneself included), change detection and store failures.
-#include "dialog_test_support.h"
 #include "operator_fixture.h"
 #include "ui/accessibility_walk.h"
+#include "window_test_support.h"
 
 #include "admin/operator_add_dialog.h"
-#include "admin/word_book.h"
 #include "cipher/crypt.h"
+#include "models/word_book.h"
 #include "ui/balloon_tool_tip.h"
 
 #include <QAccessible>
@@ -47,7 +47,7 @@ protected:
     {
         QLineEdit* box = Edit(dialog, name);
         box->clear();
-        TypeInto(box, text);
+        TypeText(box, text);
     }
     static void Pick(QWidget* dialog, const char* name, const QString& text)
     {
@@ -75,7 +75,7 @@ protected:
         return Db().Scalar(
                    "SELECT CZY_MC || '|' || PWD || '|' || YXBZ || '|' || COALESCE(BM_DM, '') || '|' || "
                    "DHHM || '|' || EMAIL || '|' || ZZ FROM QX_CZY WHERE CZY_DM=" +
-                   Quoted(code)) +
+                   SqlText(code)) +
                "|" + PostOf(code);
     }
 };
@@ -94,7 +94,7 @@ TEST_F(OperatorDialogTest, AnOperatorAddedHereSignsInWithThePasswordTypedHere)
     EXPECT_EQ(FindControl<QLabel>(dialog.get(), "lblOpId")->buddy(), Edit(dialog.get(), "edtOpId"));
 
     // The code box keeps only what a code may hold.
-    TypeInto(Edit(dialog.get(), "edtOpId"), QStringLiteral("wang-li_中"));
+    TypeText(Edit(dialog.get(), "edtOpId"), QStringLiteral("wang-li_中"));
     EXPECT_EQ(Edit(dialog.get(), "edtOpId")->text(), QStringLiteral("wangli"));
     Type(dialog.get(), "edtOpName", "王丽");
     Type(dialog.get(), "edtPassword", "Pa$$ 1");
@@ -151,7 +151,7 @@ TEST_F(OperatorDialogTest, TheCodeBoxKeepsWhatACodeMayHoldButLetsPastedTextThrou
 {
     auto dialog = Open(false);
     QLineEdit* code = Edit(dialog.get(), "edtOpId");
-    TypeInto(code, QStringLiteral("Ab-c_d 9#$.%中"));
+    TypeText(code, QStringLiteral("Ab-c_d 9#$.%中"));
     EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$."));
     QTest::keyClick(code, Qt::Key_Backspace);
     EXPECT_EQ(code->text(), QStringLiteral("Abcd 9#$"));
@@ -276,9 +276,9 @@ TEST_F(OperatorDialogTest, TheAddressBoxHoldsWhatTheRecordKeepsHoweverTextArrive
                balloon->Title() == Tfrm_OperatorAdd::AddressFullTitle();
     };
     address->clear();
-    TypeInto(address, road.repeated(126));
+    TypeText(address, road.repeated(126));
     EXPECT_FALSE(balloonShown()) << "not full yet";
-    TypeInto(address, road.repeated(4));
+    TypeText(address, road.repeated(4));
     EXPECT_EQ(address->text(), road.repeated(127));
     EXPECT_TRUE(balloonShown());
     SaveScreenshotWithOverlay(dialog.get(), dialog->AddressBalloon()->Handle(),
@@ -297,7 +297,7 @@ TEST_F(OperatorDialogTest, TheAddressBoxHoldsWhatTheRecordKeepsHoweverTextArrive
     EXPECT_EQ(address->text(), QString(200, QLatin1Char('a')));
     address->setText(QString(120, QLatin1Char('a')));
     address->end(false);
-    TypeInto(address, road.repeated(80));
+    TypeText(address, road.repeated(80));
     EXPECT_EQ(address->text(), QString(120, QLatin1Char('a')) + road.repeated(67))
         << "bytes before characters";
     address->setText(QStringLiteral("上海"));

@@ -1,49 +1,22 @@
 // What the operator window and operator dialog tests share: a database with
-// posts, a department and operators of every kind, the signed-in operator in
-// the host's user record, driving a modal dialog from inside its own event
-// loop, and the module loaded with dlopen as a host loads it.
+// posts, a department and operators of every kind, and the signed-in
+// operator in the host's user record.
 #pragma once
 
 #include "window_test_support.h"
 
-#include "boundary/codepage.h"
-#include "cipher/crypt.h"
 #include "session/named_values.h"
-
-#include <privilege/privilege.h>
+#include "support/arrange.h"
+#include "support/loaded_module.h"
 
 #include <QApplication>
-#include <QInputMethodEvent>
 #include <QTest>
-#include <QTimer>
 
-#include <dlfcn.h>
-
-#include <cstring>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-// Readable failure messages for Qt texts.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace priv::test {
-
-inline std::string Quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (const char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
 
 // One operator of the fixture.
 struct FixtureOperator {
@@ -63,11 +36,9 @@ protected:
         WindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'D01', '财务部')",
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'D02', '办公室')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00001', '税务会计')",
-        }));
+        ASSERT_TRUE(AddDepartment(Db(), 1, "D01", "财务部"));
+        ASSERT_TRUE(AddDepartment(Db(), 1, "D02", "办公室"));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "税务会计"));
         for (const FixtureOperator& op : FixtureOperators())
             AddOperator(op);
         fennix::ClearShownMessages();
@@ -99,15 +70,15 @@ protected:
     void AddOperator(const FixtureOperator& op)
     {
         ASSERT_TRUE(
-            Db().Exec("INSERT INTO QX_CZY (CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, YXBZ, BM_DM, DHHM, EMAIL, ZZ) "
-                      "VALUES (" +
-                      Quoted(op.code) + ", " + Quoted(op.name) + ", " + Quoted(EncryptPassword(op.password)) +
-                      ", " + Quoted(op.category) + ", '', " + Quoted(op.valid) + ", " +
-                      Quoted(op.department) + ", '010-1234', 'a@b.cn', '北京市')"));
-        if (op.post) {
-            ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES (" + Quoted(op.code) +
-                                  ", " + Quoted(*op.post) + ")"));
-        }
+            test::AddOperator(Db(), {.code = op.code,
+                                     .name = op.name,
+                                     .password = op.password,
+                                     .category = op.category,
+                                     .departmentText = "",
+                                     .valid = op.valid,
+                                     .department = op.department,
+                                     .post = op.post,
+                                     .more = {{"DHHM", "010-1234"}, {"EMAIL", "a@b.cn"}, {"ZZ", "北京市"}}}));
     }
 
     // The signed-in operator as the host's user record holds him.
@@ -119,29 +90,13 @@ protected:
 
     std::string Column(const std::string& code, const std::string& column)
     {
-        return Db().Scalar("SELECT " + column + " FROM QX_CZY WHERE CZY_DM=" + Quoted(code));
+        return Db().Scalar("SELECT " + column + " FROM QX_CZY WHERE CZY_DM=" + SqlText(code));
     }
     std::string PostOf(const std::string& code)
     {
-        return Db().Scalar("SELECT JS_DM FROM QX_CZYRROLE WHERE CZY_DM=" + Quoted(code));
+        return Db().Scalar("SELECT JS_DM FROM QX_CZYRROLE WHERE CZY_DM=" + SqlText(code));
     }
 
-    // The numbers of the catalogue messages shown so far, in order; plain
-    // texts count as 0.
-    static std::vector<int> ShownNumbers()
-    {
-        std::vector<int> numbers;
-        for (const fennix::ShownMessage& message : fennix::ShownMessages())
-            numbers.push_back(message.number);
-        return numbers;
-    }
-    static std::vector<std::string> ShownTexts()
-    {
-        std::vector<std::string> texts;
-        for (const fennix::ShownMessage& message : fennix::ShownMessages())
-            texts.push_back(message.text);
-        return texts;
-    }
     static bool AnyStatementStarts(const std::string& start)
     {
         for (const std::string& statement : fennix::ExecutedStatements())
@@ -149,65 +104,6 @@ protected:
                 return true;
         return false;
     }
-};
-
-// Types text as a person does: plain characters key by key, everything else
-// (Chinese, symbols beyond ASCII) committed by an input method, one character
-// at a time.
-inline void TypeInto(QWidget* box, const QString& text)
-{
-    for (const char32_t c : text.toStdU32String()) {
-        const QString one = QString::fromUcs4(&c, 1);
-        if (c >= 0x20 && c < 0x7F) {
-            QTest::keyClicks(box, one);
-        } else {
-            QInputMethodEvent commit;
-            commit.setCommitString(one);
-            QCoreApplication::sendEvent(box, &commit);
-        }
-    }
-}
-
-// The built module, loaded as a host loads it.
-class LoadedModule {
-public:
-    using BooleanExport = PrivBool (*)(int32_t, char**);
-    using WindowExport = void (*)(void*, void*, char**);
-
-    LoadedModule() : handle_(dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~LoadedModule()
-    {
-        if (handle_)
-            dlclose(handle_);
-    }
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-
-    void* Handle() const { return handle_; }
-    BooleanExport Boolean(const char* name) const
-    {
-        return reinterpret_cast<BooleanExport>(dlsym(handle_, name));
-    }
-    WindowExport Window(const char* name) const
-    {
-        return reinterpret_cast<WindowExport>(dlsym(handle_, name));
-    }
-
-private:
-    void* handle_;
-};
-
-// A host buffer: the parameter string in the host's code page, with room.
-struct HostBuffer {
-    explicit HostBuffer(const std::string& utf8) : bytes(PRIV_PARAM_BUFFER_SIZE, '\0')
-    {
-        const std::string host = Utf8ToHost(utf8);
-        std::memcpy(bytes.data(), host.c_str(), host.size() + 1);
-        argv[0] = bytes.data();
-    }
-    std::string Text() const { return HostToUtf8(bytes.data()); }
-    std::vector<char> bytes;
-    char* argv[1] = {nullptr};
 };
 
 } // namespace priv::test

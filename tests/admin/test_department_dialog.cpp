@@ -4,12 +4,13 @@
 #include "admin/department_dialog.h"
 #include "ui/accessibility_walk.h"
 
-#include "dialog_test_support.h"
+#include "support/arrange.h"
 #include "window_test_support.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <memory>
 #include <string>
@@ -27,12 +28,10 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'D01', '财务部')",
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'TAX', '税务部')",
-            "INSERT INTO XT_BMXX (QYID, BM_DM, BM_MC) VALUES (1, 'E9', '')",
-            "INSERT INTO QX_CZY (CZY_DM, CZY_MC, YXBZ, BM_DM) VALUES ('clerk01', '张三', 'Y', 'D01')",
-        }));
+        ASSERT_TRUE(priv::test::AddDepartment(Db(), 1, "D01", "财务部"));
+        ASSERT_TRUE(priv::test::AddDepartment(Db(), 1, "TAX", "税务部"));
+        ASSERT_TRUE(priv::test::AddDepartment(Db(), 1, "E9", ""));
+        ASSERT_TRUE(priv::test::AddOperator(Db(), {.code = "clerk01", .name = "张三", .department = "D01"}));
         dialog = std::make_unique<TfrmDepartmentMgr>();
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));

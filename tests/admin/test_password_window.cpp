@@ -4,8 +4,10 @@
 #include "admin/operator_modify_pwd.h"
 #include "ui/accessibility_walk.h"
 
-#include "dialog_test_support.h"
 #include "window_test_support.h"
+
+#include "support/arrange.h"
+#include "support/loaded_module.h"
 
 #include "boundary/codepage.h"
 #include "cipher/crypt.h"
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTest>
 #include <QToolButton>
 
 #include <dlfcn.h>
@@ -35,56 +38,21 @@ using priv::test::SaveScreenshot;
 
 constexpr const char* kFailureText = "系统错误：[70018503]\r\n修改密码失败：数据库操作出错。";
 
-// The built module, loaded as a host loads it.
-class Module {
-public:
-    Module() : handle_(dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Module()
-    {
-        if (handle_)
-            dlclose(handle_);
-    }
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-    void* Handle() const { return handle_; }
-
-    // LoadLoginForm with a code and a password: the windowless sign-in.
-    bool SignIn(const std::string& code, const std::string& password) const
-    {
-        std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
-        const std::string params = priv::Utf8ToHost("pamCZY_DM=" + code + ";pamPWD=" + password);
-        std::memcpy(buffer.data(), params.c_str(), params.size() + 1);
-        char* argv[1] = {buffer.data()};
-        auto load = reinterpret_cast<PrivBool (*)(int32_t, char**)>(dlsym(handle_, "LoadLoginForm"));
-        return load && load(0, argv) == 1;
-    }
-
-    void ShowPasswordPage(void* container, const std::string& params) const
-    {
-        std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
-        const std::string host = priv::Utf8ToHost(params);
-        std::memcpy(buffer.data(), host.c_str(), host.size() + 1);
-        char* argv[1] = {buffer.data()};
-        auto show =
-            reinterpret_cast<void (*)(void*, void*, char**)>(dlsym(handle_, "ShowOperatorModifyPwdProc"));
-        ASSERT_NE(show, nullptr);
-        show(nullptr, container, argv);
-    }
-
-private:
-    void* handle_;
-};
+// The windowless sign-in through the module's LoadLoginForm.
+bool SignIn(const priv::test::LoadedModule& module, const std::string& code, const std::string& password)
+{
+    priv::test::HostBuffer buffer("pamCZY_DM=" + code + ";pamPWD=" + password);
+    return module.Call("LoadLoginForm", buffer);
+}
 
 class PasswordWindowTest : public priv::test::WindowTest {
 protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_CZY (CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES ('lina', '李娜', '" +
-                priv::EncryptPassword("Old#pw1") + "', '1', 'Y')",
-            "INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES ('lina', 'BUSINESS')",
-        }));
+        ASSERT_TRUE(priv::test::AddOperator(
+            Db(),
+            {.code = "lina", .name = "李娜", .password = "Old#pw1", .category = "1", .post = "BUSINESS"}));
         // Signed in: the host's user record holds her fields.
         priv::TPrivilegeMgr manager;
         ASSERT_TRUE(manager.LoadUserInfo("lina"));
@@ -107,7 +75,7 @@ protected:
     void Change(const QString& oldText, const QString& newText, const QString& again)
     {
         fennix::ClearShownMessages();
-        for (auto [box, text] : {std::pair{oldPwd, oldText}, {newPwd, newText}, {reNewPwd, again}}) {
+        for (const auto& [box, text] : {std::pair{oldPwd, oldText}, {newPwd, newText}, {reNewPwd, again}}) {
             box->clear();
             priv::test::TypeText(box, text);
         }
@@ -226,11 +194,11 @@ TEST_F(PasswordWindowTest, TwoChangesInARowAndTheNewPasswordSignsIn)
     EXPECT_EQ(Shown(), std::vector<std::string>{"104030"});
     EXPECT_EQ(StoredPassword(), "Third3");
 
-    const Module module;
+    const priv::test::LoadedModule module;
     ASSERT_NE(module.Handle(), nullptr) << dlerror();
-    EXPECT_TRUE(module.SignIn("lina", "Third3"));
-    EXPECT_FALSE(module.SignIn("lina", "新密码pw2"));
-    EXPECT_FALSE(module.SignIn("lina", "Old#pw1"));
+    EXPECT_TRUE(SignIn(module, "lina", "Third3"));
+    EXPECT_FALSE(SignIn(module, "lina", "新密码pw2"));
+    EXPECT_FALSE(SignIn(module, "lina", "Old#pw1"));
 
     // Both new boxes empty: the password becomes empty, as the hint allows.
     Change(QStringLiteral("Third3"), QString(), QString());
@@ -238,8 +206,8 @@ TEST_F(PasswordWindowTest, TwoChangesInARowAndTheNewPasswordSignsIn)
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_CZY WHERE CZY_DM='lina' AND PWD<>''"), "1")
         << "an empty password is stored enciphered";
     EXPECT_EQ(StoredPassword(), "");
-    EXPECT_TRUE(module.SignIn("lina", ""));
-    EXPECT_FALSE(module.SignIn("lina", "Third3"));
+    EXPECT_TRUE(SignIn(module, "lina", ""));
+    EXPECT_FALSE(SignIn(module, "lina", "Third3"));
 }
 
 TEST_F(PasswordWindowTest, DatabaseFailuresAreShownAndTheFirstIsLogged)
@@ -269,10 +237,13 @@ TEST_F(PasswordWindowTest, DatabaseFailuresAreShownAndTheFirstIsLogged)
 
 TEST_F(PasswordWindowTest, TheExportEmbedsThePageInTheHostsContainer)
 {
-    const Module module;
+    const priv::test::LoadedModule module;
     ASSERT_NE(module.Handle(), nullptr) << dlerror();
     QWidget* container = HostPage();
-    module.ShowPasswordPage(container, "ModalFormMsg=密码修改");
+    const auto show = module.Window("ShowOperatorModifyPwdProc");
+    ASSERT_NE(show, nullptr);
+    priv::test::HostBuffer buffer("ModalFormMsg=密码修改");
+    show(nullptr, container, buffer.argv);
     QWidget* shown = nullptr;
     for (QWidget* child : container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (child->findChild<QLineEdit*>(QStringLiteral("edtOldPwd")))

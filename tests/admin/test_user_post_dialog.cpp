@@ -4,13 +4,14 @@
 #include "admin/user_post_dialog.h"
 #include "ui/accessibility_walk.h"
 
-#include "dialog_test_support.h"
+#include "support/arrange.h"
 #include "window_test_support.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <memory>
 #include <string>
@@ -64,13 +65,10 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00001', '税务会计')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00003', '出纳')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('CASHIER', 'Cashier')",
-            "INSERT INTO QX_CZY (CZY_DM, CZY_MC, YXBZ) VALUES ('clerk01', '张三', 'Y')",
-            "INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES ('clerk01', 'GW00003')",
-        }));
+        ASSERT_TRUE(priv::test::AddPost(Db(), "GW00001", "税务会计"));
+        ASSERT_TRUE(priv::test::AddPost(Db(), "GW00003", "出纳"));
+        ASSERT_TRUE(priv::test::AddPost(Db(), "CASHIER", "Cashier"));
+        ASSERT_TRUE(priv::test::AddOperator(Db(), {.code = "clerk01", .name = "张三", .post = "GW00003"}));
         dialog = std::make_unique<TfrmUserPost>();
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));

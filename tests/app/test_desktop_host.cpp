@@ -9,6 +9,7 @@
 #include "main_window.h"
 #include "module_loader.h"
 
+#include "support/arrange.h"
 #include "support/database_fixture.h"
 #include "ui/accessibility_walk.h"
 
@@ -105,12 +106,14 @@ protected:
         if (HasFatalFailure())
             return;
         // What `privhost init --demo` leaves: the super administrator and the demo set.
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, YXBZ, BM_DM) VALUES('admin', "
-            "'超级管理员', '" +
-                priv::EncryptPassword("admin123") + "', '0', '', '系统内置超级管理员', 'Y', '')",
-            "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')",
-        }));
+        ASSERT_TRUE(priv::test::AddOperator(Db(), {.code = "admin",
+                                                   .name = "超级管理员",
+                                                   .password = "admin123",
+                                                   .category = "0",
+                                                   .departmentText = "",
+                                                   .department = "",
+                                                   .post = "0",
+                                                   .more = {{"DESCRIPTION", "系统内置超级管理员"}}}));
         ASSERT_TRUE(CreateDemoData(Db().Settings()));
         std::string error;
         ASSERT_TRUE(module_.LoadFrom(PRIV_MODULE_PATH, error)) << error;
@@ -561,7 +564,7 @@ public:
     LoginWindowScript(std::string code, std::string password)
         : code_(std::move(code)), password_(std::move(password))
     {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Act(); });
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Act(); });
         timer_.start(20);
     }
     bool Acted() const { return acted_; }
@@ -785,8 +788,8 @@ TEST_P(DesktopHostTest, TheMainFrameWearsTheHostsSkinUnderItsTitleBand)
 TEST(DesktopHostAboutTest, AboutNamesTheProgramsVersion)
 {
     const QString about = AboutText();
-    EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("版本 \\d+\\.\\d+"))))
-        << about.toStdString();
+    static const QRegularExpression version(QStringLiteral("版本 \\d+\\.\\d+"));
+    EXPECT_TRUE(about.contains(version)) << about.toStdString();
     EXPECT_TRUE(about.contains(QString::fromLatin1(qVersion())));
 }
 

@@ -2,6 +2,8 @@
 // loaded with dlopen, a host page as the container (or none), the post code
 // in the parameter buffer in the host's code page.
 #include "boundary/codepage.h"
+#include "support/arrange.h"
+#include "support/loaded_module.h"
 #include "ui/host_messages.h"
 #include "window_test_support.h"
 
@@ -20,26 +22,16 @@
 namespace priv {
 namespace {
 
-using WindowExport = void (*)(void*, void*, char**);
+using test::HostBuffer;
+using WindowExport = test::LoadedModule::WindowExport;
 
 // Loaded once and kept: the windows it opens live in its code.
 WindowExport ShowPrivilegeAssign()
 {
-    static void* module = dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(module, nullptr) << dlerror();
-    return module ? reinterpret_cast<WindowExport>(dlsym(module, "ShowPrivilegeAssignInnerProc")) : nullptr;
+    const test::LoadedModule& module = test::ProcessModule();
+    EXPECT_NE(module.Handle(), nullptr) << dlerror();
+    return module.Window("ShowPrivilegeAssignInnerProc");
 }
-
-struct HostBuffer {
-    explicit HostBuffer(const std::string& utf8) : bytes(PRIV_PARAM_BUFFER_SIZE, '\0')
-    {
-        const std::string host = Utf8ToHost(utf8);
-        std::memcpy(bytes.data(), host.c_str(), host.size() + 1);
-        argv[0] = bytes.data();
-    }
-    std::vector<char> bytes;
-    char* argv[1] = {nullptr};
-};
 
 QWidget* OpenedWindow(QWidget* container)
 {
@@ -59,10 +51,8 @@ protected:
         WindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) VALUES (1, '91110000000000001A', '北京甲公司', 0)",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00001', '出纳岗')",
-        }));
+        ASSERT_TRUE(test::AddCompany(Db(), 1, "91110000000000001A", "北京甲公司"));
+        ASSERT_TRUE(test::AddPost(Db(), "GW00001", "出纳岗"));
         show_ = ShowPrivilegeAssign();
         ASSERT_NE(show_, nullptr);
     }

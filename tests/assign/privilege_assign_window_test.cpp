@@ -8,11 +8,13 @@
 #include "store/permit.h"
 #include "store/post_store.h"
 #include "store/store_fixture.h"
+#include "support/arrange.h"
 #include "ui/accessibility_walk.h"
 #include "ui/host_context.h"
 #include "ui/status_window.h"
 #include "window_test_support.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,11 +38,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace priv {
 namespace {
@@ -80,15 +77,13 @@ protected:
         WindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) VALUES (1, '91110000000000001A', '北京甲公司', 0)",
-            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) VALUES (2, '91110000000000002B', '北京乙公司', 0)",
-            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) VALUES (3, '91110000000000003C', '北京丙公司', 0)",
-            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) VALUES (4, '91110000000000004D', '北京丁公司', 0)",
-            "INSERT INTO XT_QYXX (QYID, QYSBH, QYMC, LBDM) VALUES (9, '代理机构', '某代理记账公司', 10)",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00001', '出纳岗')",
-            "INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('GW00002', '稽核岗')",
-        }));
+        ASSERT_TRUE(test::AddCompany(Db(), 1, "91110000000000001A", "北京甲公司"));
+        ASSERT_TRUE(test::AddCompany(Db(), 2, "91110000000000002B", "北京乙公司"));
+        ASSERT_TRUE(test::AddCompany(Db(), 3, "91110000000000003C", "北京丙公司"));
+        ASSERT_TRUE(test::AddCompany(Db(), 4, "91110000000000004D", "北京丁公司"));
+        ASSERT_TRUE(test::AddCompany(Db(), 9, "代理机构", "某代理记账公司", 10));
+        ASSERT_TRUE(test::AddPost(Db(), "GW00001", "出纳岗"));
+        ASSERT_TRUE(test::AddPost(Db(), "GW00002", "稽核岗"));
         // Company 1: two VAT functions and the privilege assignment; company
         // 2: everything.
         TRolesMgr store;
@@ -138,6 +133,15 @@ protected:
     TfrmPrivilegeAssignEx* Open(const std::string& post)
     {
         auto* window = new TfrmPrivilegeAssignEx;
+        // Both lists' models are watched from before their first rows: a
+        // broken model contract ends the test run.
+        QAbstractItemModel* companies = test::FindControl<QTreeView>(window, "vstCompList")->model();
+        auto* functions = window->findChild<TMVCItemModel*>();
+        EXPECT_NE(functions, nullptr);
+        for (QAbstractItemModel* model : {companies, static_cast<QAbstractItemModel*>(functions)})
+            if (model)
+                new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal,
+                                             model);
         window->PostCode = post;
         EXPECT_TRUE(window->Prepare());
         OpenPage(window, "", false);
@@ -481,12 +485,12 @@ TEST_F(AssignWindowTest, TheQuestionAndTheStatusWindowAsShown)
     fennix::SetInteractive(true);
     bool asked = false;
     bool statusShown = false;
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
             return;
-        poll->stop();
+        poll.stop();
         asked = true;
         if (Tfrm_Status* status = CurrentStatusWindow()) {
             statusShown = status->isVisible();
@@ -496,9 +500,9 @@ TEST_F(AssignWindowTest, TheQuestionAndTheStatusWindowAsShown)
         test::SaveScreenshot(box, "assign-own-post-question");
         box->button(QMessageBox::No)->click();
     });
-    poll->start(20);
+    poll.start(20);
     Save();
-    delete poll;
+    poll.stop();
     fennix::SetInteractive(false);
     EXPECT_TRUE(asked);
     EXPECT_TRUE(statusShown);
@@ -814,11 +818,8 @@ Grants UsableFunctions(const std::string& databaseUrl, const std::string& compan
 
 TEST_F(AssignWindowTest, TheOperatorMayUseExactlyWhatWasTicked)
 {
-    ASSERT_TRUE(Db().ExecAll({
-        "INSERT INTO QX_CZY (CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES ('clerk', '张三', " +
-            test::Sql(EncryptPassword("Pw#2024")) + ", '1', 'Y')",
-        "INSERT INTO QX_CZYRROLE (CZY_DM, JS_DM) VALUES ('clerk', 'GW00001')",
-    }));
+    ASSERT_TRUE(test::AddOperator(
+        Db(), {.code = "clerk", .name = "张三", .password = "Pw#2024", .category = "1", .post = "GW00001"}));
     Open(kPost);
     ClickRow(0);
     SetFunction("02001-01-01-00-00", false);

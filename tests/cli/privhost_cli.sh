@@ -22,13 +22,14 @@ check "init on an existing database exits 0" 0 $?
 check "init on an existing database changes nothing" "$before" "$(sqlite3 "$WORK/t.db" "SELECT PWD FROM QX_CZY WHERE CZY_DM='admin'")"
 check "init on an existing database says so" "数据库已初始化，未作任何更改: sqlite:$WORK/t.db" "$out"
 
-# A database made before codes were found whatever their case gains the
-# indexes that serve those lookups, and keeps its rows.
-sqlite3 "$WORK/t.db" "DROP INDEX QX_CZY_UPPER_CZY_DM; DROP INDEX XT_BMXX_UPPER_BM_DM;"
+# A database made before codes were found whatever their case, and before
+# company nodes were found by company, gains the indexes that serve those
+# lookups, and keeps its rows.
+sqlite3 "$WORK/t.db" "DROP INDEX QX_CZY_UPPER_CZY_DM; DROP INDEX XT_BMXX_UPPER_BM_DM; DROP INDEX QX_PRMSMAP_TYPE_KZDM;"
 out=$(run init --admin-password other)
 check "init adds missing indexes and exits 0" 0 $?
 check "init says it added indexes" "数据库已初始化，已补建索引: sqlite:$WORK/t.db" "$out"
-check "the indexes are back" 2 "$(sqlite3 "$WORK/t.db" "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name IN ('QX_CZY_UPPER_CZY_DM','XT_BMXX_UPPER_BM_DM')")"
+check "the indexes are back" 3 "$(sqlite3 "$WORK/t.db" "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name IN ('QX_CZY_UPPER_CZY_DM','XT_BMXX_UPPER_BM_DM','QX_PRMSMAP_TYPE_KZDM')")"
 check "the rows stay" "$before" "$(sqlite3 "$WORK/t.db" "SELECT PWD FROM QX_CZY WHERE CZY_DM='admin'")"
 
 check "empty product list" "FilterUserAuthrz 1 a=1" "$(run call FilterUserAuthrz 'a=1')"

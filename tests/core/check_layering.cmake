@@ -1,9 +1,45 @@
 # Fails when a source folder includes a header of a folder drawn above it:
 # each layer may use only the layers below it, so the picture of the includes
-# has no arrow running back up. Ordered from the bottom.
-set(layers boundary store cipher session ui signin admin assign module)
-list(LENGTH layers layer_count)
+# has no arrow running back up. The picture, from the bottom:
+#
+#   boundary                          privboundary (plain C++)
+#   store, cipher, session, models    privcore     (plain C++)
+#   ui, signin, admin, assign         privui       (Qt Widgets)
+#   module                            privilege    (the shared module)
+#
+# Which folder feeds which target is read from the targets, and must agree
+# with the picture: every folder of a target is drawn in it, and a folder is
+# never drawn below a folder of a target beneath its own.
+cmake_minimum_required(VERSION 3.25)
+set(layers boundary store cipher session models ui signin admin assign module)
+set(target_order privboundary privcore privui privilege)
+
+set(ROOT_SRC ${ROOT}/src)
+include(${CMAKE_CURRENT_LIST_DIR}/source_folders.cmake)
+
 set(offenders "")
+foreach(folder ${PRIV_FOLDERS})
+  if(NOT folder IN_LIST layers)
+    list(APPEND offenders "src/${folder} (${PRIV_FOLDER_TARGET_${folder}}) is not drawn in the layers")
+  endif()
+endforeach()
+set(previous_target_index 0)
+set(previous_layer "")
+foreach(layer ${layers})
+  if(NOT layer IN_LIST PRIV_FOLDERS)
+    list(APPEND offenders "src/${layer} is drawn in the layers but feeds none of ${target_order}")
+    continue()
+  endif()
+  list(FIND target_order ${PRIV_FOLDER_TARGET_${layer}} target_index)
+  if(target_index LESS previous_target_index)
+    list(APPEND offenders
+         "src/${layer} (${PRIV_FOLDER_TARGET_${layer}}) is drawn above src/${previous_layer}, which is in a target above it")
+  endif()
+  set(previous_target_index ${target_index})
+  set(previous_layer ${layer})
+endforeach()
+
+list(LENGTH layers layer_count)
 set(checked 0)
 foreach(index RANGE 0 ${layer_count})
   if(index EQUAL layer_count)
@@ -16,7 +52,7 @@ foreach(index RANGE 0 ${layer_count})
   endif()
   list(SUBLIST layers ${above_start} -1 above)
   string(JOIN "|" above_pattern ${above})
-  file(GLOB_RECURSE files ${ROOT}/src/${layer}/*.h ${ROOT}/src/${layer}/*.cpp)
+  file(GLOB_RECURSE files ${ROOT_SRC}/${layer}/*.h ${ROOT_SRC}/${layer}/*.cpp)
   foreach(f ${files})
     math(EXPR checked "${checked} + 1")
     file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*\"(${above_pattern})/")
@@ -26,9 +62,10 @@ foreach(index RANGE 0 ${layer_count})
   endforeach()
 endforeach()
 if(checked LESS 20)
-  message(FATAL_ERROR "the source layers were not found under ${ROOT}/src")
+  message(FATAL_ERROR "the source layers were not found under ${ROOT_SRC}")
 endif()
 if(offenders)
-  message(FATAL_ERROR "includes that run up the layers:\n${offenders}")
+  string(JOIN "\n" offenders ${offenders})
+  message(FATAL_ERROR "the layers do not hold:\n${offenders}")
 endif()
 message(STATUS "${checked} files include only their own layer and those below")

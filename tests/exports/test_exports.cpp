@@ -1,6 +1,8 @@
 // The seven exports, called exactly as a host calls them: the built module
 // loaded with dlopen, a writable buffer in the host's code page.
+#include "support/arrange.h"
 #include "support/database_fixture.h"
+#include "support/loaded_module.h"
 
 #include "boundary/codepage.h"
 #include "boundary/param_string.h"
@@ -17,39 +19,6 @@
 namespace priv::test {
 namespace {
 
-using BooleanExport = PrivBool (*)(int32_t, char**);
-
-class Module {
-public:
-    Module() : handle_(dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Module()
-    {
-        if (handle_)
-            dlclose(handle_);
-    }
-    void* Handle() const { return handle_; }
-    BooleanExport Boolean(const char* name) const
-    {
-        return reinterpret_cast<BooleanExport>(dlsym(handle_, name));
-    }
-
-private:
-    void* handle_;
-};
-
-// A host buffer: the parameter string in GBK, room for the documented bound.
-struct HostBuffer {
-    explicit HostBuffer(const std::string& utf8) : bytes(PRIV_PARAM_BUFFER_SIZE, '\0')
-    {
-        const std::string host = Utf8ToHost(utf8);
-        std::memcpy(bytes.data(), host.c_str(), host.size() + 1);
-        argv[0] = bytes.data();
-    }
-    std::string Text() const { return HostToUtf8(bytes.data()); }
-    std::vector<char> bytes;
-    char* argv[1] = {nullptr};
-};
-
 class ExportTest : public DatabaseTest {
 protected:
     void AdjustSettings(fennix::Settings& settings) override { settings.companyId = "1001"; }
@@ -59,12 +28,10 @@ protected:
         DatabaseTest::SetUp();
         if (HasFatalFailure())
             return;
-        module_ = std::make_unique<Module>();
+        module_ = std::make_unique<LoadedModule>();
         ASSERT_NE(module_->Handle(), nullptr) << dlerror();
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(1001, 'S1001', '华东机械', 0)",
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '税务会计')",
-        }));
+        ASSERT_TRUE(AddCompany(Db(), 1001, "S1001", "华东机械"));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "税务会计"));
         AddOperator("admin", "0", "0", "Y");
         AddOperator("boss", "0", "0", "N");
         AddOperator("lina", "BUSINESS", "", "Y");
@@ -72,8 +39,7 @@ protected:
         // The valid flag as an older administration tool wrote it.
         AddOperator("xiaoyu", "BUSINESS", "", "y");
         AddOperator("kuaiji", "GW00001", "", "Y");
-        ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ) VALUES('nopost', '无岗位', '" +
-                              EncryptPassword("pw") + "', 'Y')"));
+        ASSERT_TRUE(test::AddOperator(Db(), {.code = "nopost", .name = "无岗位", .password = "pw"}));
     }
 
     void TearDown() override
@@ -85,16 +51,17 @@ protected:
     void AddOperator(const std::string& code, const std::string& post, const std::string& category,
                      const std::string& valid)
     {
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES('" + code + "', '操作员', '" +
-                EncryptPassword("pw") + "', '" + category + "', '" + valid + "')",
-            "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('" + code + "', '" + post + "')",
-        }));
+        ASSERT_TRUE(test::AddOperator(Db(), {.code = code,
+                                             .name = "操作员",
+                                             .password = "pw",
+                                             .category = category,
+                                             .valid = valid,
+                                             .post = post}));
     }
 
-    bool Call(const char* name, HostBuffer& buffer) { return module_->Boolean(name)(0, buffer.argv) == 1; }
+    bool Call(const char* name, HostBuffer& buffer) { return module_->Call(name, buffer); }
 
-    std::unique_ptr<Module> module_;
+    std::unique_ptr<LoadedModule> module_;
 };
 
 TEST_P(ExportTest, TheSevenExportsAreFoundByTheirPlainNames)

@@ -2,7 +2,9 @@
 // the module stays in the process (its unload handler ran and its state is
 // gone), even after calls that converted text on the host's thread, and a
 // second load starts afresh.
+#include "support/arrange.h"
 #include "support/database_fixture.h"
+#include "support/loaded_module.h"
 
 #include "boundary/codepage.h"
 #include "cipher/crypt.h"
@@ -19,33 +21,27 @@
 namespace priv::test {
 namespace {
 
-using BooleanExport = PrivBool (*)(int32_t, char**);
-
 class ModuleUnloadTest : public DatabaseTest {};
 
 // Loads the module, signs in without a window (text converted both ways, a
 // password deciphered and measured) and unloads it again.
 bool SignInThroughFreshModule()
 {
-    void* module = dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!module)
-        return false;
-    auto login = reinterpret_cast<BooleanExport>(dlsym(module, "LoadLoginForm"));
-    std::vector<char> buffer(PRIV_PARAM_BUFFER_SIZE, '\0');
-    const std::string params = Utf8ToHost("pamCZY_DM=admin;pamPWD=权限pw");
-    std::memcpy(buffer.data(), params.c_str(), params.size() + 1);
-    char* argv[1] = {buffer.data()};
-    const bool signedIn = login && login(0, argv) == 1;
-    dlclose(module);
-    return signedIn && HostToUtf8(buffer.data()) == "CZY_DM=admin;CZY_LB=0";
+    HostBuffer buffer("pamCZY_DM=admin;pamPWD=权限pw");
+    bool signedIn = false;
+    {
+        const LoadedModule module;
+        if (!module.Handle())
+            return false;
+        signedIn = module.Call("LoadLoginForm", buffer);
+    }
+    return signedIn && buffer.Text() == "CZY_DM=admin;CZY_LB=0";
 }
 
 TEST_P(ModuleUnloadTest, DlcloseUnloadsTheModuleAfterItConvertedText)
 {
-    ASSERT_TRUE(
-        Db().Exec("INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ) VALUES('admin', '管理员', '" +
-                  EncryptPassword("权限pw") + "', '0', 'Y')"));
-    ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('admin', '0')"));
+    ASSERT_TRUE(AddOperator(
+        Db(), {.code = "admin", .name = "管理员", .password = "权限pw", .category = "0", .post = "0"}));
     for (int load = 1; load <= 2; ++load) {
         EXPECT_TRUE(SignInThroughFreshModule()) << "load " << load;
         EXPECT_EQ(dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr)

@@ -22,7 +22,8 @@ namespace {
 
 bool HasChinese(const std::string& text)
 {
-    for (const QChar c : QString::fromStdString(text))
+    const QString wide = QString::fromStdString(text);
+    for (const QChar c : wide)
         if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
             return true;
     return false;
@@ -156,12 +157,12 @@ TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
     QWidget* owner = nullptr;
     QWindow* standsFor = nullptr;
     QRect boxGeometry;
-    auto* poll = new QTimer(&dialog);
-    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!shown)
             return;
-        poll->stop();
+        poll.stop();
         owner = shown->parentWidget();
         standsFor = shown->windowHandle() ? shown->windowHandle()->transientParent() : nullptr;
         boxGeometry = shown->geometry();
@@ -171,7 +172,7 @@ TEST_F(Catalogue, ABoxBelongsToTheDialogThatRaisedIt)
     QPointer<QWidget> focusAfter;
     QTimer::singleShot(0, &dialog, [&] {
         box->setFocus();
-        poll->start(10);
+        poll.start(10);
         host.InfoMsgBox("请输入部门编码！");
         QApplication::processEvents();
         activeAfter = QApplication::activeWindow();
@@ -200,15 +201,15 @@ TEST_F(Catalogue, ABoxWithoutADialogBelongsToTheActiveWindowOrTheMainWindow)
     fennix::SetInteractive(true);
 
     QWidget* owner = nullptr;
-    auto* poll = new QTimer(&mainWindow);
-    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!shown)
             return;
         owner = shown->parentWidget();
         shown->button(QMessageBox::Ok)->click();
     });
-    poll->start(10);
+    poll.start(10);
 
     // A free-standing page window of the module, active.
     auto page = std::make_unique<QWidget>(nullptr, Qt::Window);
@@ -227,7 +228,7 @@ TEST_F(Catalogue, ABoxWithoutADialogBelongsToTheActiveWindowOrTheMainWindow)
     host.ErrorMsgBox("系统错误：[70018504]\r\n取用户权限范围出错。");
     EXPECT_EQ(owner, &mainWindow);
 
-    delete poll;
+    poll.stop();
     fennix::SetInteractive(false);
     fennix::SetAppHandle(nullptr);
 }

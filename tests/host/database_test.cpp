@@ -161,6 +161,47 @@ TEST_P(HostDatabase, QuotesBackslashesAndLongTextsAreStoredAsWritten)
     EXPECT_EQ(row.AsString("DESCRIPTION"), longText);
 }
 
+// A result of thousands of rows is held in blocks: every row, every text
+// (one far longer than a block of texts) and every null stays where it was
+// read, also after the blocks are given back for the next statement.
+TEST_P(HostDatabase, ALargeResultKeepsEveryCellAsRead)
+{
+    const std::string longText =
+        Db().IsPostgres() ? "repeat('汉', 30000)" : "replace(hex(zeroblob(30000)), '00', '汉')";
+    const std::string select =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+        "SELECT i, CASE WHEN i = 2500 THEN " +
+        longText +
+        " ELSE '第' || i || '行' END AS t, CASE WHEN i % 7 = 0 THEN NULL ELSE i * 2 END AS d "
+        "FROM n ORDER BY i";
+    priv::QueryResult rows;
+    std::string message;
+    ASSERT_TRUE(Host().ExecADOQueryMsg(kMainConnection, select, rows, message, true)) << message;
+    ASSERT_EQ(rows.RecordCount(), 5000);
+    std::string expectedLong;
+    for (int i = 0; i < 30000; ++i)
+        expectedLong += "汉";
+    int checked = 0;
+    for (int i = 1; !rows.Eof(); rows.Next(), ++i) {
+        ASSERT_EQ(rows.AsInteger("i"), i);
+        ASSERT_EQ(rows.AsString("T"), i == 2500 ? expectedLong : "第" + std::to_string(i) + "行") << i;
+        ASSERT_EQ(rows.IsNull("d"), i % 7 == 0) << i;
+        ASSERT_EQ(rows.AsInteger("d"), i % 7 == 0 ? 0 : 2 * i) << i;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 5000);
+    rows.MoveTo(1024);
+    EXPECT_EQ(rows.AsString("t"), "第1025行");
+    rows.MoveTo(1023);
+    EXPECT_EQ(rows.AsString("t"), "第1024行");
+
+    ASSERT_TRUE(Host().ExecADOQueryMsg(kMainConnection, "SELECT JS_MC FROM QX_ROLES WHERE JS_DM='SYSTEM'",
+                                       rows, message, true))
+        << message;
+    ASSERT_EQ(rows.RecordCount(), 1);
+    EXPECT_EQ(rows.AsString("JS_MC"), "系统管理员");
+}
+
 TEST_P(HostDatabase, PermissionNodeCodesGrowAndAreNeverReused)
 {
     const std::string insert =

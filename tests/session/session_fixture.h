@@ -2,9 +2,8 @@
 // filter tests.
 #pragma once
 
+#include "support/arrange.h"
 #include "support/database_fixture.h"
-
-#include "cipher/crypt.h"
 
 #include <string>
 
@@ -17,40 +16,37 @@ protected:
     // functions and the main frame with one) and 1002 whole.
     void ArrangeCompaniesAndPosts()
     {
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(1001, 'S1001', '华东机械', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(1002, 'S1002', '南粤电子', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(2001, 'S2001', '姑苏财税', 10)",
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '税务会计')",
-        }));
-        const std::string company = AddNode("1001", "华东机械", "0", "10", "1001");
-        ASSERT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('GW00001', " + company + ")"));
-        const std::string vat = AddNode("02", "增值税申报", company, "20", "0");
-        AddNode("02001-01-01-00-00", "一般纳税人申报表填写", vat, "30", "0");
-        AddNode("02001-01-05-00-00", "申报查询", vat, "30", "0");
-        const std::string frame = AddNode("01", "税务申报管理平台", company, "20", "0");
-        AddNode("01003-01-20-00-00", "修改密码", frame, "30", "0");
-        const std::string whole = AddNode("1002", "南粤电子", "0", "10", "1002");
-        ASSERT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('GW00001', " + whole + ")"));
+        ASSERT_TRUE(AddCompany(Db(), 1001, "S1001", "华东机械"));
+        ASSERT_TRUE(AddCompany(Db(), 1002, "S1002", "南粤电子"));
+        ASSERT_TRUE(AddCompany(Db(), 2001, "S2001", "姑苏财税", 10));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "税务会计"));
+        const long long company =
+            AddNode(Db(), {.code = "1001", .name = "华东机械", .parent = 0, .type = "10", .extension = 1001});
+        ASSERT_TRUE(Grant(Db(), "GW00001", company));
+        const long long vat =
+            AddNode(Db(), {.code = "02", .name = "增值税申报", .parent = company, .type = "20"});
+        AddNode(Db(),
+                {.code = "02001-01-01-00-00", .name = "一般纳税人申报表填写", .parent = vat, .type = "30"});
+        AddNode(Db(), {.code = "02001-01-05-00-00", .name = "申报查询", .parent = vat, .type = "30"});
+        const long long frame =
+            AddNode(Db(), {.code = "01", .name = "税务申报管理平台", .parent = company, .type = "20"});
+        AddNode(Db(), {.code = "01003-01-20-00-00", .name = "修改密码", .parent = frame, .type = "30"});
+        const long long whole =
+            AddNode(Db(), {.code = "1002", .name = "南粤电子", .parent = 0, .type = "10", .extension = 1002});
+        ASSERT_TRUE(Grant(Db(), "GW00001", whole));
     }
 
-    std::string AddNode(const std::string& code, const std::string& name, const std::string& parent,
-                        const std::string& type, const std::string& extension)
-    {
-        EXPECT_TRUE(Db().Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('" +
-                              code + "', '" + name + "', " + parent + ", '" + type + "', " + extension +
-                              ")"));
-        return Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP WHERE DYDM='" + code + "'");
-    }
-
+    // An operator of `post` (CZY_LB `category`, no department).
     void AddOperator(const std::string& code, const std::string& post, const std::string& category = "",
                      const std::string& valid = "Y", const std::string& password = "pw")
     {
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, YXBZ, BM_DM) VALUES('" + code + "', '操作员" +
-                code + "', '" + EncryptPassword(password) + "', '" + category + "', '" + valid + "', '')",
-            "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('" + code + "', '" + post + "')",
-        }));
+        ASSERT_TRUE(test::AddOperator(Db(), {.code = code,
+                                             .name = "操作员" + code,
+                                             .password = password,
+                                             .category = category,
+                                             .valid = valid,
+                                             .department = "",
+                                             .post = post}));
     }
 
     // Opens the host again in another company (the rows stay).

@@ -37,8 +37,8 @@ TEST_P(DepartmentStoreTest, AFailedListLeavesTheListAsItWas)
 
 TEST_P(DepartmentStoreTest, ChecksCompareWholeValues)
 {
-    ASSERT_TRUE(Db().ExecAll({"INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'B010', '征收科室')",
-                              "INSERT INTO QX_CZY(CZY_DM, BM_DM) VALUES('zhang', 'B010')"}));
+    ASSERT_TRUE(AddDepartment(Db(), 0, "B010", "征收科室"));
+    ASSERT_TRUE(AddOperator(Db(), {.code = "zhang", .valid = std::nullopt, .department = "B010"}));
     EXPECT_TRUE(store.DepartmentCodeExists("B010"));
     EXPECT_FALSE(store.DepartmentCodeExists("B01"));
     EXPECT_FALSE(store.DepartmentCodeExists("B0100"));

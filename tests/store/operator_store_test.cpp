@@ -15,15 +15,23 @@ protected:
         DatabaseTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'B01', '征收科')",
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
-            "INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, CZY_LB, SSBM, DESCRIPTION, DHHM, EMAIL, ZZ, YXBZ, "
-            "SFXZSJ, "
-            "XZSJ, ZHDLSJ, BM_DM) VALUES('zhang', '张三', 'pw#1', '1', 'ssbm', '说明', '010-1234', 'z@a.cn', "
-            "'北京', 'Y', 'N', '2030-01-02 03:04', '2024-03-05 08:30', 'B01')",
-            "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('zhang', 'GW00001')",
-        }));
+        ASSERT_TRUE(AddDepartment(Db(), 0, "B01", "征收科"));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "出纳"));
+        ASSERT_TRUE(AddOperator(Db(), {.code = "zhang",
+                                       .name = "张三",
+                                       .storedPassword = "pw#1",
+                                       .category = "1",
+                                       .departmentText = "ssbm",
+                                       .valid = "Y",
+                                       .department = "B01",
+                                       .post = "GW00001",
+                                       .more = {{"DESCRIPTION", "说明"},
+                                                {"DHHM", "010-1234"},
+                                                {"EMAIL", "z@a.cn"},
+                                                {"ZZ", "北京"},
+                                                {"SFXZSJ", "N"},
+                                                {"XZSJ", "2030-01-02 03:04"},
+                                                {"ZHDLSJ", "2024-03-05 08:30"}}}));
     }
 
     OperatorInfo Sample(const std::string& code) const
@@ -115,8 +123,9 @@ TEST_P(OperatorStoreTest, LoadDecidesThePostAndRefusesOperatorsWithoutOne)
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(Db().Exec("DELETE FROM QX_CZY"));
         ASSERT_TRUE(Db().Exec("DELETE FROM QX_CZYRROLE"));
-        ASSERT_TRUE(Db().ExecAll({"INSERT INTO QX_CZY(CZY_DM, CZY_MC, CZY_LB) VALUES('zhang', '张三', '1')",
-                                  "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('zhang', 'GW00001')"}));
+        ASSERT_TRUE(AddOperator(
+            Db(),
+            {.code = "zhang", .name = "张三", .category = "1", .valid = std::nullopt, .post = "GW00001"}));
         for (const std::string& sql : c.arrange)
             ASSERT_TRUE(Db().Exec(sql));
         OperatorInfo info;
@@ -142,8 +151,8 @@ TEST_P(OperatorStoreTest, LoadCutsLongColumnsTo255HostBytes)
     for (int i = 0; i < 200; ++i)
         chinese += "纳";
     const std::string ascii(300, 'a');
-    ASSERT_TRUE(Db().Exec("UPDATE QX_CZY SET CZY_MC=" + Sql(chinese) + ", ZZ=" + Sql(ascii) +
-                          ", DESCRIPTION=" + Sql("x" + chinese) + " WHERE CZY_DM='zhang'"));
+    ASSERT_TRUE(Db().Exec("UPDATE QX_CZY SET CZY_MC=" + SqlText(chinese) + ", ZZ=" + SqlText(ascii) +
+                          ", DESCRIPTION=" + SqlText("x" + chinese) + " WHERE CZY_DM='zhang'"));
     OperatorInfo info;
     ASSERT_TRUE(store.LoadOperator("zhang", info));
     EXPECT_EQ(info.Name, chinese.substr(0, 127 * 3))
@@ -270,7 +279,7 @@ TEST_P(OperatorStoreTest, DeleteAnswersWhetherTheOperatorRowWent)
     for (const DeleteCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(Db().Exec("DELETE FROM QX_CZY"));
-        ASSERT_TRUE(Db().Exec("INSERT INTO QX_CZY(CZY_DM, CZY_MC) VALUES('zhang', '张三')"));
+        ASSERT_TRUE(AddOperator(Db(), {.code = "zhang", .name = "张三", .valid = std::nullopt}));
         fennix::FailStatementsContaining(c.failingFragment);
         fennix::ClearExecutedStatements();
         EXPECT_EQ(store.DeleteOperator("zhang"), c.result);
@@ -306,7 +315,7 @@ TEST_P(OperatorStoreTest, HostileTextIsStoredAndFoundUnchanged)
             EXPECT_EQ(*field, text);
         info.Name = text + "2";
         ASSERT_TRUE(store.ModifyOperator(info));
-        EXPECT_EQ(Db().Scalar("SELECT CZY_MC FROM QX_CZY WHERE CZY_DM=" + Sql(text)), text + "2");
+        EXPECT_EQ(Db().Scalar("SELECT CZY_MC FROM QX_CZY WHERE CZY_DM=" + SqlText(text)), text + "2");
         ASSERT_TRUE(store.DeleteOperator(text));
         EXPECT_FALSE(store.OperatorExists(text));
     }

@@ -1,6 +1,7 @@
 #include "store/post_store.h"
 
 #include "boundary/status_display.h"
+#include "per_node_load.h"
 #include "store_fixture.h"
 
 #include <gtest/gtest.h>
@@ -57,14 +58,12 @@ protected:
         DatabaseTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(Db().ExecAll({
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
-            "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00002', '会计')",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(11, 'S11', '甲公司', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(12, 'S12', '乙公司', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(13, 'S13', '丙公司', 0)",
-            "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) VALUES(20, 'S20', '代理公司', 10)",
-        }));
+        ASSERT_TRUE(AddPost(Db(), "GW00001", "出纳"));
+        ASSERT_TRUE(AddPost(Db(), "GW00002", "会计"));
+        ASSERT_TRUE(AddCompany(Db(), 11, "S11", "甲公司"));
+        ASSERT_TRUE(AddCompany(Db(), 12, "S12", "乙公司"));
+        ASSERT_TRUE(AddCompany(Db(), 13, "S13", "丙公司"));
+        ASSERT_TRUE(AddCompany(Db(), 20, "S20", "代理公司", 10));
     }
     void TearDown() override
     {
@@ -75,17 +74,12 @@ protected:
     int Node(const std::string& target, const std::string& name, int parent, const std::string& type,
              int extension = 0)
     {
-        EXPECT_TRUE(Db().Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES(" +
-                              Sql(target) + ", " + Sql(name) + ", " + std::to_string(parent) + ", '" + type +
-                              "', " + std::to_string(extension) + ")"));
-        return std::stoi(Db().Scalar("SELECT MAX(PRMS_DM) FROM QX_PRMSMAP"));
+        return static_cast<int>(AddNode(
+            Db(), {.code = target, .name = name, .parent = parent, .type = type, .extension = extension}));
     }
     int Grant(const std::string& post, int companyId)
     {
-        const int node = Node(std::to_string(companyId), "", 0, "10", companyId);
-        EXPECT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('" + post + "', " +
-                              std::to_string(node) + ")"));
-        return node;
+        return static_cast<int>(GrantCompany(Db(), post, companyId));
     }
     // Company node of `post` with sub-applications, each with functions.
     int GrantWith(const std::string& post, int companyId,
@@ -290,10 +284,8 @@ TEST_P(PermissionStoreTest, BothLoadRoadsBuildTheSameTree)
     Node("F8", "名F8", company, "30");
 
     TRolePermissions perNode;
-    store.SetStoredLoad(TRolesMgr::StoredLoad::PerNode);
-    ASSERT_TRUE(store.LoadPostPermissions("GW00001", &perNode));
+    ASSERT_TRUE(LoadPostPermissionsPerNode(store, "GW00001", &perNode));
     TRolePermissions inSets;
-    store.SetStoredLoad(TRolesMgr::StoredLoad::InSets);
     ASSERT_TRUE(store.LoadPostPermissions("GW00001", &inSets));
     EXPECT_EQ(perNode.Count(), 4) << Dump(perNode);
     EXPECT_EQ(Dump(inSets), Dump(perNode));
@@ -321,28 +313,32 @@ TEST_P(PermissionStoreTest, AStoredLoadThatCannotReadEverythingFailsAndGrantsNot
 {
     GrantWith("GW00001", 11, {{"02", {"F1"}}, {"03", {"F2", "F3"}}});
     GrantWith("GW00001", 12, {{"02", {"F1"}}});
+    // The store's load in sets, and the oracle's per node.
+    enum class Road { PerNode, InSets };
     struct RoadFailure : StoredFailure {
-        TRolesMgr::StoredLoad road;
+        Road road;
     };
     const std::vector<RoadFailure> cases = {
-        {{"the companies", "QX_ROLEPRMS t1", 0}, TRolesMgr::StoredLoad::PerNode},
-        {{"the sub-applications of the second company", "PRMS_TYPE='20'", 1}, TRolesMgr::StoredLoad::PerNode},
-        {{"the functions of the second sub-application", "PRMS_TYPE='30'", 1},
-         TRolesMgr::StoredLoad::PerNode},
-        {{"the companies", "QX_ROLEPRMS t1", 0}, TRolesMgr::StoredLoad::InSets},
-        {{"the sub-applications", "PRMS_TYPE='20'", 0}, TRolesMgr::StoredLoad::InSets},
-        {{"the functions", "PRMS_TYPE='30'", 0}, TRolesMgr::StoredLoad::InSets},
+        {{"the companies", "QX_ROLEPRMS t1", 0}, Road::PerNode},
+        {{"the sub-applications of the second company", "PRMS_TYPE='20'", 1}, Road::PerNode},
+        {{"the functions of the second sub-application", "PRMS_TYPE='30'", 1}, Road::PerNode},
+        {{"the companies", "QX_ROLEPRMS t1", 0}, Road::InSets},
+        {{"the sub-applications", "PRMS_TYPE='20'", 0}, Road::InSets},
+        {{"the functions", "PRMS_TYPE='30'", 0}, Road::InSets},
     };
     for (const RoadFailure& c : cases) {
         SCOPED_TRACE(c.name);
-        SCOPED_TRACE(c.road == TRolesMgr::StoredLoad::InSets ? "in sets" : "per node");
-        store.SetStoredLoad(c.road);
+        SCOPED_TRACE(c.road == Road::InSets ? "in sets" : "per node");
+        const auto load = [&](TRolePermissions* permissions) {
+            return c.road == Road::InSets ? store.LoadPostPermissions("GW00001", permissions)
+                                          : LoadPostPermissionsPerNode(store, "GW00001", permissions);
+        };
         fennix::FailStatementsContaining(c.fragment, c.skip, 1);
         TRolePermissions permissions;
-        EXPECT_FALSE(store.LoadPostPermissions("GW00001", &permissions));
+        EXPECT_FALSE(load(&permissions));
         EXPECT_EQ(permissions.Count(), 0);
         fennix::ClearStatementFailures();
-        ASSERT_TRUE(store.LoadPostPermissions("GW00001", &permissions));
+        ASSERT_TRUE(load(&permissions));
         EXPECT_EQ(permissions.Count(), 2);
     }
 }
@@ -439,9 +435,8 @@ TEST_P(PermissionStoreTest, LargeLoadsShowTheStatusWindowAndAlwaysHideIt)
     EXPECT_EQ(permissions.Count(), 1001);
     fennix::FailStatementsContaining("PRMS_TYPE='30'", 0, 1);
     EXPECT_FALSE(store.LoadPostPermissions("GW00001", &permissions));
-    store.SetStoredLoad(TRolesMgr::StoredLoad::PerNode);
     fennix::FailStatementsContaining("PRMS_TYPE='20'", 500, 1);
-    EXPECT_FALSE(store.LoadPostPermissions("GW00001", &permissions));
+    EXPECT_FALSE(LoadPostPermissionsPerNode(store, "GW00001", &permissions));
     EXPECT_EQ(status.shown, (std::vector<std::string>(4, "正在读取用户权限，请稍候 ...")));
     EXPECT_EQ(status.hidden, 4) << "hidden on every way out, the failed loads included";
 }

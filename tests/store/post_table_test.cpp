@@ -73,11 +73,10 @@ TEST_P(PostTableTest, ChecksAddRenameAndDelete)
 
 TEST_P(PostTableTest, DeleteLeavesTheGrantsInTheirTables)
 {
-    ASSERT_TRUE(Db().ExecAll({"INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
-                              "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) "
-                              "VALUES('7', '七', 0, '10', 7)"}));
-    const std::string node = Db().Scalar("SELECT PRMS_DM FROM QX_PRMSMAP");
-    ASSERT_TRUE(Db().Exec("INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) VALUES('GW00001', " + node + ")"));
+    ASSERT_TRUE(AddPost(Db(), "GW00001", "出纳"));
+    const long long node =
+        AddNode(Db(), {.code = "7", .name = "七", .parent = 0, .type = "10", .extension = 7});
+    ASSERT_TRUE(Grant(Db(), "GW00001", node));
     ASSERT_TRUE(store.DeletePost("GW00001"));
     EXPECT_FALSE(store.PostCodeExists("GW00001"));
     EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM QX_ROLEPRMS"), "1");

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <set>
+#include <vector>
 
 namespace priv::test {
 namespace {
@@ -91,6 +94,81 @@ TEST(StatementPlanTest, EveryStoreStatementSearchesAnIndex)
         }
     }
     EXPECT_GT(seen.size(), 20u) << "the session ran the statements it should have";
+}
+
+// Whether a post holds a company, and the company nodes of a post, on a
+// PostgreSQL database as init leaves it: statistics of empty tables (and
+// then fresh ones), while the tables have filled. Neither may read the
+// sub-application and function nodes: with thousands of companies that is
+// a scan of millions of rows per statement.
+TEST(StatementPlanTest, CompanyNodesAreFoundByIndexOnPostgresWhateverTheStatistics)
+{
+    const std::vector<Backend> backends = AvailableBackends();
+    if (std::find(backends.begin(), backends.end(), Backend::PostgreSQL) == backends.end())
+        GTEST_SKIP() << "no PostgreSQL server";
+    TestDatabase db(Backend::PostgreSQL);
+    ASSERT_TRUE(db.Ok()) << db.Error();
+    // Statistics taken while the tables are empty, then 300 companies, each
+    // granted with ten sub-applications of ten functions, every company's
+    // nodes together as saving writes them (codes 111 apart).
+    ASSERT_TRUE(db.ExecAll(
+        {"ANALYZE", "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
+         "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) SELECT i, 'S' || i, '单位' || i, 0 FROM "
+         "generate_series(1, 300) i",
+         "INSERT INTO QX_PRMSMAP(PRMS_DM, DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT QYID * 111, "
+         "CAST(QYID AS TEXT), QYMC, 0, '10', QYID FROM XT_QYXX",
+         "INSERT INTO QX_ROLEPRMS(JS_DM, PRMS_DM) SELECT 'GW00001', PRMS_DM FROM QX_PRMSMAP",
+         "INSERT INTO QX_PRMSMAP(PRMS_DM, DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT c.PRMS_DM + a * 11 "
+         "+ 1, "
+         "LPAD(CAST(a + 2 AS TEXT), 2, '0'), '子系统', c.PRMS_DM, '20', 0 FROM QX_PRMSMAP c, "
+         "generate_series(0, 9) a WHERE c.PRMS_TYPE='10'",
+         "INSERT INTO QX_PRMSMAP(PRMS_DM, DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT s.PRMS_DM + f, "
+         "s.DYDM || '001-01-' || f, '功能', s.PRMS_DM, '30', 0 FROM QX_PRMSMAP s, generate_series(1, 10) f "
+         "WHERE s.PRMS_TYPE='20'"}));
+
+    for (const bool analyzed : {false, true}) {
+        if (analyzed) {
+            ASSERT_TRUE(db.Exec("ANALYZE"));
+        }
+        fennix::ClearExecutedStatements();
+        TRolesMgr posts;
+        EXPECT_EQ(posts.PostHoldsCompany("GW00001", "150"), std::optional<bool>(true));
+        EXPECT_EQ(posts.PostHoldsCompany("GW00001", "301"), std::optional<bool>(false));
+        TRolePermissions permissions;
+        ASSERT_TRUE(posts.LoadPostCompanies("GW00001", &permissions));
+        EXPECT_EQ(permissions.Count(), 300);
+
+        int explained = 0;
+        for (const std::string& statement : fennix::ExecutedStatements()) {
+            if (statement.find("t3.KZDM") == std::string::npos)
+                continue;
+            ++explained;
+            QueryResult plan = db.Query("EXPLAIN " + statement);
+            std::string lines;
+            for (; !plan.Eof(); plan.Next())
+                lines += plan.AsString("QUERY PLAN") + "\n";
+            // Every read of the node table goes to its rows through an
+            // index condition: no scan of the table, and no walk of a
+            // whole index that only filters.
+            std::vector<std::string> steps;
+            for (std::size_t at = 0; at < lines.size();) {
+                const std::size_t end = lines.find('\n', at);
+                steps.push_back(lines.substr(at, end - at));
+                at = end + 1;
+            }
+            for (std::size_t i = 0; i < steps.size(); ++i) {
+                if (steps[i].find(" on qx_prmsmap") == std::string::npos ||
+                    steps[i].find("Bitmap Heap Scan") != std::string::npos)
+                    continue;
+                const bool indexed = steps[i].find("Seq Scan") == std::string::npos && i + 1 < steps.size() &&
+                                     steps[i + 1].find("Index Cond") != std::string::npos;
+                EXPECT_TRUE(indexed) << (analyzed ? "fresh" : "empty-table") << " statistics: " << statement
+                                     << "\n"
+                                     << lines;
+            }
+        }
+        EXPECT_EQ(explained, 3) << "the company checks and the company list were run";
+    }
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // What the store tests share: texts that try to break statements, and small
-// helpers over the statement log of the substitute host.
+// helpers over the statement log of the substitute host. Rows are arranged
+// with support/arrange.h.
 #pragma once
 
 #include "boundary/codepage.h"
 #include "fennix/fennix.h"
 #include "fennix/testing.h"
+#include "support/arrange.h"
 #include "support/database_fixture.h"
 
 #include <algorithm>
@@ -48,18 +50,6 @@ inline std::vector<std::string> StatementsContaining(const std::string& fragment
 inline std::size_t HostBytes(const std::string& utf8)
 {
     return Utf8ToHost(utf8).size();
-}
-
-// Doubles single quotes for the tests' own arranging statements.
-inline std::string Sql(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return "'" + out + "'";
 }
 
 } // namespace priv::test

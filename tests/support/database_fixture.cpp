@@ -290,6 +290,30 @@ std::vector<std::string> TestDatabase::LogLines() const
     return lines;
 }
 
+// --- Shown messages ---------------------------------------------------------------
+
+std::vector<std::string> ShownTexts()
+{
+    std::vector<std::string> texts;
+    for (const fennix::ShownMessage& message : fennix::ShownMessages())
+        texts.push_back(message.text);
+    return texts;
+}
+
+std::vector<int> ShownNumbers()
+{
+    std::vector<int> numbers;
+    for (const fennix::ShownMessage& message : fennix::ShownMessages())
+        numbers.push_back(message.number);
+    return numbers;
+}
+
+std::string LastShownText()
+{
+    const auto messages = fennix::ShownMessages();
+    return messages.empty() ? std::string() : messages.back().text;
+}
+
 // --- DatabaseTest -----------------------------------------------------------------
 
 void DatabaseTest::SetUp()

@@ -133,6 +133,13 @@ private:
     fennix::Settings settings_;
 };
 
+// The host's message boxes shown since the last fennix::ClearShownMessages,
+// in order: their texts, their catalogue numbers (plain texts count as 0),
+// and the last text (empty when none was shown).
+std::vector<std::string> ShownTexts();
+std::vector<int> ShownNumbers();
+std::string LastShownText();
+
 // Parameterised base for database tests: a TestDatabase per test.
 // A suite that overrides SetUp calls DatabaseTest::SetUp() first and returns
 // when it failed (if (HasFatalFailure()) return;).

@@ -76,7 +76,7 @@ inline int ToldLevel(QAccessibleInterface* cell)
     const qsizetype end = description.indexOf(QStringLiteral("级"));
     if (!description.startsWith(QStringLiteral("第")) || end < 2)
         return 0;
-    return description.mid(1, end - 1).toInt();
+    return QStringView(description).mid(1, end - 1).toInt();
 }
 
 // One row cell of an item view as the accessibility interface reports it.
@@ -364,10 +364,10 @@ inline std::vector<std::string> AccessibilityProblems(QWidget* window)
     std::set<const QObject*> seen;
     QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window);
     if (!root)
-        problems.push_back("the window has no accessible interface");
+        problems.emplace_back("the window has no accessible interface");
     detail::Walk(root, labels, seen, problems);
     if (seen.size() < 2)
-        problems.push_back("the walk reached no control of the window");
+        problems.emplace_back("the walk reached no control of the window");
     return problems;
 }
 

@@ -11,7 +11,7 @@
 #include "ui/custom_form_ex.h"
 #include "ui/edit_ime.h"
 #include "ui/host_messages.h"
-#include "ui/main_frame.h"
+#include "ui/main_frame_channel.h"
 #include "ui/shape_line.h"
 #include "ui/window_utils.h"
 
@@ -135,7 +135,7 @@ protected:
 
 TEST_F(BaseWindowTest, EmbeddedPageFillsHostPageAndAnnouncesNothingWithoutModalFormMsg)
 {
-    for (const std::string params : {"", "Other=1;ModalFormMsg="}) {
+    for (const char* params : {"", "Other=1;ModalFormMsg="}) {
         QPointer<DemoPage> page = OpenDemoPage(params);
         QWidget* hostPage = hostPages_.back().get();
         ASSERT_TRUE(page);

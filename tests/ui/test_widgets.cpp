@@ -295,18 +295,22 @@ protected:
     std::vector<int> told_;
 };
 
-TEST_F(AnimatorTest, StartsAnimatingWithItsDefaults)
+// Made as a form makes it, an animator plays as soon as it has frames: the
+// first frame shows, and each tick of its own timer (100 ms) shows the next.
+TEST_F(AnimatorTest, AFreshAnimatorPlaysItsFramesAsSoonAsItHasThem)
 {
-    priv::TZorvAnimator fresh;
-    EXPECT_TRUE(fresh.Animate());
-    EXPECT_TRUE(fresh.TimerActive());
-    EXPECT_EQ(fresh.TimerInterval(), 100);
-    EXPECT_EQ(fresh.Delay(), 100);
-    EXPECT_EQ(fresh.DelayUntilRepeat(), 100);
-    EXPECT_EQ(fresh.ImageIndex(), 0);
-    EXPECT_EQ(fresh.LastFrameDrawn(), -1);
-    EXPECT_EQ(fresh.size(), QSize(40, 40));
-    EXPECT_EQ(fresh.ImageList(), nullptr);
+    auto* fresh = new priv::TZorvAnimator(&host_);
+    EXPECT_EQ(fresh->size(), QSize(40, 40));
+    EXPECT_TRUE(fresh->TimerActive());
+    EXPECT_EQ(fresh->TimerInterval(), 100);
+    fresh->SetImageList(frames_.get());
+    EXPECT_EQ(fresh->size(), QSize(10, 6));
+    fresh->move(30, 20);
+    host_.show(); // no events run, so its own timer does not tick in between
+    EXPECT_EQ(host_.grab().toImage().pixelColor(32, 22), kFrameColors[0]);
+    fresh->TimerTick();
+    EXPECT_EQ(host_.grab().toImage().pixelColor(32, 22), kFrameColors[1]);
+    EXPECT_EQ(fresh->TimerInterval(), 100);
 }
 
 TEST_F(AnimatorTest, TicksPlayTheFramesAndHoldTheLastOneLonger)
@@ -516,6 +520,21 @@ TEST(BalloonScreenshotTest, BalloonAtAPasswordBox)
     tip.SetInterval(0);
     tip.ShowBalloon(password, priv::ttWarningIcon, QStringLiteral("按下大写锁定键可能导致密码输入错误。"),
                     QStringLiteral("大写锁定已打开"));
+    // The balloon stands beside the box with its stem in the box, and shows
+    // its texts in dark letters on its light body.
+    priv::TBalloonWindow* balloon = tip.Handle();
+    ASSERT_NE(balloon, nullptr);
+    ASSERT_TRUE(balloon->isVisible());
+    const QRect box(password->mapToGlobal(QPoint(0, 0)), password->size());
+    EXPECT_TRUE(box.contains(balloon->TipPosition()));
+    EXPECT_FALSE(QRect(balloon->mapToGlobal(QPoint(0, 0)), balloon->size()).contains(box));
+    const QImage picture = balloon->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (picture.pixelColor(x, y).lightness() < 96)
+                ++dark;
+    EXPECT_GT(dark, 50) << "the balloon painted no letters";
     EXPECT_TRUE(priv::test::SaveScreenshotWithOverlay(&window, tip.Handle(), QStringLiteral("balloon_tip")));
 }
 

@@ -4,10 +4,14 @@
 #include "ui/custom_form.h"
 #include "ui/host_messages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -138,6 +142,48 @@ QWidget* WindowTest::HostPage(int width, int height)
 void WindowTest::OpenPage(priv::Tfrm_Custom* window, const std::string& params, bool lastFlag)
 {
     priv::ShowModuleForm(HostPage(), window, params, lastFlag);
+}
+
+void TypeText(QWidget* widget, const QString& text)
+{
+    for (const char32_t c : text.toStdU32String()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        if (c >= 0x20 && c < 0x7F) {
+            QTest::keyClicks(widget, one);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(one);
+            QCoreApplication::sendEvent(widget, &commit);
+        }
+    }
+}
+
+::testing::AssertionResult PickFromList(QComboBox* box, int index)
+{
+    if (index < 0 || index >= box->count())
+        return ::testing::AssertionFailure() << "no entry " << index;
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    if (!QTest::qWaitForWindowExposed(view->window()))
+        return ::testing::AssertionFailure() << "the list did not drop down";
+    const QModelIndex item = view->model()->index(index, box->modelColumn(), view->rootIndex());
+    view->scrollTo(item);
+    const QPoint at = view->visualRect(item).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    if (box->view()->isVisible())
+        return ::testing::AssertionFailure() << "the list stayed down";
+    if (box->currentIndex() != index)
+        return ::testing::AssertionFailure()
+               << "picked entry " << box->currentIndex() << " instead of " << index;
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult PickFromList(QComboBox* box, const QString& text)
+{
+    const int index = box->findText(text, Qt::MatchExactly);
+    if (index < 0)
+        return ::testing::AssertionFailure() << "no entry " << text.toStdString();
+    return PickFromList(box, index);
 }
 
 void ScriptAnswers(std::initializer_list<int> answers)

@@ -1,7 +1,10 @@
 // What every window test shares: the substitute host opened on a fresh
 // database, a recorded host main window, a host page to embed page windows
-// in, finding controls by name, scripted answers for the host's message boxes,
-// and a PNG of every window a test opens (in PRIV_SCREENSHOT_DIR).
+// in, finding controls by name, typing and picking as a person does, scripted
+// answers for the host's message boxes, acting on a modal dialog from inside
+// its own event loop, and a PNG of every window a test opens (in
+// PRIV_SCREENSHOT_DIR). The shown message texts and the arranging of rows
+// come from support/database_fixture.h and support/arrange.h.
 //
 //     class OperatorWindowTest : public priv::test::WindowTest {};
 //     TEST_F(OperatorWindowTest, Opens) {
@@ -15,6 +18,7 @@
 #include "support/database_fixture.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -29,8 +33,16 @@
 #include <string>
 #include <vector>
 
+class QComboBox;
+
 namespace priv {
 class Tfrm_Custom;
+}
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
 }
 
 namespace priv::test {
@@ -117,6 +129,17 @@ template <class T> T* FindControl(QWidget* root, const char* name)
     return control;
 }
 
+// Types `text` into `widget` as a person does: what a keyboard has (ASCII)
+// key by key through the widget's key handling (its key filters and
+// shortcuts included); everything else (Chinese, symbols beyond ASCII)
+// committed by an input method, one character at a time.
+void TypeText(QWidget* widget, const QString& text);
+
+// Drops the list of `box` down and clicks the entry at `index` (entries may
+// bear the same text), or the first entry with `text`.
+::testing::AssertionResult PickFromList(QComboBox* box, int index);
+::testing::AssertionResult PickFromList(QComboBox* box, const QString& text);
+
 // Answers for the host's next message boxes (ConfirmMsgBoxA: 1 yes, 0 no;
 // InforMsg: the button), first in first out.
 void ScriptAnswers(std::initializer_list<int> answers);
@@ -157,5 +180,29 @@ template <class T> void WhenDialogRuns(std::function<void(T&)> act)
     });
     poll->start(10);
 }
+
+// Counts the dialogs of type T that open while it lives, and closes each at
+// once from inside its own event loop, so that a test can show that a
+// dialog did not open without waiting for it.
+template <class T> class DialogsOpened : public QObject {
+public:
+    DialogsOpened() { qApp->installEventFilter(this); }
+    ~DialogsOpened() override { qApp->removeEventFilter(this); }
+    int Count() const { return count_; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto* dialog = qobject_cast<T*>(watched)) {
+                ++count_;
+                QMetaObject::invokeMethod(dialog, &T::reject, Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+private:
+    int count_ = 0;
+};
 
 } // namespace priv::test

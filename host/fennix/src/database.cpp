@@ -1,24 +1,18 @@
 #include "database.h"
 
+#include "database_address.h"
+#include "database_qt.h"
 #include "native_statements.h"
 #include "state.h"
 
 #include "quillet/quillet.h"
 
-#include <QDate>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QStringList>
-#include <QTime>
-#include <QUrl>
-#include <QVariant>
 
 #include <map>
 #include <memory>
@@ -31,192 +25,6 @@ namespace {
 std::string Utf8(const QString& text)
 {
     return text.toUtf8().toStdString();
-}
-
-struct DatabaseAddress {
-    QString driver; // QSQLITE or QPSQL
-    QString databaseName;
-    QString host;
-    int port = -1;
-    QString user;
-    QString password;
-    QStringList options; // libpq connection options, "key=value"
-};
-
-QString Decode(const QString& text)
-{
-    return QUrl::fromPercentEncoding(text.toUtf8());
-}
-
-bool StartsWithNoCase(const std::string& text, const char* prefix);
-
-} // namespace
-
-std::string UrlForDisplay(const std::string& url)
-{
-    static const char* const kHidden = "***";
-    std::string shown = url;
-    const std::size_t scheme = shown.find("://");
-    if (scheme != std::string::npos) {
-        const std::size_t start = scheme + 3;
-        std::size_t end = shown.find_first_of("/?", start);
-        if (end == std::string::npos)
-            end = shown.size();
-        const std::size_t at = shown.rfind('@', end - 1);
-        if (at != std::string::npos && at >= start) {
-            const std::size_t colon = shown.find(':', start);
-            if (colon != std::string::npos && colon < at)
-                shown.replace(colon + 1, at - colon - 1, kHidden);
-        }
-    }
-    // libpq's own form in the query part: password=...
-    const std::size_t query = shown.find('?');
-    for (std::size_t pos = query; pos != std::string::npos && pos < shown.size();) {
-        const std::size_t itemStart = pos + 1;
-        std::size_t itemEnd = shown.find('&', itemStart);
-        if (itemEnd == std::string::npos)
-            itemEnd = shown.size();
-        static const std::string key = "password=";
-        if (shown.compare(itemStart, key.size(), key) == 0) {
-            shown.replace(itemStart + key.size(), itemEnd - itemStart - key.size(), kHidden);
-            itemEnd = shown.find('&', itemStart);
-        }
-        pos = itemEnd;
-    }
-    return shown;
-}
-
-namespace {
-
-bool StartsWithNoCase(const std::string& text, const char* prefix)
-{
-    return QString::fromStdString(text).startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
-}
-
-bool ParseDatabaseUrl(const std::string& givenUrl, const std::string& appDir, DatabaseAddress& address,
-                      std::string& error)
-{
-    // Errors name the address without its password.
-    const std::string url = UrlForDisplay(givenUrl);
-    if (StartsWithNoCase(givenUrl, "sqlite:")) {
-        QString path = QString::fromUtf8(givenUrl.substr(7));
-        if (path.isEmpty()) {
-            error = "数据库地址缺少 SQLite 文件路径：" + url;
-            return false;
-        }
-        if (path != QLatin1String(":memory:") && QDir::isRelativePath(path) && !appDir.empty())
-            path = QDir(QString::fromStdString(appDir)).filePath(path);
-        address.driver = QStringLiteral("QSQLITE");
-        address.databaseName = path;
-        return true;
-    }
-
-    std::string rest;
-    if (StartsWithNoCase(givenUrl, "postgresql://"))
-        rest = givenUrl.substr(13);
-    else if (StartsWithNoCase(givenUrl, "postgres://"))
-        rest = givenUrl.substr(11);
-    else {
-        error = "不支持的数据库地址（应为 sqlite:路径 或 postgresql://用户@主机:端口/数据库）：" + url;
-        return false;
-    }
-    address.driver = QStringLiteral("QPSQL");
-
-    QString text = QString::fromUtf8(rest);
-    QString query;
-    if (const qsizetype mark = text.indexOf(QLatin1Char('?')); mark >= 0) {
-        query = text.mid(mark + 1);
-        text.truncate(mark);
-    }
-    QString authority = text;
-    if (const qsizetype slash = text.indexOf(QLatin1Char('/')); slash >= 0) {
-        authority = text.left(slash);
-        address.databaseName = Decode(text.mid(slash + 1));
-    }
-    if (const qsizetype at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
-        const QString userInfo = authority.left(at);
-        authority = authority.mid(at + 1);
-        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
-        address.user = Decode(colon >= 0 ? userInfo.left(colon) : userInfo);
-        if (colon >= 0)
-            address.password = Decode(userInfo.mid(colon + 1));
-    }
-    QString portText;
-    if (authority.startsWith(QLatin1Char('['))) { // [IPv6]:port
-        const qsizetype close = authority.indexOf(QLatin1Char(']'));
-        if (close < 0) {
-            error = "数据库地址的主机名不完整：" + url;
-            return false;
-        }
-        address.host = authority.mid(1, close - 1);
-        if (authority.mid(close + 1).startsWith(QLatin1Char(':')))
-            portText = authority.mid(close + 2);
-    } else if (const qsizetype colon = authority.lastIndexOf(QLatin1Char(':')); colon >= 0) {
-        address.host = Decode(authority.left(colon));
-        portText = authority.mid(colon + 1);
-    } else {
-        address.host = Decode(authority);
-    }
-
-    for (const QString& item : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
-        const qsizetype equals = item.indexOf(QLatin1Char('='));
-        const QString key = Decode(equals >= 0 ? item.left(equals) : item);
-        const QString value = equals >= 0 ? Decode(item.mid(equals + 1)) : QString();
-        if (key == QLatin1String("host"))
-            address.host = value; // a folder here means the server's Unix socket
-        else if (key == QLatin1String("port"))
-            portText = value;
-        else if (key == QLatin1String("user"))
-            address.user = value;
-        else if (key == QLatin1String("password"))
-            address.password = value;
-        else if (key == QLatin1String("dbname"))
-            address.databaseName = value;
-        else
-            address.options << key + QLatin1Char('=') + value;
-    }
-    if (!portText.isEmpty()) {
-        bool ok = false;
-        address.port = portText.toInt(&ok);
-        if (!ok || address.port <= 0 || address.port > 65535) {
-            error = "数据库地址的端口无效：" + url;
-            return false;
-        }
-    }
-    return true;
-}
-
-QString ErrorText(const QSqlError& error)
-{
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty())
-        text = error.text().trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("数据库操作失败。");
-    return text;
-}
-
-std::string CellText(const QVariant& value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::QDateTime:
-        return Utf8(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-    case QMetaType::QDate:
-        return Utf8(value.toDate().toString(QStringLiteral("yyyy-MM-dd")));
-    case QMetaType::QTime:
-        return Utf8(value.toTime().toString(QStringLiteral("hh:mm:ss")));
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return Utf8(QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest));
-    case QMetaType::Bool:
-        return value.toBool() ? "1" : "0";
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    }
-    default:
-        return Utf8(value.toString());
-    }
 }
 
 // What the host knows about a transaction it opened on a connection, and
@@ -271,46 +79,6 @@ NativeStatements* NativeFor(const std::string& name, const QSqlDatabase& db)
         native = NativeStatements::For(db);
     return native.get();
 }
-
-// Through Qt SQL, for a driver whose handle is not known here.
-bool RunOnQt(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std::string& error)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(sql)) {
-        error = Utf8(ErrorText(query.lastError()));
-        return false;
-    }
-    if (rows) {
-        const QSqlRecord record = query.record();
-        std::vector<std::string> columns;
-        columns.reserve(static_cast<std::size_t>(record.count()));
-        for (int i = 0; i < record.count(); ++i)
-            columns.push_back(Utf8(record.fieldName(i)));
-        rows->Reset(std::move(columns));
-        const int count = record.count();
-        const int maxRecords = rows->MaxRecords();
-        while ((maxRecords == 0 || rows->RecordCount() < maxRecords) && query.next()) {
-            std::vector<priv::QueryResult::Cell> row(static_cast<std::size_t>(count));
-            for (int i = 0; i < count; ++i) {
-                const QVariant value = query.value(i);
-                auto& cell = row[static_cast<std::size_t>(i)];
-                cell.isNull = value.isNull();
-                if (!cell.isNull)
-                    cell.text = CellText(value);
-            }
-            rows->AddRow(std::move(row));
-        }
-        if (query.lastError().isValid()) {
-            error = Utf8(ErrorText(query.lastError()));
-            return false;
-        }
-    }
-    // Lets SQLite give up its read lock now rather than when the query dies.
-    query.finish();
-    return true;
-}
-
 bool RunOn(const std::string& name, QSqlDatabase& db, const std::string& sql, priv::QueryResult* rows,
            std::string& error)
 {
@@ -771,56 +539,6 @@ std::size_t CachedStatements(const std::string& name)
 {
     const auto found = Natives().find(name);
     return found == Natives().end() || !found->second ? 0 : found->second->CachedStatements();
-}
-
-bool InjectedFailure(const std::string& sql, std::string& message)
-{
-    bool fail = false;
-    for (StatementFailure& rule : State().failures) {
-        if (rule.fragment.empty() || sql.find(rule.fragment) == std::string::npos)
-            continue;
-        ++rule.matches;
-        const bool inRange =
-            rule.matches > rule.skip && (rule.times < 0 || rule.matches <= rule.skip + rule.times);
-        if (inRange && !fail) {
-            fail = true;
-            message = "模拟的数据库故障：语句含有“" + rule.fragment + "”，未执行。";
-        }
-    }
-    return fail;
-}
-
-std::vector<std::string> SplitSqlScript(const std::string& script)
-{
-    std::vector<std::string> statements;
-    std::string current;
-    std::size_t start = 0;
-    auto flush = [&] {
-        const QString text = QString::fromStdString(current).trimmed();
-        if (!text.isEmpty())
-            statements.push_back(Utf8(text));
-        current.clear();
-    };
-    while (start <= script.size()) {
-        std::size_t end = script.find('\n', start);
-        if (end == std::string::npos)
-            end = script.size();
-        QString line = QString::fromUtf8(script.data() + start, static_cast<qsizetype>(end - start));
-        if (line.startsWith(QChar(0xFEFF)))
-            line.remove(0, 1);
-        const QString trimmed = line.trimmed();
-        start = end + 1;
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))
-            continue;
-        if (trimmed.endsWith(QLatin1Char(';'))) {
-            current += Utf8(trimmed.chopped(1));
-            flush();
-        } else {
-            current += Utf8(trimmed) + '\n';
-        }
-    }
-    flush();
-    return statements;
 }
 
 } // namespace fennix::detail

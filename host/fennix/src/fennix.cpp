@@ -3,6 +3,7 @@
 #include "fennix/fennix.h"
 #include "fennix/testing.h"
 
+#include "accessibility.h"
 #include "database.h"
 #include "framework_host.h"
 #include "messages.h"
@@ -106,6 +107,7 @@ bool Open(const Settings& settings, std::string& error)
     state.companyInfo->Append("QYID").text = state.settings.companyId;
     quillet::SetLogFolder(state.settings.logFolder);
     state.open = true;
+    detail::InstallAccessibility();
     return true;
 }
 

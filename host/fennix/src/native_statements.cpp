@@ -20,8 +20,6 @@
 namespace fennix::detail {
 namespace {
 
-using Cell = priv::QueryResult::Cell;
-
 // Floating-point cells read as Qt SQL has always given them: fixed notation,
 // the shortest text that reads back as the same number.
 std::string DoubleText(double value)
@@ -184,9 +182,9 @@ private:
         rows->Reset(std::move(columns));
         const int maxRecords = rows->MaxRecords();
         while (rc == SQLITE_ROW) {
-            Cell* cells = rows->AddEmptyRow();
+            rows->AddRow();
             for (int i = 0; i < count; ++i)
-                ReadCell(statement, i, cells[i]);
+                ReadCell(statement, i, *rows);
             if (maxRecords > 0 && rows->RecordCount() >= maxRecords)
                 return true;
             rc = sqlite3_step(statement);
@@ -198,29 +196,30 @@ private:
         return true;
     }
 
-    static void ReadCell(sqlite3_stmt* statement, int column, Cell& cell)
+    // Into the cell `column` of the last row of `rows`.
+    static void ReadCell(sqlite3_stmt* statement, int column, priv::QueryResult& rows)
     {
+        const auto cell = static_cast<std::size_t>(column);
         switch (sqlite3_column_type(statement, column)) {
         case SQLITE_NULL:
             return;
         case SQLITE_FLOAT:
-            cell.isNull = false;
-            cell.text = DoubleText(sqlite3_column_double(statement, column));
+            rows.SetCell(cell, DoubleText(sqlite3_column_double(statement, column)));
             return;
         case SQLITE_BLOB: {
             const void* bytes = sqlite3_column_blob(statement, column);
             const int size = sqlite3_column_bytes(statement, column);
-            cell.isNull = false;
-            if (bytes && size > 0)
-                cell.text.assign(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+            rows.SetCell(cell, bytes && size > 0 ? std::string_view(static_cast<const char*>(bytes),
+                                                                    static_cast<std::size_t>(size))
+                                                 : std::string_view());
             return;
         }
         default: { // integers come as their decimal text, texts as UTF-8
             const unsigned char* text = sqlite3_column_text(statement, column);
             const int size = sqlite3_column_bytes(statement, column);
-            cell.isNull = false;
-            if (text && size > 0)
-                cell.text.assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+            rows.SetCell(cell, text && size > 0 ? std::string_view(reinterpret_cast<const char*>(text),
+                                                                   static_cast<std::size_t>(size))
+                                                : std::string_view());
             return;
         }
         }
@@ -275,33 +274,35 @@ std::string PgErrorText(PGconn* connection, const PGresult* result)
     return text.empty() ? std::string("数据库操作失败。") : text;
 }
 
-void ReadPgCell(const char* value, int length, PgColumn kind, Cell& cell)
+// Into the cell `column` of the last row of `rows`.
+void ReadPgCell(const char* value, int length, PgColumn kind, std::size_t column, priv::QueryResult& rows)
 {
-    cell.isNull = false;
     switch (kind) {
     case PgColumn::Text:
-        cell.text.assign(value, static_cast<std::size_t>(length));
+        rows.SetCell(column, std::string_view(value, static_cast<std::size_t>(length)));
         return;
     case PgColumn::Bool:
-        cell.text = value[0] == 't' ? "1" : "0";
+        rows.SetCell(column, value[0] == 't' ? "1" : "0");
         return;
     case PgColumn::Double:
-        cell.text = DoubleText(std::strtod(value, nullptr));
+        rows.SetCell(column, DoubleText(std::strtod(value, nullptr)));
         return;
     case PgColumn::DateTime:
         // "yyyy-mm-dd hh:nn:ss" and whatever follows (fractions, zone):
         // the host's date-times are whole seconds.
-        cell.text.assign(value, static_cast<std::size_t>(length < 19 ? length : 19));
+        rows.SetCell(column, std::string_view(value, static_cast<std::size_t>(length < 19 ? length : 19)));
         return;
     case PgColumn::Time:
-        cell.text.assign(value, static_cast<std::size_t>(length < 8 ? length : 8));
+        rows.SetCell(column, std::string_view(value, static_cast<std::size_t>(length < 8 ? length : 8)));
         return;
     case PgColumn::Bytes: {
         std::size_t size = 0;
         unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(value), &size);
         if (bytes) {
-            cell.text.assign(reinterpret_cast<const char*>(bytes), size);
+            rows.SetCell(column, std::string_view(reinterpret_cast<const char*>(bytes), size));
             PQfreemem(bytes);
+        } else {
+            rows.SetCell(column, std::string_view());
         }
         return;
     }
@@ -458,11 +459,11 @@ private:
             total = rows.MaxRecords();
         rows.ReserveRows(static_cast<std::size_t>(total));
         for (int row = 0; row < total; ++row) {
-            Cell* cells = rows.AddEmptyRow();
+            rows.AddRow();
             for (int i = 0; i < count; ++i)
                 if (!PQgetisnull(result, row, i))
                     ReadPgCell(PQgetvalue(result, row, i), PQgetlength(result, row, i),
-                               kinds[static_cast<std::size_t>(i)], cells[i]);
+                               kinds[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), rows);
         }
     }
 

@@ -165,7 +165,7 @@ bool WriteIniValue(const std::string& file, const std::string& section, const st
         ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(*lastContent + 1), entry);
     else {
         if (!ini.lines.empty() && !priv::TrimText(ini.lines.back()).empty())
-            ini.lines.push_back(std::string());
+            ini.lines.emplace_back();
         ini.lines.push_back("[" + section + "]");
         ini.lines.push_back(entry);
     }

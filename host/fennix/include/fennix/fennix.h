@@ -46,7 +46,12 @@ inline constexpr int kDefaultLockTimeoutMs = 5000;
 // Opens MainAppCon (closing a previous one), loads the descriptors and resets
 // the records and the withdrawn products (and whatever a test arranged on the
 // previous database). On failure nothing stays
-// open and `error` says why.
+// open and `error` says why. Called inside the host's QApplication, it also
+// gives the application, once, what its windows offer screen readers and
+// desktop automation beyond Qt's own (item views that report disabled rows
+// and tree levels, drop-down boxes named by their label, every control's
+// object name published), when the Qt running is the series the framework
+// was built with.
 FENNIX_API bool Open(const Settings& settings, std::string& error);
 // Frees the records (their owned objects are released) and closes the database.
 FENNIX_API void Close();
