@@ -121,6 +121,7 @@ std::string_view EventCaption(std::string_view event)
         {kDepartmentDelete, "删除部门"},
         {kCompanyGrant, "授予单位"},
         {kCompanyRevoke, "收回单位"},
+        {kGrantsSave, "保存岗位权限"},
         {kInit, "初始化数据库"},
     };
     for (const auto& [name, caption] : kCaptions)

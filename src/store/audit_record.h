@@ -35,6 +35,7 @@ inline constexpr const char* kDepartmentRename = "department.rename";
 inline constexpr const char* kDepartmentDelete = "department.delete";
 inline constexpr const char* kCompanyGrant = "company.grant";
 inline constexpr const char* kCompanyRevoke = "company.revoke";
+inline constexpr const char* kGrantsSave = "grants.save"; // one row per company the save changed
 inline constexpr const char* kInit = "init";
 
 // The Chinese caption of an event for people reading the log; empty for a

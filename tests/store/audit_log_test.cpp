@@ -181,6 +181,97 @@ TEST_P(AuditLogTest, EachChangeIsRecordedWithItsOperatorObjectAndDetail)
     EXPECT_EQ(Rows({"", "2024-03-04", "", ""}).size(), 0u);
 }
 
+// A save of a post's grants: one row per company it changed, computed from
+// what was stored and what is stored after, whatever the tree's marks say.
+TEST_P(AuditLogTest, AGrantSaveRecordsEachCompanyItChanged)
+{
+    SignInAs("admin");
+    TRolesMgr posts;
+    TRolePermissions tree;
+    std::string message;
+    // GW00001 holds 1001 in part ("02" with two functions, "01" with one)
+    // and 1002 whole.
+    ASSERT_TRUE(posts.LoadPostPermissions("GW00001", &tree));
+    TCompPermit* partial = tree.FindCompany("1001");
+    ASSERT_NE(partial, nullptr);
+    TAbstractPermit* vat = partial->Mark("02", true);
+    ASSERT_NE(vat, nullptr);
+    vat->Mark("02001-01-05-00-00", false);
+    vat->Mark("02001-01-09-00-00", true);
+    partial->Mark("01", false);
+    TAbstractPermit* income = partial->Mark("03", true);
+    income->SetAllGranted(false);
+    income->Mark("03001-01-01-00-00", true);
+    tree.Mark("1002", false);
+    ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
+
+    // Saving the tree again as it was read afresh changes nothing.
+    ASSERT_TRUE(posts.LoadPostPermissions("GW00001", &tree));
+    ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
+
+    // The whole company again, and the other one granted whole.
+    ASSERT_TRUE(posts.LoadPostPermissions("GW00001", &tree));
+    tree.FindCompany("1001")->SetAllGranted(true);
+    tree.Mark("1002", true);
+    ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
+
+    // Whole to part.
+    ASSERT_TRUE(posts.LoadPostPermissions("GW00001", &tree));
+    TCompPermit* whole = tree.FindCompany("1002");
+    whole->SetAllGranted(false);
+    TAbstractPermit* app = whole->Mark("02", true);
+    app->SetAllGranted(false);
+    app->Mark("02001-01-01-00-00", true);
+    ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
+
+    const std::vector<std::string> expected = {
+        "单位：1001；新增应用：03（功能：03001-01-01-00-00）；收回应用：01；应用 02 新增功能：02001-01-09-00-"
+        "00；应用 02 收回功能：02001-01-05-00-00",
+        "单位：1002；收回单位",
+        "单位：1001；部分应用→整个单位",
+        "单位：1002；授予整个单位",
+        "单位：1002；整个单位→部分应用：02（功能：02001-01-01-00-00）",
+    };
+    const std::vector<Row> rows = Rows({"", "", "", audit::kGrantsSave});
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(Said(rows[i]), "admin|grants.save|岗位|GW00001|成功") << i;
+        EXPECT_EQ(rows[i].detail, expected[i]) << i;
+    }
+    EXPECT_EQ(LogRows(), std::to_string(expected.size()));
+    EXPECT_EQ(audit::VerifyChain().finding, audit::ChainCheck::Finding::Intact);
+}
+
+TEST_P(AuditLogTest, AGrantSaveWhoseRecordCannotBeWrittenIsUndone)
+{
+    SignInAs("admin");
+    TRolesMgr posts;
+    TRolePermissions tree;
+    ASSERT_TRUE(posts.LoadPostPermissions("GW00001", &tree));
+    tree.Mark("1002", false);
+    tree.Mark("2001", true);
+    const std::string nodes = Count("SELECT COUNT(*) FROM QX_PRMSMAP");
+    for (const char* failing : {"INSERT INTO QX_CZRZ(", "INSERT INTO QX_CZRZLT"}) {
+        std::string message;
+        fennix::FailStatementsContaining(failing);
+        EXPECT_FALSE(posts.SavePostPermissions(&tree, message)) << failing;
+        fennix::ClearStatementFailures();
+        EXPECT_NE(message.find("操作日志"), std::string::npos) << message;
+        EXPECT_TRUE(audit::TakeRecordFailure().has_value()) << failing;
+        EXPECT_EQ(Count("SELECT COUNT(*) FROM QX_PRMSMAP"), nodes) << failing;
+        EXPECT_EQ(Count("SELECT COUNT(*) FROM QX_ROLEPRMS t1, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
+                        "t1.JS_DM='GW00001' AND t3.KZDM=1002"),
+                  "1")
+            << failing;
+        EXPECT_EQ(LogRows(), "0");
+    }
+    // The same tree saves once the log can be written: the failed attempts
+    // left its marks as they were.
+    std::string message;
+    ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
+    EXPECT_EQ(LogRows(), "2");
+}
+
 TEST_P(AuditLogTest, AChangeThatChangesNothingIsNotRecorded)
 {
     SignInAs("admin");
