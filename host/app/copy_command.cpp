@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "host_database.h"
 
+#include "store/audit_record.h"
 #include "store/transfer_store.h"
 
 #include <fennix/fennix.h>
@@ -249,6 +250,17 @@ public:
         return true;
     }
 
+    // The target's own operation log, made as init makes it when missing
+    // (the source's log is the source's history and is not copied).
+    bool CreateLog(const std::string& schemaPath)
+    {
+        for (const std::string& statement : SchemaStatements(schemaPath))
+            if (statement.rfind("CREATE ", 0) == 0 &&
+                statement.find(priv::audit::kLogTable) != std::string::npos && !Run(statement))
+                return false;
+        return true;
+    }
+
     // New nodes on the target get codes above every copied one.
     bool ContinueIdentity(std::int64_t highest)
     {
@@ -372,6 +384,13 @@ int RunCopy(const AppOptions& options)
     if (!missing.empty() && !copier.CreateMissing(missing, SchemaPathFor(postgres)))
         return failWith("无法在目标数据库中建表", copier.Error(), kExitFalse);
 
+    // The copy is recorded in the target's log, in this transaction.
+    if (!copier.CreateLog(SchemaPathFor(postgres)))
+        return failWith("无法在目标数据库中建立操作日志表", copier.Error(), kExitFalse);
+    priv::audit::RecordedChange record(true, kTarget);
+    if (!record.Begin())
+        return failWith("无法写入目标数据库的操作日志", record.Failure(), kExitFalse);
+
     // A target that holds rows is another office's data, unless told.
     std::vector<std::string> held;
     for (const Table& table : Tables()) {
@@ -422,6 +441,11 @@ int RunCopy(const AppOptions& options)
                                 " 行" + (copied.rows == expected.rows ? "，内容校验值不同" : "") + "）",
                             "", kExitFalse);
     }
+    std::string detail = "来源：" + fennix::UrlForDisplay(sourceUrl) + (replace ? "；替换目标原有数据" : "");
+    for (const Table& table : Tables())
+        detail += "；" + std::string(table.name) + " " + std::to_string(sourceSums[table.name].rows) + " 行";
+    if (!record.Record({priv::audit::kCopy, priv::audit::kObjectDatabase, "", detail}))
+        return failWith("无法写入目标数据库的操作日志", record.Failure(), kExitFalse);
     if (!host.DBCommitTrans(kTarget, error))
         return failWith("提交目标数据库的事务失败", error, kExitFalse);
     fennix::CloseConnection(kTarget);

@@ -41,15 +41,15 @@ std::string Quoted(const std::string& text)
     return "'" + QuoteSqlText(text) + "'";
 }
 
-bool Execute(const std::string& sql, std::string& message)
+bool Execute(const std::string& connection, const std::string& sql, std::string& message)
 {
     QueryResult none;
-    return CurrentHost().ExecADOQueryMsg(kMainConnection, sql, none, message, false);
+    return CurrentHost().ExecADOQueryMsg(connection, sql, none, message, false);
 }
 
-bool Open(const std::string& sql, QueryResult& rows, std::string& message)
+bool Open(const std::string& connection, const std::string& sql, QueryResult& rows, std::string& message)
 {
-    return CurrentHost().ExecADOQueryMsg(kMainConnection, sql, rows, message, true);
+    return CurrentHost().ExecADOQueryMsg(connection, sql, rows, message, true);
 }
 
 // The workstation's clock as UTC. The local time is the host's (Now(), the
@@ -83,10 +83,11 @@ std::string UtcText(double localDayCount)
 // The number and hash of the chain's last row: from the head, or, when the
 // head row is missing, from the last row itself (a head lost must not stop
 // the recording; verifying names the loss).
-bool ReadChainEnd(std::int64_t& sequence, std::string& hash, bool& headPresent, std::string& message)
+bool ReadChainEnd(const std::string& connection, std::int64_t& sequence, std::string& hash, bool& headPresent,
+                  std::string& message)
 {
     QueryResult head;
-    if (!Open("SELECT XH, HXZ FROM QX_CZRZLT WHERE LT_ID=1", head, message))
+    if (!Open(connection, "SELECT XH, HXZ FROM QX_CZRZLT WHERE LT_ID=1", head, message))
         return false;
     headPresent = !head.Eof();
     if (headPresent) {
@@ -96,7 +97,7 @@ bool ReadChainEnd(std::int64_t& sequence, std::string& hash, bool& headPresent, 
     }
     QueryResult last;
     last.SetMaxRecords(1);
-    if (!Open("SELECT XH, HXZ FROM QX_CZRZ ORDER BY XH DESC", last, message))
+    if (!Open(connection, "SELECT XH, HXZ FROM QX_CZRZ ORDER BY XH DESC", last, message))
         return false;
     sequence = last.Eof() ? 0 : last.AsInteger("XH");
     hash = last.Eof() ? kFirstPreviousHash : last.AsString("HXZ");
@@ -123,6 +124,8 @@ std::string_view EventCaption(std::string_view event)
         {kCompanyRevoke, "收回单位"},
         {kGrantsSave, "保存岗位权限"},
         {kInit, "初始化数据库"},
+        {kImport, "导入权限数据"},
+        {kCopy, "复制权限数据"},
     };
     for (const auto& [name, caption] : kCaptions)
         if (name == event)
@@ -141,10 +144,10 @@ std::string ComputeHash(const Row& row)
     return Sha256Hex(content);
 }
 
-LogState InspectLog(std::string& message)
+LogState InspectLog(std::string& message, const std::string& connection)
 {
     Host& host = CurrentHost();
-    const std::string product = host.DBProduct(kMainConnection);
+    const std::string product = host.DBProduct(connection);
     std::string sql;
     if (product == "sqlite")
         sql = "SELECT COUNT(*) AS N FROM sqlite_master WHERE type='table' AND UPPER(name) IN "
@@ -157,7 +160,7 @@ LogState InspectLog(std::string& message)
         return LogState::Unreadable;
     }
     QueryResult count;
-    if (!Open(sql, count, message))
+    if (!Open(connection, sql, count, message))
         return LogState::Unreadable;
     switch (count.Eof() ? 0 : count.AsInteger("N")) {
     case 2:
@@ -181,7 +184,7 @@ RecordedChange::~RecordedChange()
     if (open_ && ownTransaction_) {
         try {
             std::string message;
-            CurrentHost().DBRollbackTrans(kMainConnection, message);
+            CurrentHost().DBRollbackTrans(connection_, message);
         } catch (...) {
         }
     }
@@ -203,7 +206,7 @@ bool RecordedChange::Begin()
     if (undoesChange_)
         PendingFailure().reset();
     std::string message;
-    switch (InspectLog(message)) {
+    switch (InspectLog(message, connection_)) {
     case LogState::Absent:
         return true;
     case LogState::Unreadable:
@@ -213,8 +216,8 @@ bool RecordedChange::Begin()
     }
     Host& host = CurrentHost();
     recording_ = true;
-    if (!host.DBInTransaction(kMainConnection)) {
-        if (!host.DBBeginTrans(kMainConnection, message)) {
+    if (!host.DBInTransaction(connection_)) {
+        if (!host.DBBeginTrans(connection_, message)) {
             failure_ = message;
             return false;
         }
@@ -230,8 +233,8 @@ bool RecordedChange::Begin()
     // lock. In a transaction joined late the chain's end may be stale: the
     // head's update and the row number's key then refuse the row, and the
     // change fails rather than forking the chain.
-    if (host.DBProduct(kMainConnection) == "postgresql" &&
-        !Execute("LOCK TABLE QX_CZRZLT IN EXCLUSIVE MODE", message))
+    if (host.DBProduct(connection_) == "postgresql" &&
+        !Execute(connection_, "LOCK TABLE QX_CZRZLT IN EXCLUSIVE MODE", message))
         return Fail("无法锁定操作日志链头：" + message);
     return true;
 }
@@ -246,7 +249,7 @@ bool RecordedChange::Record(const Event& event)
     std::int64_t lastSequence = 0;
     std::string lastHash;
     bool headPresent = false;
-    if (!ReadChainEnd(lastSequence, lastHash, headPresent, message))
+    if (!ReadChainEnd(connection_, lastSequence, lastHash, headPresent, message))
         return Fail("无法读取操作日志链头：" + message);
 
     Host& host = CurrentHost();
@@ -269,7 +272,8 @@ bool RecordedChange::Record(const Event& event)
         return Fail("无法计算操作日志的哈希值。");
 
     const std::string sequence = std::to_string(row.sequence);
-    if (!Execute("INSERT INTO QX_CZRZ(" + std::string(kRowColumns) + ") VALUES(" + sequence + ", " +
+    if (!Execute(connection_,
+                 "INSERT INTO QX_CZRZ(" + std::string(kRowColumns) + ") VALUES(" + sequence + ", " +
                      Quoted(row.utcTime) + ", " + Quoted(row.localTime) + ", " + Quoted(row.workstation) +
                      ", " + Quoted(row.systemUser) + ", " + Quoted(row.operatorCode) + ", " +
                      Quoted(row.event) + ", " + Quoted(row.objectKind) + ", " + Quoted(row.objectCode) +
@@ -281,7 +285,7 @@ bool RecordedChange::Record(const Event& event)
         headPresent
             ? "UPDATE QX_CZRZLT SET XH=" + sequence + ", HXZ=" + Quoted(row.hash) + " WHERE LT_ID=1"
             : "INSERT INTO QX_CZRZLT(LT_ID, XH, HXZ) VALUES(1, " + sequence + ", " + Quoted(row.hash) + ")";
-    if (!Execute(head, message))
+    if (!Execute(connection_, head, message))
         return Fail("无法更新操作日志链头：" + message);
     return true;
 }
@@ -292,10 +296,10 @@ bool RecordedChange::Commit()
         return true;
     std::string message;
     open_ = false;
-    if (!CurrentHost().DBCommitTrans(kMainConnection, message)) {
+    if (!CurrentHost().DBCommitTrans(connection_, message)) {
         failure_ = message;
         // A commit that fails leaves the transaction to be rolled back.
-        CurrentHost().DBRollbackTrans(kMainConnection, message);
+        CurrentHost().DBRollbackTrans(connection_, message);
         return false;
     }
     return true;
@@ -307,7 +311,7 @@ void RecordedChange::Rollback()
         return;
     open_ = false;
     std::string message;
-    CurrentHost().DBRollbackTrans(kMainConnection, message);
+    CurrentHost().DBRollbackTrans(connection_, message);
 }
 
 std::optional<std::string> TakeRecordFailure()

@@ -10,10 +10,13 @@
 // exactly as they always did, unrecorded, and the host's log says so once.
 #pragma once
 
+#include "boundary/host.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace priv::audit {
 
@@ -37,6 +40,8 @@ inline constexpr const char* kCompanyGrant = "company.grant";
 inline constexpr const char* kCompanyRevoke = "company.revoke";
 inline constexpr const char* kGrantsSave = "grants.save"; // one row per company the save changed
 inline constexpr const char* kInit = "init";
+inline constexpr const char* kImport = "import";               // privhost import, in the database it writes
+inline constexpr const char* kCopy = "copy";                   // privhost copy, in the database copied to
 
 // The Chinese caption of an event for people reading the log; empty for a
 // name this version does not know.
@@ -96,7 +101,7 @@ enum class LogState { Present, Absent, Unreadable };
 // catalogue cannot be read, when the host cannot tell its database product,
 // or when only one of the two tables exists (the log must not stop
 // recording because its head was dropped).
-LogState InspectLog(std::string& message);
+LogState InspectLog(std::string& message, const std::string& connection = kMainConnection);
 
 // One change and its records, in one transaction. Begin looks for the log:
 // without it nothing else happens here, and the change runs as it always
@@ -109,7 +114,12 @@ public:
     // `undoesChange`: a failed record undoes a change (said in the host's
     // log and kept for TakeRecordFailure); false for an event that changes
     // nothing else (RecordAlone says what it needs itself).
-    explicit RecordedChange(bool undoesChange = true) : undoesChange_(undoesChange) {}
+    // `connection`: the host connection whose database the change is made
+    // in and recorded in.
+    explicit RecordedChange(bool undoesChange = true, std::string connection = kMainConnection)
+        : undoesChange_(undoesChange), connection_(std::move(connection))
+    {
+    }
     RecordedChange(const RecordedChange&) = delete;
     RecordedChange& operator=(const RecordedChange&) = delete;
     // Rolls back a transaction it opened and did not end.
@@ -132,6 +142,7 @@ private:
     bool Fail(std::string reason);
 
     bool undoesChange_ = true;
+    std::string connection_;
     bool recording_ = false;
     bool ownTransaction_ = false;
     bool open_ = false;

@@ -67,4 +67,30 @@ check "the rows stay" "$before" "$(db "SELECT PWD FROM QX_CZY WHERE CZY_DM='admi
 check "init again changes nothing" "数据库已初始化，未作任何更改: sqlite:$WORK/t.db" "$(run init --admin-password other)"
 check "the added log verifies" 0 "$(run audit verify >/dev/null; echo $?)"
 
+# copy and import are recorded in the database they write, in its own log.
+to() { "$PRIVHOST" --db "sqlite:$WORK/copy.db" --app-dir "$WORK/app" "$@" 2>"$WORK/stderr"; }
+copydb() { sqlite3 "$WORK/copy.db" "$1"; }
+run copy --to "sqlite:$WORK/copy.db" >/dev/null
+check "copy exit status" 0 $?
+check "the copy is the target's first row" "1|copy|数据库|" \
+  "$(copydb "SELECT XH || '|' || SJLX || '|' || DXLX || '|' || DXDM FROM QX_CZRZ")"
+check "its detail names the source and the rows" 1 \
+  "$(copydb "SELECT COUNT(*) FROM QX_CZRZ WHERE XQ LIKE '来源：sqlite:$WORK/t.db；XT_QYXX 0 行；%QX_CZY 1 行；%'")"
+check "the source's log is not copied" 1 "$(copydb "SELECT COUNT(*) FROM QX_CZRZ")"
+db "INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'D09', '审计部')"
+run export --out "$WORK/doc.json" >/dev/null
+to import "$WORK/doc.json" >/dev/null
+check "import exit status" 0 $?
+check "the import is recorded with its changes" "2|import|数据库|1" \
+  "$(copydb "SELECT XH || '|' || SJLX || '|' || DXLX || '|' || (XQ LIKE '文件：$WORK/doc.json；1 项更改；%D09%') FROM QX_CZRZ WHERE XH=2")"
+to import "$WORK/doc.json" --dry-run >/dev/null
+check "a dry run records nothing" 2 "$(copydb "SELECT COUNT(*) FROM QX_CZRZ")"
+check "the target's log verifies" 0 "$(to audit verify >/dev/null; echo $?)"
+sqlite3 "$WORK/copy.db" "CREATE TRIGGER no_rows BEFORE INSERT ON QX_CZRZ BEGIN SELECT RAISE(ABORT, 'full'); END;"
+db "INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'D10', '内审部')"
+run export --out "$WORK/doc.json" >/dev/null
+to import "$WORK/doc.json" >/dev/null
+check "an import whose record cannot be written fails" 1 $?
+check "and leaves nothing" 0 "$(copydb "SELECT COUNT(*) FROM XT_BMXX WHERE BM_DM='D10'")"
+
 finish
