@@ -31,6 +31,8 @@ const char* const kUsage =
     "        [--format table|csv|json]        list the operation log\n"
     "  audit verify                           check that no row of the log was changed,\n"
     "                                         removed or inserted\n"
+    "  audit purge --before DATE              delete the log's rows written before DATE, keeping\n"
+    "                                         its chain verifiable\n"
     "  (none) [--code CODE [--password PW]]  start the desktop host; with --code the operator\n"
     "                                         signs in without the login window (the password is\n"
     "                                         asked for when --password is not given)\n"

@@ -4,8 +4,10 @@
 //   privhost audit [--since DATE] [--until DATE] [--operator CODE] [--event NAME]
 //                  [--format table|csv|json]
 //   privhost audit verify
+//   privhost audit purge --before DATE
 #include "commands.h"
 
+#include "store/audit_purge.h"
 #include "store/audit_reader.h"
 #include "store/audit_record.h"
 
@@ -162,11 +164,46 @@ int RunVerify()
     return kExitFalse;
 }
 
+int RunPurge(const AppOptions& options)
+{
+    const std::vector<std::string>& args = options.args;
+    if (args.size() != 3 || args[1] != "--before") {
+        std::cerr << "privhost: audit purge needs --before DATE\n" << kUsage;
+        return kExitSetup;
+    }
+    if (!OpenHost(options, true))
+        return kExitSetup;
+    std::string message;
+    switch (audit::InspectLog(message)) {
+    case audit::LogState::Absent:
+        std::cerr << "privhost: 数据库中没有操作日志表（QX_CZRZ）；运行 privhost init 可以补建。\n";
+        return kExitSetup;
+    case audit::LogState::Unreadable:
+        std::cerr << "privhost: 无法读取操作日志：" << message << '\n';
+        return kExitSetup;
+    case audit::LogState::Present:
+        break;
+    }
+    audit::PurgeResult result;
+    if (!audit::PurgeBefore(args[2], result, message)) {
+        std::cerr << "privhost: 清除操作日志失败，未作任何更改：" << message << '\n';
+        return kExitFalse;
+    }
+    if (result.count == 0)
+        std::cout << "没有 " << args[2] << " 之前可清除的记录。\n";
+    else
+        std::cout << "已清除第 " << result.first << " 至 " << result.last << " 条记录，共 " << result.count
+                  << " 条；第 " << result.last << " 条由检查点承接，操作日志仍可验证。\n";
+    return kExitOk;
+}
+
 } // namespace
 
 int RunAudit(const AppOptions& options)
 {
     const std::vector<std::string>& args = options.args;
+    if (!args.empty() && args.front() == "purge")
+        return RunPurge(options);
     const bool verify = !args.empty() && args.front() == "verify";
     if (verify && args.size() > 1) {
         std::cerr << "privhost: audit verify takes no arguments\n" << kUsage;

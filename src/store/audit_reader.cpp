@@ -3,6 +3,7 @@
 #include "boundary/datetime.h"
 #include "boundary/host.h"
 #include "boundary/utilities.h"
+#include "store/audit_purge.h"
 
 #include <optional>
 #include <string_view>
@@ -172,8 +173,25 @@ ChainCheck VerifyChain()
     std::optional<Row> pending; // a row waits for the one after it, which tells how it broke
     std::optional<ChainCheck> found;
 
+    // A chain purged before starts at a checkpoint, which a purge row
+    // further on must vouch for.
+    std::optional<Row> checkpoint;
+    bool vouched = false;
+
     // Judges `row` with `next` (the row after it, if any) in sight.
     const auto judge = [&](const Row& row, const Row* next) -> bool {
+        if (check.rowsRead == 0 && row.event == kCheckpoint) {
+            checkpoint = row;
+            previousHash = row.hash;
+            expected = row.sequence + 1;
+            ++check.rowsRead;
+            check.lastSequence = row.sequence;
+            check.lastHash = row.hash;
+            return true;
+        }
+        if (checkpoint && !vouched && row.event == kPurge &&
+            row.detail.find(PurgedLastText(checkpoint->sequence, checkpoint->hash)) != std::string::npos)
+            vouched = true;
         if (row.sequence > expected) {
             found = finish(ChainCheck::Finding::Removed, expected, row.sequence - 1,
                            RowText(expected, row.sequence - 1) + "已被删除。");
@@ -227,6 +245,10 @@ ChainCheck VerifyChain()
     if (found)
         return *found;
 
+    if (checkpoint && !vouched)
+        return finish(ChainCheck::Finding::Removed, 1, checkpoint->sequence,
+                      RowText(1, checkpoint->sequence) + "已被删除（第 " +
+                          std::to_string(checkpoint->sequence) + " 条检查点没有对应的清除记录）。");
     const std::int64_t last = expected - 1;
     if (!headPresent) {
         if (last == 0)
@@ -243,8 +265,9 @@ ChainCheck VerifyChain()
                       "操作日志链头与第 " + std::to_string(last) +
                           " 条记录的哈希值不符：该记录或链头已被修改。");
     return finish(ChainCheck::Finding::Intact, 0, 0,
-                  "操作日志完整：共 " + std::to_string(check.rowsRead) + " 条记录，最后一条为第 " +
-                      std::to_string(last) + " 条，哈希值 " + check.lastHash + "。");
+                  "操作日志完整：共 " + std::to_string(check.rowsRead) + " 条记录" +
+                      (checkpoint ? "（自第 " + std::to_string(checkpoint->sequence) + " 条检查点起）" : "") +
+                      "，最后一条为第 " + std::to_string(last) + " 条，哈希值 " + check.lastHash + "。");
 }
 
 } // namespace priv::audit

@@ -126,6 +126,8 @@ std::string_view EventCaption(std::string_view event)
         {kInit, "初始化数据库"},
         {kImport, "导入权限数据"},
         {kCopy, "复制权限数据"},
+        {kPurge, "清除操作日志"},
+        {kCheckpoint, "操作日志检查点"},
     };
     for (const auto& [name, caption] : kCaptions)
         if (name == event)

@@ -42,6 +42,8 @@ inline constexpr const char* kGrantsSave = "grants.save"; // one row per company
 inline constexpr const char* kInit = "init";
 inline constexpr const char* kImport = "import";               // privhost import, in the database it writes
 inline constexpr const char* kCopy = "copy";                   // privhost copy, in the database copied to
+inline constexpr const char* kPurge = "audit.purge";           // privhost audit purge
+inline constexpr const char* kCheckpoint = "audit.checkpoint"; // where a purged chain starts
 
 // The Chinese caption of an event for people reading the log; empty for a
 // name this version does not know.

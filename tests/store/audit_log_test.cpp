@@ -9,6 +9,7 @@
 #include "session/named_values.h"
 #include "session/privilege_manager.h"
 #include "session/session.h"
+#include "store/audit_purge.h"
 #include "store/audit_reader.h"
 #include "store/audit_record.h"
 #include "store/audited_changes.h"
@@ -270,6 +271,76 @@ TEST_P(AuditLogTest, AGrantSaveWhoseRecordCannotBeWrittenIsUndone)
     std::string message;
     ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
     EXPECT_EQ(LogRows(), "2");
+}
+
+// Purging old rows leaves a chain that verifies from its checkpoint, and is
+// itself recorded; a checkpoint that no purge vouches for is rows removed.
+TEST_P(AuditLogTest, APurgeKeepsTheChainVerifiable)
+{
+    const auto recordAt = [](const CivilDateTime& when, const std::string& what) {
+        fennix::SetNow(EncodeDateTime(when));
+        audit::RecordAlone({audit::kInit, audit::kObjectDatabase, "", what});
+    };
+    recordAt({2024, 3, 1, 9, 0, 0}, "一");
+    recordAt({2024, 3, 1, 10, 0, 0}, "二");
+    recordAt({2024, 3, 2, 23, 59, 59}, "三");
+    recordAt({2024, 3, 5, 9, 0, 0}, "四");
+    // A workstation whose clock runs behind: its row stays with the rows
+    // before it.
+    recordAt({2024, 3, 1, 8, 0, 0}, "时钟慢的工作站");
+    fennix::SetNow(EncodeDateTime({2024, 3, 10, 12, 0, 0}));
+    const std::string lastHash = Count("SELECT HXZ FROM QX_CZRZ WHERE XH=3");
+
+    audit::PurgeResult result;
+    std::string message;
+    ASSERT_TRUE(audit::PurgeBefore("2024-03-03", result, message)) << message;
+    EXPECT_EQ(result.first, 1);
+    EXPECT_EQ(result.last, 3);
+    EXPECT_EQ(result.count, 3);
+    EXPECT_EQ(Count("SELECT SJLX || '|' || HXZ FROM QX_CZRZ WHERE XH=3"), "audit.checkpoint|" + lastHash);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM QX_CZRZ WHERE XH<3"), "0");
+    EXPECT_EQ(Count("SELECT XQ FROM QX_CZRZ WHERE XH=6"),
+              "清除 2024-03-03 之前的记录：第 1 至 3 条，共 3 条；最后清除的记录：第 3 条，哈希值 " +
+                  lastHash);
+    audit::ChainCheck check = audit::VerifyChain();
+    EXPECT_EQ(check.finding, audit::ChainCheck::Finding::Intact) << check.text;
+    EXPECT_NE(check.text.find("自第 3 条检查点起"), std::string::npos) << check.text;
+
+    // Nothing before the date: nothing purged, nothing recorded.
+    ASSERT_TRUE(audit::PurgeBefore("2024-01-01 08:00", result, message)) << message;
+    EXPECT_EQ(result.count, 0);
+    EXPECT_EQ(LogRows(), "4");
+
+    // A later purge starts after the checkpoint and replaces it.
+    ASSERT_TRUE(audit::PurgeBefore("2024-03-06", result, message)) << message;
+    EXPECT_EQ(result.first, 4);
+    EXPECT_EQ(result.last, 5);
+    check = audit::VerifyChain();
+    EXPECT_EQ(check.finding, audit::ChainCheck::Finding::Intact) << check.text;
+    EXPECT_EQ(Count("SELECT MIN(XH) FROM QX_CZRZ"), "5");
+
+    // A purge whose own row cannot be written purges nothing.
+    const std::string rows = LogRows();
+    fennix::FailStatementsContaining("UPDATE QX_CZRZLT");
+    EXPECT_FALSE(audit::PurgeBefore("2024-03-11", result, message));
+    fennix::ClearStatementFailures();
+    EXPECT_EQ(LogRows(), rows);
+    EXPECT_EQ(Count("SELECT MIN(XH) FROM QX_CZRZ"), "5");
+
+    EXPECT_FALSE(audit::PurgeBefore("yesterday", result, message));
+}
+
+TEST_P(AuditLogTest, ACheckpointNoPurgeVouchesForIsRowsRemoved)
+{
+    for (const char* what : {"一", "二", "三"})
+        audit::RecordAlone({audit::kInit, audit::kObjectDatabase, "", what});
+    // Someone deletes the first rows and makes a checkpoint of the last one.
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_CZRZ WHERE XH=1"));
+    ASSERT_TRUE(Db().Exec("UPDATE QX_CZRZ SET SJLX='audit.checkpoint' WHERE XH=2"));
+    const audit::ChainCheck check = audit::VerifyChain();
+    EXPECT_EQ(check.finding, audit::ChainCheck::Finding::Removed) << check.text;
+    EXPECT_EQ(check.firstRow, 1);
+    EXPECT_EQ(check.lastRow, 2);
 }
 
 TEST_P(AuditLogTest, AChangeThatChangesNothingIsNotRecorded)
