@@ -96,8 +96,7 @@ bool ReadChainEnd(const std::string& connection, std::int64_t& sequence, std::st
         return true;
     }
     QueryResult last;
-    last.SetMaxRecords(1);
-    if (!Open(connection, "SELECT XH, HXZ FROM QX_CZRZ ORDER BY XH DESC", last, message))
+    if (!Open(connection, "SELECT XH, HXZ FROM QX_CZRZ WHERE XH=(SELECT MAX(XH) FROM QX_CZRZ)", last, message))
         return false;
     sequence = last.Eof() ? 0 : last.AsInteger("XH");
     hash = last.Eof() ? kFirstPreviousHash : last.AsString("HXZ");
