@@ -79,14 +79,36 @@ install(FILES ${PROJECT_SOURCE_DIR}/db/schema-sqlite.sql ${PROJECT_SOURCE_DIR}/d
 install(FILES ${PROJECT_SOURCE_DIR}/host/app/apps.json DESTINATION ${PRIV_DATA_DIR} COMPONENT Host)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/host/app/resources/Image DESTINATION ${PRIV_DATA_DIR} COMPONENT Host)
 
+# The manual page, made from privhost's own help (cmake/PrivManPage.cmake)
+# whenever privhost is built anew.
+set(PRIV_MAN_PAGE ${PROJECT_BINARY_DIR}/man/privhost.1.gz)
+add_custom_command(OUTPUT ${PRIV_MAN_PAGE}
+  COMMAND ${CMAKE_COMMAND} -DPRIVHOST=$<TARGET_FILE:privhost> -DVERSION=${PROJECT_VERSION}
+          -DCOMMANDS=init,call,passwd,export,import,copy -DOUTPUT=${PRIV_MAN_PAGE}
+          -P ${PROJECT_SOURCE_DIR}/cmake/PrivManPage.cmake
+  DEPENDS privhost ${PROJECT_SOURCE_DIR}/cmake/PrivManPage.cmake
+  COMMENT "Making privhost's manual page from its help"
+  VERBATIM)
+add_custom_target(privhost_man ALL DEPENDS ${PRIV_MAN_PAGE})
+install(FILES ${PRIV_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Host)
+
 # --- Debian packages -----------------------------------------------------------
 # Three packages, as a distribution splits a library: a host's users need only
 # the runtime; a host's developer adds the development package; privhost is an
 # application of its own that people may not want on a workstation.
 set(CPACK_PACKAGE_NAME privilege)
 set(CPACK_PACKAGE_VENDOR "Privilege module developers")
-set(PRIV_PACKAGE_CONTACT "Privilege module developers <privilege@localhost>"
+# The default is a placeholder under .invalid (a name reserved never to
+# resolve) that Debian's checks accept as an address; a build for others to
+# install names its real maintainer.
+set(PRIV_PACKAGE_CONTACT "Privilege module developers <privilege@maintainer.invalid>"
   CACHE STRING "Maintainer of the Debian packages: name <address>")
+# The earlier default, still in older build folders' caches, is no address
+# lintian accepts (a host without a domain).
+if(PRIV_PACKAGE_CONTACT STREQUAL "Privilege module developers <privilege@localhost>")
+  set_property(CACHE PRIV_PACKAGE_CONTACT PROPERTY VALUE "Privilege module developers <privilege@maintainer.invalid>")
+  set(PRIV_PACKAGE_CONTACT "Privilege module developers <privilege@maintainer.invalid>")
+endif()
 set(CPACK_PACKAGE_CONTACT ${PRIV_PACKAGE_CONTACT})
 # No summary of the whole: each package's description begins with its own.
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -142,6 +164,22 @@ set(CPACK_DEBIAN_HOST_DESCRIPTION "desktop and command-line host of the privileg
 privhost creates the privilege tables, drives the module's exports from the
 command line and, with a display, runs a desktop host around the module's
 windows.")
+
+# Every package carries the copyright file and the Debian changelog where
+# Debian looks for them, /usr/share/doc/<package>/, the copyright in the
+# machine-readable format and the changelog compressed without a name or
+# time stamp in its header.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in ${PROJECT_BINARY_DIR}/debian/copyright @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/debian/changelog.Debian @ONLY)
+execute_process(COMMAND gzip -9nf ${PROJECT_BINARY_DIR}/debian/changelog.Debian RESULT_VARIABLE priv_gzip_status)
+if(NOT priv_gzip_status EQUAL 0)
+  message(FATAL_ERROR "gzip could not compress the Debian changelog")
+endif()
+foreach(component Runtime Development Host)
+  string(TOUPPER ${component} upper)
+  install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME} COMPONENT ${component})
+endforeach()
 
 include(CPack)
 cpack_add_component(Runtime DISPLAY_NAME "Module")

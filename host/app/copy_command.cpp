@@ -245,8 +245,7 @@ public:
             done += inStatement;
         }
         Progress(table, copied, static_cast<std::size_t>(rows.RecordCount()), done, total);
-        if (progress_)
-            std::cerr << '\n';
+        EndLine();
         return true;
     }
 
@@ -259,6 +258,30 @@ public:
                 statement.find(priv::audit::kLogTable) != std::string::npos && !Run(statement))
                 return false;
         return true;
+    }
+
+    // The phases without row counts, reading the source and reading the copy
+    // back: one line each, redrawn per table, so that a large copy does not
+    // sit silent on the terminal while it reads or checks.
+    void Phase(const char* what, std::size_t index)
+    {
+        if (!progress_)
+            return;
+        std::size_t longest = 0;
+        for (const Table& table : Tables())
+            longest = std::max(longest, std::string(table.name).size());
+        std::string name = Tables()[index].name;
+        name.resize(longest, ' '); // the next table's line covers this one's
+        Draw("\r" + std::string(what) + " " + name + "（" + std::to_string(index + 1) + "/" +
+             std::to_string(Tables().size()) + "）");
+    }
+
+    // Ends a progress line, so that what follows starts on a line of its own.
+    void EndLine()
+    {
+        if (lineOpen_)
+            std::cerr << '\n' << std::flush;
+        lineOpen_ = false;
     }
 
     // New nodes on the target get codes above every copied one.
@@ -274,12 +297,21 @@ private:
                   std::size_t total)
     {
         if (progress_)
-            std::cerr << "\r复制 " << table.name << "：" << copied << "/" << count << " 行（共 " << done
-                      << "/" << total << " 行）" << std::flush;
+            Draw("\r复制 " + std::string(table.name) + "：" + std::to_string(copied) + "/" +
+                 std::to_string(count) + " 行（共 " + std::to_string(done) + "/" + std::to_string(total) +
+                 " 行）");
+    }
+
+    // A line drawn in one write: the terminal never shows half of it.
+    void Draw(const std::string& line)
+    {
+        std::cerr << line << std::flush;
+        lineOpen_ = true;
     }
 
     bool postgres_;
     bool progress_;
+    bool lineOpen_ = false;
     std::string error_;
 };
 
@@ -340,6 +372,7 @@ int RunCopy(const AppOptions& options)
     priv::Host& host = fennix::Services();
     Copier copier(postgres, isatty(STDERR_FILENO) != 0);
     const auto failWith = [&](const std::string& what, const std::string& why, int status) {
+        copier.EndLine();
         if (host.DBInTransaction(kTarget)) {
             std::string ignored;
             host.DBRollbackTrans(kTarget, ignored);
@@ -361,7 +394,9 @@ int RunCopy(const AppOptions& options)
     std::map<std::string, priv::QueryResult> source;
     std::map<std::string, Summary> sourceSums;
     std::size_t total = 0;
-    for (const Table& table : Tables()) {
+    for (std::size_t t = 0; t < Tables().size(); ++t) {
+        const Table& table = Tables()[t];
+        copier.Phase("读取源表", t);
         priv::QueryResult& rows = source[table.name];
         if (!fennix::RunStatement(priv::kMainConnection, SelectAll(table), &rows, error)) {
             host.DBEndRead(priv::kMainConnection);
@@ -371,6 +406,7 @@ int RunCopy(const AppOptions& options)
         total += sourceSums[table.name].rows;
     }
     host.DBEndRead(priv::kMainConnection);
+    copier.EndLine();
 
     if (!host.DBBeginTrans(kTarget, error))
         return failWith("无法在目标数据库上开始事务", error, kExitSetup);
@@ -429,7 +465,9 @@ int RunCopy(const AppOptions& options)
         return failWith("无法调整目标数据库的节点代码序列", copier.Error(), kExitFalse);
 
     // What the target now holds, read back inside the transaction.
-    for (const Table& table : Tables()) {
+    for (std::size_t t = 0; t < Tables().size(); ++t) {
+        const Table& table = Tables()[t];
+        copier.Phase("核对目标表", t);
         priv::QueryResult rows;
         if (!copier.Run(SelectAll(table), &rows))
             return failWith("无法读回目标表 " + std::string(table.name), copier.Error(), kExitFalse);
@@ -441,6 +479,7 @@ int RunCopy(const AppOptions& options)
                                 " 行" + (copied.rows == expected.rows ? "，内容校验值不同" : "") + "）",
                             "", kExitFalse);
     }
+    copier.EndLine();
     std::string detail = "来源：" + fennix::UrlForDisplay(sourceUrl) + (replace ? "；替换目标原有数据" : "");
     for (const Table& table : Tables())
         detail += "；" + std::string(table.name) + " " + std::to_string(sourceSums[table.name].rows) + " 行";

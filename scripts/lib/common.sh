@@ -8,8 +8,9 @@ PRIV_BUILD_PACKAGES=(cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-ba
   libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   fonts-wqy-microhei qt6-translations-l10n)
 # dpkg-dev and file: dpkg-shlibdeps and the ELF detection with which cpack works
-# out the Debian packages' dependencies.
-PRIV_TEST_PACKAGES=(postgresql sqlite3 xvfb xauth dpkg-dev file)
+# out the Debian packages' dependencies; lintian checks the packages (and
+# brings man-db, with which the packaging test reads privhost's manual page).
+PRIV_TEST_PACKAGES=(postgresql sqlite3 xvfb xauth dpkg-dev file lintian)
 # scripts/lint: the formatter, clang-tidy and clazy (clazy-standalone); on
 # Debian 12 all three are built on LLVM 14.
 PRIV_LINT_PACKAGES=(clang-format clang-tidy clazy)

@@ -252,6 +252,22 @@ else
   echo "skipped: the PostgreSQL part needs PRIV_TEST_PG_URL (scripts/lib/pg.sh) and psql"
 fi
 
+# --- progress on a terminal (script gives the copy one) ------------------------------------
+if command -v script >/dev/null 2>&1; then
+  on_tty() { script -qec "$(printf '%q ' "$PRIVHOST" --app-dir "$WORK/app" "$@")" /dev/null | tr '\r' '\n'; }
+  out=$(on_tty --db "$SRC" copy --to "sqlite:$WORK/tty.db")
+  check "copy on a terminal: rows copied of total, per table" yes \
+    "$(grep -Eq '^复制 QX_CZY：([1-9][0-9]*)/\1 行（共 [0-9]+/[0-9]+ 行）$' <<<"$out" &&
+      grep -Eq '^复制 QX_CZYZXT：([0-9]+)/\1 行（共 ([1-9][0-9]*)/\2 行）$' <<<"$out" && echo yes)"
+  check "copy on a terminal: the source read and the copy checked table by table" "9 9" \
+    "$(grep -c '^读取源表 .*（[1-9]/9）$' <<<"$out") $(grep -c '^核对目标表 .*（[1-9]/9）$' <<<"$out")"
+  # A refusal after a progress line starts on a line of its own.
+  out=$(on_tty --db "$SRC" copy --to "sqlite:$WORK/tty.db")
+  check "copy on a terminal: a refusal is a line of its own" 1 "$(grep -c '^privhost: 目标数据库已有数据' <<<"$out")"
+else
+  echo "skipped: the progress on a terminal needs script (util-linux)"
+fi
+
 # --- a full disk under a SQLite target ---------------------------------------------------
 if [ "$(id -u)" -eq 0 ] && mkdir -p "$WORK/small" && mount -t tmpfs -o size=256k tmpfs "$WORK/small" 2>/dev/null; then
   cp "$WORK/src.db" "$WORK/full.db"

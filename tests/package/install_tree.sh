@@ -90,18 +90,21 @@ outer_phase() {
   local host=$WORK/deb/privhost_1.0-1_amd64.deb contents
   contents=$(dpkg-deb --contents "$runtime" 2>&1)
   contains "the runtime package's files" "$contents" 'usr/lib/.*libprivilege\.so\.1\.0$' \
-    'usr/lib/.*libprivilege\.so\.1 -> libprivilege\.so\.1\.0$' 'usr/lib/.*libfennix\.so\.1' 'usr/lib/.*libquillet\.so\.1'
+    'usr/lib/.*libprivilege\.so\.1 -> libprivilege\.so\.1\.0$' 'usr/lib/.*libfennix\.so\.1' 'usr/lib/.*libquillet\.so\.1' \
+    'usr/share/doc/libprivilege1/copyright$'
   lacks "the runtime package holds no development files" "$(awk '{print $6}' <<<"$contents")" \
     '\.so$|usr/include|cmake|pkgconfig'
   contents=$(dpkg-deb --contents "$dev" 2>&1)
   contains "the development package's files" "$contents" 'usr/include/privilege/privilege\.h$' \
     'usr/include/fennix/fennix\.h$' 'usr/include/fennix/boundary/host\.h$' \
     'usr/lib/.*libprivilege\.so -> libprivilege\.so\.1$' 'usr/lib/.*cmake/privilege/privilegeConfig\.cmake$' \
-    'usr/lib/.*cmake/privilege/privilegeTargets\.cmake$' 'usr/lib/.*pkgconfig/privilege\.pc$'
+    'usr/lib/.*cmake/privilege/privilegeTargets\.cmake$' 'usr/lib/.*pkgconfig/privilege\.pc$' \
+    'usr/share/doc/libprivilege-dev/copyright$'
   lacks "the development package holds no library of its own" "$(awk '{print $6}' <<<"$contents")" '\.so\.1'
   contents=$(dpkg-deb --contents "$host" 2>&1)
   contains "the host package's files" "$contents" 'usr/bin/privhost$' 'usr/share/privhost/db/schema-sqlite\.sql$' \
-    'usr/share/privhost/apps\.json$' 'usr/share/privhost/Image/Tradition/login\.jpg$'
+    'usr/share/privhost/apps\.json$' 'usr/share/privhost/Image/Tradition/login\.jpg$' \
+    'usr/share/man/man1/privhost\.1\.gz$' 'usr/share/doc/privhost/copyright$'
 
   # Dependencies from the shared-library analysis, plus what it cannot see:
   # Qt's SQLite driver plug-in and the module privhost loads at run time.
@@ -118,6 +121,33 @@ outer_phase() {
   for deb in "$runtime" "$dev" "$host"; do
     dpkg -x "$deb" "$ROOT" || check "dpkg -x $(basename "$deb")" 0 1
   done
+
+  # Debian's own checks of the packages: an error fails, warnings are shown.
+  if command -v lintian >/dev/null 2>&1; then
+    local lint status
+    lint=$(lintian --tag-display-limit 0 "$runtime" "$dev" "$host" 2>&1)
+    status=$?
+    check "lintian finds no error in the packages" "" "$(grep '^E: ' <<<"$lint")"
+    check "lintian's exit status" 0 $status
+    grep -v '^E: ' <<<"$lint" | sed 's/^/lintian: /'
+  else
+    check "lintian is installed (Debian package lintian)" yes no
+  fi
+
+  # The manual page in the host package is made from privhost's own help:
+  # it shows the usage of every command as the command prints it.
+  local page=$ROOT/usr/share/man/man1/privhost.1.gz rendered command usage
+  check "the copyright file is machine-readable" \
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+    "$(head -n1 "$ROOT/usr/share/doc/privhost/copyright" 2>&1)"
+  rendered=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$page" 2>&1 | sed 's/\xe2\x88\x92/-/g')
+  check "the manual page names privhost" yes "$(grep -q '^NAME' <<<"$rendered" && grep -q 'privhost' <<<"$rendered" && echo yes)"
+  for command in init call passwd export import copy; do
+    usage=$("$BUILD/host/app/privhost" "$command" --help | head -n1)
+    check "the manual page shows 'privhost $command --help'" yes \
+      "$([ -n "$usage" ] && grep -qF -- "$usage" <<<"$rendered" && echo yes)"
+  done
+  check "the manual page lists the exit statuses" yes "$(grep -qF 'exit status: 0 done' <<<"$rendered" && echo yes)"
 
   # What the hidden phase needs, copied out of the trees it must not see.
   cp -r "$SOURCE/examples/host" "$WORK/example"

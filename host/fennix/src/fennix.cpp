@@ -174,8 +174,13 @@ bool OpenConnection(const std::string& connectionName, const std::string& databa
         error = "连接名无效（MainAppCon 由 Open 打开）：" + connectionName;
         return false;
     }
-    return detail::OpenNamedConnection(connectionName, databaseUrl, State().settings.appDir,
-                                       State().settings.busyTimeoutMs, error);
+    // A connection opened before the host's own (a tool's second database,
+    // a test's administrator) has no configured wait yet: it waits the
+    // default rather than handing the server a negative limit.
+    const int lockWaitMs =
+        State().settings.busyTimeoutMs < 0 ? kDefaultLockTimeoutMs : State().settings.busyTimeoutMs;
+    return detail::OpenNamedConnection(connectionName, databaseUrl, State().settings.appDir, lockWaitMs,
+                                       error);
 }
 
 void CloseConnection(const std::string& connectionName)
