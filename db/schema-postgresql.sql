@@ -99,6 +99,45 @@ CREATE TABLE XT_QYXX (
 );
 CREATE INDEX XT_QYXX_LBDM ON XT_QYXX (LBDM);
 
+-- The operation log (操作日志): one row for every sign-in and every change an
+-- administrator makes, written in the change's own transaction. XH counts
+-- 1, 2, 3, ... without gaps; HXZ is the SHA-256 of the row's content and of
+-- QHXZ, the hash of the row before it, so that a row edited, removed or
+-- inserted breaks the chain (privhost audit verify). Times are text:
+-- CZSJ_UTC "yyyy-mm-ddThh:nn:ssZ", CZSJ the workstation's own clock
+-- "yyyy-mm-dd hh:nn:ss". GZZ and XTYH name the workstation and its system
+-- user, CZY_DM the operator signed in there (empty before a sign-in), SJLX
+-- the event, DXLX and DXDM the kind and code of what it touched, XQ what was
+-- and what became, JG the result. init adds these tables and their indexes
+-- to a database made before them.
+CREATE TABLE IF NOT EXISTS QX_CZRZ (
+    XH       bigint NOT NULL PRIMARY KEY,
+    CZSJ_UTC text NOT NULL,
+    CZSJ     text NOT NULL,
+    GZZ      text,
+    XTYH     text,
+    CZY_DM   text,
+    SJLX     text NOT NULL,
+    DXLX     text,
+    DXDM     text,
+    XQ       text,
+    JG       text,
+    QHXZ     text NOT NULL,
+    HXZ      text NOT NULL
+);
+CREATE INDEX IF NOT EXISTS QX_CZRZ_CZSJ ON QX_CZRZ (CZSJ);
+CREATE INDEX IF NOT EXISTS QX_CZRZ_SJLX_CZSJ ON QX_CZRZ (SJLX, CZSJ);
+CREATE INDEX IF NOT EXISTS QX_CZRZ_UPPER_CZY_DM ON QX_CZRZ (UPPER(CZY_DM));
+
+-- The chain's head: one row (LT_ID 1) with the number and hash of the last
+-- row. Workstations that record at once take it in turn, and a row removed
+-- from the end or added after it shows against it.
+CREATE TABLE IF NOT EXISTS QX_CZRZLT (
+    LT_ID bigint NOT NULL PRIMARY KEY,
+    XH    bigint NOT NULL,
+    HXZ   text NOT NULL
+);
+
 -- The built-in posts; the module expects their rows.
 INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('0', '超级管理员');
 INSERT INTO QX_ROLES (JS_DM, JS_MC) VALUES ('SYSTEM', '系统管理员');

@@ -10,6 +10,7 @@ namespace privhost {
 int RunInit(const AppOptions& options);
 int RunCall(const AppOptions& options);
 int RunPasswd(const AppOptions& options);
+int RunAudit(const AppOptions& options);
 int RunDesktop(const AppOptions& options);
 int RunExport(const AppOptions& options);
 int RunImport(const AppOptions& options);

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "host_database.h"
 
+#include "store/audit_record.h"
 #include "store/transfer_store.h"
 
 #include <fennix/fennix.h>
@@ -248,6 +249,17 @@ public:
         return true;
     }
 
+    // The target's own operation log, made as init makes it when missing
+    // (the source's log is the source's history and is not copied).
+    bool CreateLog(const std::string& schemaPath)
+    {
+        for (const std::string& statement : SchemaStatements(schemaPath))
+            if (statement.rfind("CREATE ", 0) == 0 &&
+                statement.find(priv::audit::kLogTable) != std::string::npos && !Run(statement))
+                return false;
+        return true;
+    }
+
     // The phases without row counts, reading the source and reading the copy
     // back: one line each, redrawn per table, so that a large copy does not
     // sit silent on the terminal while it reads or checks.
@@ -408,6 +420,13 @@ int RunCopy(const AppOptions& options)
     if (!missing.empty() && !copier.CreateMissing(missing, SchemaPathFor(postgres)))
         return failWith("无法在目标数据库中建表", copier.Error(), kExitFalse);
 
+    // The copy is recorded in the target's log, in this transaction.
+    if (!copier.CreateLog(SchemaPathFor(postgres)))
+        return failWith("无法在目标数据库中建立操作日志表", copier.Error(), kExitFalse);
+    priv::audit::RecordedChange record(true, kTarget);
+    if (!record.Begin())
+        return failWith("无法写入目标数据库的操作日志", record.Failure(), kExitFalse);
+
     // A target that holds rows is another office's data, unless told.
     std::vector<std::string> held;
     for (const Table& table : Tables()) {
@@ -461,6 +480,11 @@ int RunCopy(const AppOptions& options)
                             "", kExitFalse);
     }
     copier.EndLine();
+    std::string detail = "来源：" + fennix::UrlForDisplay(sourceUrl) + (replace ? "；替换目标原有数据" : "");
+    for (const Table& table : Tables())
+        detail += "；" + std::string(table.name) + " " + std::to_string(sourceSums[table.name].rows) + " 行";
+    if (!record.Record({priv::audit::kCopy, priv::audit::kObjectDatabase, "", detail}))
+        return failWith("无法写入目标数据库的操作日志", record.Failure(), kExitFalse);
     if (!host.DBCommitTrans(kTarget, error))
         return failWith("提交目标数据库的事务失败", error, kExitFalse);
     fennix::CloseConnection(kTarget);

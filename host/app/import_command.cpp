@@ -3,11 +3,14 @@
 // go through the module's own stores (the operator store's insert and
 // update, the post store's save with its row lock and checks), all of them
 // in one transaction, so that a refused or failed import leaves the
-// database as it was.
+// database as it was. The import is recorded in the operation log of the
+// database it writes, in the same transaction.
 #include "commands.h"
 #include "import_plan.h"
 #include "joined_transaction_host.h"
 #include "privilege_document.h"
+
+#include "store/audit_record.h"
 
 #include <fennix/fennix.h>
 
@@ -71,6 +74,14 @@ int RunImport(const AppOptions& options)
         std::cerr << "privhost: 无法开始事务：" << error << '\n';
         return kExitSetup;
     }
+    // The log's chain head is the transaction's first lock, before the plan
+    // reads what is stored.
+    priv::audit::RecordedChange record;
+    if (!record.Begin()) {
+        joined.Rollback();
+        std::cerr << "privhost: 无法写入操作日志：" << record.Failure() << '\n';
+        return kExitSetup;
+    }
     ImportPlan plan;
     const PlanResult planned = MakeImportPlan(document, !file.empty(), plan, faults, error);
     if (planned != PlanResult::Ready) {
@@ -97,7 +108,14 @@ int RunImport(const AppOptions& options)
         std::cout << "试运行：共 " << plan.changes.size() << " 项更改，未写入任何内容\n";
         return kExitOk;
     }
-    if (!ApplyImportPlan(plan, error) || joined.StoreRolledBack() || !joined.Commit(error)) {
+    std::string detail = "文件：" + source + "；" + std::to_string(plan.changes.size()) + " 项更改";
+    for (const std::string& line : plan.changes)
+        detail += "；" + line;
+    if (!ApplyImportPlan(plan, error) || joined.StoreRolledBack() ||
+        !record.Record({priv::audit::kImport, priv::audit::kObjectDatabase, "", detail}) ||
+        !joined.Commit(error)) {
+        if (error.empty())
+            error = record.Failure();
         joined.Rollback();
         if (error.empty())
             error = joined.StoreMessage();

@@ -5,6 +5,7 @@
 #include "host_database.h"
 
 #include "cipher/crypt.h"
+#include "store/audit_record.h"
 
 #include <fennix/fennix.h>
 
@@ -154,15 +155,80 @@ std::string SchemaPath(const fennix::Settings& settings)
            (IsPostgreSqlUrl(settings.databaseUrl) ? "/db/schema-postgresql.sql" : "/db/schema-sqlite.sql");
 }
 
+// The operation log's tables and indexes (all of them name QX_CZRZ...).
+bool IsLogStatement(const std::string& statement)
+{
+    return statement.find(priv::audit::kLogTable) != std::string::npos;
+}
+
 // The statements of the schema that may run again on a database made before
-// them: the indexes written "CREATE INDEX IF NOT EXISTS".
+// them: the indexes written "CREATE INDEX IF NOT EXISTS" (the operation log's
+// own go with its tables, LogStatements).
 std::vector<std::string> AddableIndexes(const std::string& schemaPath)
 {
     constexpr std::string_view kAddable = "CREATE INDEX IF NOT EXISTS ";
-    std::vector<std::string> statements = SchemaStatements(schemaPath);
-    std::erase_if(statements,
-                  [&](const std::string& statement) { return statement.rfind(kAddable, 0) != 0; });
+    std::vector<std::string> statements;
+    for (std::string& statement : SchemaStatements(schemaPath))
+        if (statement.rfind(kAddable, 0) == 0 && !IsLogStatement(statement))
+            statements.push_back(std::move(statement));
     return statements;
+}
+
+// The schema's statements that make the operation log, tables first, each
+// written "IF NOT EXISTS" so that they may run on any database.
+std::vector<std::string> LogStatements(const std::string& schemaPath)
+{
+    std::vector<std::string> statements;
+    for (std::string& statement : SchemaStatements(schemaPath))
+        if (IsLogStatement(statement) && statement.rfind("CREATE ", 0) == 0)
+            statements.push_back(std::move(statement));
+    return statements;
+}
+
+// The row that says what init did, written in init's own transaction.
+bool RecordInit(const std::string& detail)
+{
+    priv::audit::RecordedChange change;
+    if (!change.Begin() ||
+        !change.Record(priv::audit::Event{priv::audit::kInit, priv::audit::kObjectDatabase, "", detail}) ||
+        !change.Commit()) {
+        std::cerr << "privhost: 无法写入操作日志：" << change.Failure() << '\n';
+        return false;
+    }
+    return true;
+}
+
+// A database made before the operation log gains its tables, and the log's
+// first row says so, all in one transaction. `added` tells whether they
+// were missing.
+bool AddMissingLog(const fennix::Settings& settings, bool& added)
+{
+    added = false;
+    std::string error;
+    switch (priv::audit::InspectLog(error)) {
+    case priv::audit::LogState::Present:
+        return true;
+    case priv::audit::LogState::Unreadable:
+    case priv::audit::LogState::Absent:
+        break;
+    }
+    priv::Host& host = fennix::Services();
+    if (!host.DBBeginTrans(priv::kMainConnection, error)) {
+        std::cerr << "privhost: " << error << '\n';
+        return false;
+    }
+    bool ok = true;
+    for (const std::string& statement : LogStatements(SchemaPath(settings)))
+        ok = ok && Execute(statement);
+    ok = ok && RecordInit("补建操作日志表");
+    if (ok && host.DBCommitTrans(priv::kMainConnection, error)) {
+        added = true;
+        return true;
+    }
+    if (ok)
+        std::cerr << "privhost: " << error << '\n';
+    host.DBRollbackTrans(priv::kMainConnection, error);
+    return false;
 }
 
 std::string IndexCount(const fennix::Settings& settings)
@@ -235,8 +301,13 @@ bool Populate(const fennix::Settings& settings, Found found, const std::string& 
             std::cerr << "privhost: cannot create the tables: " << error << '\n';
     } else {
         ok = CompleteBuiltInPosts();
+        // An earlier init may have stopped before the operation log existed.
+        for (const std::string& statement : LogStatements(SchemaPath(settings)))
+            ok = ok && Execute(statement);
     }
-    ok = ok && CreateAdmin(password) && (!demo || CreateDemoData(settings));
+    ok = ok && CreateAdmin(password) && (!demo || CreateDemoData(settings)) &&
+         RecordInit(std::string(found == Found::Empty ? "新建数据库" : "补全未完成的初始化") +
+                    "，创建超级管理员 admin" + (demo ? "，写入演示数据" : ""));
     if (ok && !host.DBCommitTrans(priv::kMainConnection, error)) {
         std::cerr << "privhost: " << error << '\n';
         return false;
@@ -303,12 +374,22 @@ int RunInit(const AppOptions& options)
         std::cerr << "privhost: 无法读取数据库 " << url << "：" << error << '\n';
         return kExitSetup;
     case Found::Complete: {
+        bool logAdded = false;
+        if (!AddMissingLog(settings, logAdded)) {
+            std::cerr
+                << "privhost: 无法补建操作日志表，数据库未作任何更改；排除上面的原因后重新运行 privhost "
+                   "init。\n";
+            return kExitSetup;
+        }
         bool added = false;
         if (!AddMissingIndexes(settings, added))
             std::cerr
                 << "privhost: could not add every index; the database works without them, only slower\n";
-        std::cout << (added ? "数据库已初始化，已补建索引: " : "数据库已初始化，未作任何更改: ") << url
-                  << '\n';
+        std::cout << (logAdded && added ? "数据库已初始化，已补建操作日志表和索引: "
+                      : logAdded        ? "数据库已初始化，已补建操作日志表: "
+                      : added           ? "数据库已初始化，已补建索引: "
+                                        : "数据库已初始化，未作任何更改: ")
+                  << url << '\n';
         return kExitOk;
     }
     case Found::NoAdmin: {

@@ -43,6 +43,7 @@ public:
         return inner_.DBBeginRead(connection, message);
     }
     void DBEndRead(const std::string& connection) override { inner_.DBEndRead(connection); }
+    std::string DBProduct(const std::string& connection) override { return inner_.DBProduct(connection); }
     void InfoMsgBox(const std::string& text) override { inner_.InfoMsgBox(text); }
     void ErrorMsgBox(const std::string& text) override { inner_.ErrorMsgBox(text); }
     bool ConfirmMsgBoxA(const std::string& text) override { return inner_.ConfirmMsgBoxA(text); }

@@ -133,6 +133,8 @@ int main(int argc, char** argv)
         status = privhost::RunImport(options);
     else if (options.command == "copy")
         status = privhost::RunCopy(options);
+    else if (options.command == "audit")
+        status = privhost::RunAudit(options);
     else
         std::cerr << "privhost: unknown command " << options.command << '\n' << privhost::kUsage;
     fennix::Close();

@@ -5,11 +5,14 @@
 #include "host_database.h"
 
 #include "cipher/crypt.h"
+#include "store/audit_record.h"
+#include "store/audited_changes.h"
 #include "store/operator_store.h"
 
 #include <fennix/fennix.h>
 
 #include <iostream>
+#include <optional>
 
 namespace privhost {
 
@@ -64,8 +67,11 @@ int RunPasswd(const AppOptions& options)
         return kExitFalse;
     }
     priv::TOperator store;
-    if (!store.ModifyPassword(code, priv::EncryptPassword(password))) {
-        std::cerr << "privhost: the password could not be stored\n";
+    if (!priv::audit::SetPasswordFromCommandLine(store, code, priv::EncryptPassword(password))) {
+        if (const std::optional<std::string> reason = priv::audit::TakeRecordFailure())
+            std::cerr << "privhost: 操作日志写入失败，密码未修改：" << *reason << '\n';
+        else
+            std::cerr << "privhost: the password could not be stored\n";
         return kExitFalse;
     }
     std::cout << "已为操作员 " << code << " 设置新密码\n";

@@ -5,7 +5,7 @@ PRIV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Debian packages the build, the tests and the desktop host need.
 PRIV_BUILD_PACKAGES=(cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-base-dev-tools
-  libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
+  libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   fonts-wqy-microhei qt6-translations-l10n)
 # dpkg-dev and file: dpkg-shlibdeps and the ELF detection with which cpack works
 # out the Debian packages' dependencies; lintian checks the packages (and

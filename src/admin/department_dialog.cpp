@@ -2,6 +2,8 @@
 
 #include "boundary/host.h"
 #include "boundary/text.h"
+#include "store/audited_changes.h"
+#include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -163,8 +165,9 @@ void TfrmDepartmentMgr::btnAddClick()
         ui->edtDeprtName->setFocus();
         return;
     }
-    if (!FDepartmentMgr.AddDepartment(department)) {
-        host.InfoMsgBox("新增部门失败。");
+    if (!audit::AddDepartment(FDepartmentMgr, department)) {
+        if (!ShowRecordFailure())
+            host.InfoMsgBox("新增部门失败。");
         return;
     }
     host.InfoMsgBox("新增部门成功。");
@@ -181,8 +184,9 @@ void TfrmDepartmentMgr::btnEditClick()
         return;
     }
     // Another department's name may be taken over; only the code is unique.
-    if (!FDepartmentMgr.ModifyDepartment(DepartmentInfo{StoredCode(), NameText()})) {
-        host.InfoMsgBox("修改部门失败。");
+    if (!audit::ModifyDepartment(FDepartmentMgr, DepartmentInfo{StoredCode(), NameText()})) {
+        if (!ShowRecordFailure())
+            host.InfoMsgBox("修改部门失败。");
         return;
     }
     host.InfoMsgBox("修改部门成功。");
@@ -202,8 +206,9 @@ void TfrmDepartmentMgr::btnDelClick()
         host.InfoMsgBox("删除部门[" + code + "]失败：该部门已分配给用户。");
         return;
     }
-    if (!FDepartmentMgr.DeleteDepartment(code)) {
-        host.InfoMsgBox("系统错误：[70018510]删除部门[" + code + "]失败。");
+    if (!audit::DeleteDepartment(FDepartmentMgr, code)) {
+        if (!ShowRecordFailure())
+            host.InfoMsgBox("系统错误：[70018510]删除部门[" + code + "]失败。");
         return;
     }
     host.InfoMsgBox("删除部门[" + code + "]成功。");

@@ -8,6 +8,7 @@
 #include "session/privilege_manager.h"
 #include "store/records.h"
 #include "ui/balloon_tool_tip.h"
+#include "ui/record_failure.h"
 #include "ui/operator_code_filter.h"
 #include "ui/window_utils.h"
 
@@ -404,7 +405,8 @@ bool Tfrm_OperatorAdd::SaveNew()
         return false;
     }
     if (!manager.AddOperator(CollectOperator())) {
-        host.InforMsg(kMsgStoreFailed, kStoreErrorNumber);
+        if (!ShowRecordFailure())
+            host.InforMsg(kMsgStoreFailed, kStoreErrorNumber);
         return false;
     }
     host.InforMsg(kMsgAdded, "");
@@ -420,7 +422,8 @@ bool Tfrm_OperatorAdd::SaveChanges()
     TPrivilegeMgr& manager = Manager();
     const OperatorInfo changed = CollectOperator();
     if (!manager.ModifyOperator(changed)) {
-        host.ErrorMsgBox(kModifyFailedText);
+        if (!ShowRecordFailure())
+            host.ErrorMsgBox(kModifyFailedText);
         host.Error("1", kModifyFailedLogLine);
         return false;
     }

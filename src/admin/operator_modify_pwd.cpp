@@ -3,6 +3,7 @@
 #include "boundary/host.h"
 #include "cipher/crypt.h"
 #include "session/privilege_manager.h"
+#include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
 #include "ui_operator_modify_pwd.h"
@@ -98,7 +99,8 @@ void Tfrm_OperatorModifyPwdInner::tbtnSaveClick()
 
     const std::string operatorCode = Context().UserField("CZY_DM");
     if (!manager.ModifyPassword(operatorCode, EncryptPassword(newPassword))) {
-        host.ErrorMsgBox(kModifyFailedText);
+        if (!ShowRecordFailure())
+            host.ErrorMsgBox(kModifyFailedText);
         host.Error("1", kModifyFailedLog);
         return;
     }

@@ -9,6 +9,7 @@
 #include "boundary/utilities.h"
 #include "session/privilege_manager.h"
 #include "store/operator_store.h"
+#include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -350,7 +351,7 @@ void Tfrm_Operator::actDelOperatorExecute()
         host.InforMsg(kMsgDeleted, code);
         host.Info("1", "删除" + name + "用户。");
         RefreshList();
-    } else {
+    } else if (!ShowRecordFailure()) {
         host.InforMsg(kMsgDeleteFailed, std::string(kDeleteErrorNumber) + '\x01' + code);
     }
 }

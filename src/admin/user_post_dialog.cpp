@@ -2,6 +2,8 @@
 
 #include "boundary/host.h"
 #include "boundary/text.h"
+#include "store/audited_changes.h"
+#include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
@@ -224,8 +226,9 @@ void TfrmUserPost::btnAddClick()
     post.Code = NewPostCode(FPostList);
     post.Name = name;
     // With every code taken there is nothing to insert under.
-    if (post.Code.empty() || !FRolesMgr.AddPost(post)) {
-        host.InfoMsgBox("新增岗位失败。");
+    if (post.Code.empty() || !audit::AddPost(FRolesMgr, post)) {
+        if (!ShowRecordFailure())
+            host.InfoMsgBox("新增岗位失败。");
         return;
     }
     host.InfoMsgBox("新增岗位成功。");
@@ -249,8 +252,9 @@ void TfrmUserPost::btnEditClick()
     UserPostInfo post;
     post.Code = FCurrentPost.Code;
     post.Name = name;
-    if (post.Code.empty() || FCurrentPost.IsBuiltIn || !FRolesMgr.ModifyPost(post)) {
-        host.InfoMsgBox("修改岗位失败。");
+    if (post.Code.empty() || FCurrentPost.IsBuiltIn || !audit::ModifyPost(FRolesMgr, post)) {
+        if (!ShowRecordFailure())
+            host.InfoMsgBox("修改岗位失败。");
         return;
     }
     host.InfoMsgBox("修改岗位成功。");
@@ -270,8 +274,9 @@ void TfrmUserPost::btnDelClick()
         host.InfoMsgBox("删除岗位[" + name + "]失败：该岗位已分配给用户。");
         return;
     }
-    if (FCurrentPost.IsBuiltIn || !FRolesMgr.DeletePost(FCurrentPost.Code)) {
-        host.InfoMsgBox("系统错误：[70018510]删除岗位[" + name + "]失败。");
+    if (FCurrentPost.IsBuiltIn || !audit::DeletePost(FRolesMgr, FCurrentPost.Code)) {
+        if (!ShowRecordFailure())
+            host.InfoMsgBox("系统错误：[70018510]删除岗位[" + name + "]失败。");
         return;
     }
     host.InfoMsgBox("删除岗位[" + name + "]成功。");

@@ -9,6 +9,7 @@
 #include "models/word_book.h"
 #include "store/permit.h"
 #include "store/post_store.h"
+#include "ui/record_failure.h"
 #include "ui/status_window.h"
 
 #include "ui_privilege_assign_window.h"
@@ -133,8 +134,10 @@ void TfrmPrivilegeAssignEx::tBtnSaveClick()
             return;
         }
         // The ticks stay as the user left them, so that saving again works
-        // once the cause is gone.
-        host.ErrorMsgBox("系统错误：[70018505]\r\n" + message);
+        // once the cause is gone. A save undone because its row in the
+        // operation log could not be written says so.
+        if (!ShowRecordFailure())
+            host.ErrorMsgBox("系统错误：[70018505]\r\n" + message);
         host.Error("1", "[70018506]保存出错：子系统分配权限无法写入数据库。");
         return;
     }

@@ -189,6 +189,10 @@ public:
     // that cannot hold a snapshot runs the statements as they come.
     virtual bool DBBeginRead(const std::string& /*connection*/, std::string& /*message*/) { return true; }
     virtual void DBEndRead(const std::string& /*connection*/) {}
+    // The database product behind the connection, for the few statements
+    // whose form differs between products (the catalogue, table locks):
+    // "sqlite", "postgresql", or empty when the host cannot tell.
+    virtual std::string DBProduct(const std::string& /*connection*/) { return std::string(); }
 
     // --- Message boxes and the message catalogue ------------------------------
     virtual void InfoMsgBox(const std::string& text) = 0;

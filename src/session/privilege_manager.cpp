@@ -211,21 +211,25 @@ bool TPrivilegeMgr::GetCompanyCount(int& count, const OperatorInfo& info)
     }
 }
 
+// The operator changes go to the store together with their rows in the
+// operation log.
 bool TPrivilegeMgr::AddOperator(const OperatorInfo& info)
 {
-    return FOperators->AddOperator(info);
+    return audit::AddOperator(*FOperators, info);
 }
 bool TPrivilegeMgr::DeleteOperator(const std::string& code)
 {
-    return FOperators->DeleteOperator(code);
+    return audit::DeleteOperator(*FOperators, code);
 }
 bool TPrivilegeMgr::ModifyOperator(const OperatorInfo& info)
 {
-    return FOperators->ModifyOperator(info);
+    return audit::ModifyOperator(*FOperators, info, [](const std::string& stored, const std::string& given) {
+        return DecryptPassword(stored) == DecryptPassword(given);
+    });
 }
 bool TPrivilegeMgr::ModifyPassword(const std::string& code, const std::string& enciphered)
 {
-    return FOperators->ModifyPassword(code, enciphered);
+    return audit::ModifyPassword(*FOperators, code, enciphered);
 }
 
 bool TPrivilegeMgr::FilterAuthorisation(std::string& message, const std::vector<std::string>& products)
@@ -283,10 +287,29 @@ bool TPrivilegeMgr::FilterByVersion(std::string& message)
 bool TPrivilegeMgr::SignInWithoutWindow(const std::string& operatorCode, const std::string& password)
 {
     OperatorInfo info;
-    if (!FOperators->LoadOperator(operatorCode, info))
+    if (!FOperators->LoadOperator(operatorCode, info)) {
+        audit::RecordSignIn(operatorCode, audit::SignInOutcome::UnknownOperator, audit::SignInRoad::Silent);
         return false;
+    }
     PasswordCheckReason reason = PasswordCheckReason::WrongPassword;
-    return CheckPassword(password, info, reason);
+    const bool signedIn = CheckPassword(password, info, reason);
+    audit::RecordSignIn(info.Code, SignInOutcomeOf(signedIn, reason), audit::SignInRoad::Silent);
+    return signedIn;
+}
+
+audit::SignInOutcome SignInOutcomeOf(bool signedIn, PasswordCheckReason reason)
+{
+    if (signedIn)
+        return audit::SignInOutcome::SignedIn;
+    switch (reason) {
+    case PasswordCheckReason::WrongPassword:
+        return audit::SignInOutcome::WrongPassword;
+    case PasswordCheckReason::NotActive:
+        return audit::SignInOutcome::NotActive;
+    case PasswordCheckReason::Error:
+        break;
+    }
+    return audit::SignInOutcome::CheckFailed;
 }
 
 bool TPrivilegeMgr::LoadUserInfo(const std::string& operatorCode)

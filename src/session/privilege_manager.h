@@ -4,6 +4,7 @@
 // window.
 #pragma once
 
+#include "store/audited_changes.h"
 #include "store/operator_store.h"
 #include "store/records.h"
 
@@ -65,6 +66,9 @@ private:
     std::unique_ptr<TOperator> FOperators;
     TPrivilegeMgr* FPreviousActive;
 };
+
+// How the operation log names the answer of a password check.
+audit::SignInOutcome SignInOutcomeOf(bool signedIn, PasswordCheckReason reason);
 
 // The manager of the running sign-in, login window or filter; none otherwise.
 TPrivilegeMgr* ActivePrivilegeMgr();

@@ -4,6 +4,7 @@
 #include "boundary/host.h"
 #include "boundary/utilities.h"
 #include "session/named_values.h"
+#include "store/audit_record.h"
 #include "store/operator_store.h"
 #include "store/permit.h"
 #include "store/post_store.h"
@@ -40,32 +41,37 @@ bool HasBuiltInPermissions(const std::string& post)
 // A single company's grant or withdrawal is several statements whose node
 // code is read back after its insert: one host transaction keeps another
 // workstation's node out of that read-back and leaves no half-made grant.
-// Runs `work` in a host transaction. When the host already has one open on
-// the connection, the work joins it: the host commits or rolls back, and a
-// failure here is only reported (the host's transaction is not ours to end).
+// Runs `work` in a host transaction, with its row in the operation log
+// (`work` records it). When the host already has one open on the connection,
+// the work joins it: the host commits or rolls back, and a failure here is
+// only reported (the host's transaction is not ours to end).
 template <class Work> bool InHostTransaction(Work work)
 {
     Host& host = CurrentHost();
-    if (host.DBInTransaction(kMainConnection)) {
-        try {
-            return work();
-        } catch (...) {
-            return false;
-        }
-    }
+    // With the log the recorded change opens the transaction (the chain's
+    // head is its first lock); without it the grant opens its own, as ever.
+    audit::RecordedChange change;
+    if (!change.Begin())
+        return false;
     std::string message;
-    if (!host.DBBeginTrans(kMainConnection, message))
+    const bool own = !host.DBInTransaction(kMainConnection);
+    if (own && !host.DBBeginTrans(kMainConnection, message))
         return false;
     bool done = false;
     try {
-        done = work();
+        done = work(change);
     } catch (...) {
         done = false;
     }
-    if (done)
+    if (!done) {
+        if (own)
+            host.DBRollbackTrans(kMainConnection, message);
+        change.Rollback();
+        return false;
+    }
+    if (own)
         return host.DBCommitTrans(kMainConnection, message);
-    host.DBRollbackTrans(kMainConnection, message);
-    return false;
+    return change.Commit();
 }
 
 } // namespace
@@ -298,7 +304,7 @@ bool TPSessionImpl::GrantCompany(const std::string& companyId)
     // As a save does: the post locked, and a grant that another workstation
     // made meanwhile is not made twice (a later withdrawal would leave one).
     bool heldElsewhere = false;
-    const bool granted = InHostTransaction([&] {
+    const bool granted = InHostTransaction([&](audit::RecordedChange& change) {
         std::string message;
         if (!roles.LockPost(post, message))
             return false;
@@ -309,7 +315,8 @@ bool TPSessionImpl::GrantCompany(const std::string& companyId)
         }
         std::string newCode;
         roles.AddPermission(post, companyId, companyId, companyId, "0", "10", newCode);
-        return !newCode.empty();
+        return !newCode.empty() && change.Record(audit::Event{audit::kCompanyGrant, audit::kObjectPost, post,
+                                                              "单位：" + companyId + "（整个单位）"});
     });
     if (heldElsewhere)
         LoadPermissions();
@@ -327,7 +334,7 @@ bool TPSessionImpl::RevokeCompany(const std::string& companyId)
     TRolesMgr roles;
     const std::string permitCode = std::to_string(company->PermitCode());
     bool goneElsewhere = false;
-    const bool revoked = InHostTransaction([&] {
+    const bool revoked = InHostTransaction([&](audit::RecordedChange& change) {
         std::string message;
         if (!roles.LockPost(post, message))
             return false;
@@ -336,7 +343,9 @@ bool TPSessionImpl::RevokeCompany(const std::string& companyId)
             goneElsewhere = held.has_value();
             return false;
         }
-        return roles.RemovePermission(post, permitCode);
+        return roles.RemovePermission(post, permitCode) &&
+               change.Record(
+                   audit::Event{audit::kCompanyRevoke, audit::kObjectPost, post, "单位：" + companyId});
     });
     if (goneElsewhere)
         LoadPermissions();

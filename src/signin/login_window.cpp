@@ -395,6 +395,8 @@ void Tfrm_Login::sBtnLoginClick()
         }
         const OperatorInfo* found = FindOperator(TrimText(ToUtf8(ui->edtOperatorID->text())));
         if (!found) {
+            audit::RecordSignIn(TrimText(ToUtf8(ui->edtOperatorID->text())),
+                                audit::SignInOutcome::UnknownOperator, audit::SignInRoad::Window);
             ShowTip(Tip::UnknownOperator);
             ui->edtOperatorID->setFocus();
             return;
@@ -402,7 +404,10 @@ void Tfrm_Login::sBtnLoginClick()
         TPrivilegeMgr* manager = ActivePrivilegeMgr();
         PasswordCheckReason reason = PasswordCheckReason::Error;
         // The password is compared as typed: leading and trailing spaces count.
-        if (manager && manager->CheckPassword(ToUtf8(ui->edtOperatorPwd->text()), *found, reason)) {
+        const bool signedIn =
+            manager && manager->CheckPassword(ToUtf8(ui->edtOperatorPwd->text()), *found, reason);
+        audit::RecordSignIn(found->Code, SignInOutcomeOf(signedIn, reason), audit::SignInRoad::Window);
+        if (signedIn) {
             QComboBox* combo = ui->cbxOperatorId;
             const std::string chosen = TrimText(ToUtf8(combo->currentText()));
             bool listed = false;

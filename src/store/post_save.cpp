@@ -3,6 +3,7 @@
 // meanwhile from being overwritten or widened.
 #include "store/post_store.h"
 
+#include "store/audited_grants.h"
 #include "store/schema.h"
 #include "store/store_common.h"
 
@@ -94,19 +95,25 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
         const std::optional<bool> stored = PostRowStored(postCode, message);
         if (!stored || !*stored)
             return false;
+        // The log's row for each company changed goes in the same
+        // transaction; its transaction, when it opens one, is the save's.
+        audit::RecordedGrantSave record;
+        if (!record.Begin(postCode, message))
+            return false;
         store::Transaction transaction;
         std::string beginMessage;
         if (!transaction.Begin(&beginMessage)) {
             message = "权限分配失败：无法开始数据库事务：" + beginMessage;
             return false;
         }
-        if (!SaveChildPermissions(postCode, *permissions, message, assigned)) {
+        if (!SaveChildPermissions(postCode, *permissions, message, assigned) || !record.Finish(message)) {
             transaction.Rollback(std::string());
+            record.Rollback();
             restoreCodes();
             return false;
         }
         std::string commitMessage;
-        if (!transaction.Commit(&commitMessage)) {
+        if (!transaction.Commit(&commitMessage) || !record.Commit(commitMessage)) {
             message = "权限分配失败：" + commitMessage;
             restoreCodes();
             return false;

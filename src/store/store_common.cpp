@@ -105,6 +105,10 @@ Transaction::~Transaction()
 
 bool Transaction::Begin(std::string* message)
 {
+    if (CurrentHost().DBInTransaction(kMainConnection)) {
+        joined_ = true;
+        return true;
+    }
     std::string text;
     open_ = CurrentHost().DBBeginTrans(kMainConnection, text);
     if (message)
@@ -114,12 +118,16 @@ bool Transaction::Begin(std::string* message)
 
 void Transaction::Rollback(std::string message)
 {
+    if (joined_)
+        return;
     open_ = false;
     CurrentHost().DBRollbackTrans(kMainConnection, message);
 }
 
 bool Transaction::Commit(std::string* message)
 {
+    if (joined_)
+        return true;
     std::string text;
     const bool committed = CurrentHost().DBCommitTrans(kMainConnection, text);
     if (message)

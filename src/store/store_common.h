@@ -64,6 +64,11 @@ std::optional<std::int32_t> ParseInt32(std::string_view text);
 // committed or rolled back (an exception from the host), the destructor rolls
 // back: a transaction left open would hold its locks and swallow every later
 // statement of the connection.
+//
+// When a transaction is already open on the connection (a change that is
+// recorded in the operation log together with its record), the operation
+// joins it: Begin opens nothing, and Commit and Rollback leave the ending to
+// whoever opened it, who learns of a failure from the operation's false.
 class Transaction {
 public:
     Transaction() = default;
@@ -81,6 +86,7 @@ public:
 
 private:
     bool open_ = false;
+    bool joined_ = false;
 };
 
 // One snapshot of MainAppCon for the reads of a load, so that a post read

@@ -141,8 +141,12 @@ while IFS='|' read -r kind text; do
   out=$(on "$file" call LoadLoginForm 'pamCZY_DM=admin;pamPWD=x')
   status=$?
   check "$kind: LoadLoginForm answers 0 and leaves the buffer" "1|LoadLoginForm 0 pamCZY_DM=admin;pamPWD=x" "$status|$out"
-  check "$kind: privhost prints the database's reason" 1 "$(grep -c "数据库操作失败：$text" "$WORK/stderr")"
-  check "$kind: the host's log names it" 1 "$(grep -c "ERROR.*$text" "$WORK/app/Log/privilege.log" 2>/dev/null)"
+  # The refused sign-in's row in the operation log meets the same damage
+  # and says so too: at least once each.
+  check "$kind: privhost prints the database's reason" yes \
+    "$([ "$(grep -c "数据库操作失败：$text" "$WORK/stderr")" -ge 1 ] && echo yes || echo no)"
+  check "$kind: the host's log names it" yes \
+    "$([ "$(grep -c "ERROR.*$text" "$WORK/app/Log/privilege.log" 2>/dev/null)" -ge 1 ] && echo yes || echo no)"
   out=$(on "$file" call InitGlobalUserInfo 'CZY_DM=admin' FilterUserAuthrz 'authedProdcList=02001')
   check "$kind: the filter without a session answers its message" \
     $'InitGlobalUserInfo 0 CZY_DM=admin\nFilterUserAuthrz 0 authedProdcList=02001;ResultMsgStr=[70018511]过滤用户系统权限发生错误。' "$out"

@@ -336,6 +336,16 @@ bool ConnectionOpen(const std::string& name)
     return db.isValid() && db.isOpen();
 }
 
+std::string Product(const std::string& name)
+{
+    const QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(name), false);
+    if (!db.isValid())
+        return {};
+    if (IsPostgres(db))
+        return "postgresql";
+    return db.driverName() == QLatin1String("QSQLITE") ? "sqlite" : std::string();
+}
+
 bool Execute(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error)
 {
     const bool ok = RunGuarded(name, sql, rows, error);

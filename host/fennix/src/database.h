@@ -16,6 +16,9 @@ void CloseNamedConnection(const std::string& name);
 // The URL as it may be shown or logged: any password replaced by "***".
 std::string UrlForDisplay(const std::string& url);
 bool ConnectionOpen(const std::string& name);
+// "sqlite" or "postgresql" for an open connection of that driver; empty
+// otherwise.
+std::string Product(const std::string& name);
 
 // Runs one statement; with `rows`, reads the whole result set into it.
 bool Execute(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error);

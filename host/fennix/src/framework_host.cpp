@@ -75,6 +75,11 @@ void FrameworkHost::DBEndRead(const std::string& connection)
     detail::EndRead(connection);
 }
 
+std::string FrameworkHost::DBProduct(const std::string& connection)
+{
+    return detail::Product(connection);
+}
+
 // --- Messages ----------------------------------------------------------------
 
 void FrameworkHost::InfoMsgBox(const std::string& text)

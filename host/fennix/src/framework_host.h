@@ -15,6 +15,7 @@ public:
     bool DBInTransaction(const std::string& connection) override;
     bool DBBeginRead(const std::string& connection, std::string& message) override;
     void DBEndRead(const std::string& connection) override;
+    std::string DBProduct(const std::string& connection) override;
 
     void InfoMsgBox(const std::string& text) override;
     void ErrorMsgBox(const std::string& text) override;
