@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace priv::audit {
 
@@ -40,6 +41,8 @@ inline constexpr const char* kInit = "init";
 // The Chinese caption of an event for people reading the log; empty for a
 // name this version does not know.
 std::string_view EventCaption(std::string_view event);
+// The names of every event this version writes, for a reader to choose from.
+std::vector<std::string_view> KnownEvents();
 
 // --- Object kinds (DXLX) and results (JG) ------------------------------------------
 inline constexpr const char* kObjectOperator = "操作员";
