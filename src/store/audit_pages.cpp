@@ -89,8 +89,11 @@ bool ReadPage(const Filter& filter, const PageOrder& order, const Row* after, in
     }
     if (!range.empty())
         where += (where.empty() ? " WHERE " : " AND ") + range;
+    // The LIMIT bounds the page; no row cap besides, which would have the
+    // host read through a cursor, and PostgreSQL plans a cursor for a tenth
+    // of all rows rather than for the LIMIT: a filter on old times then
+    // walked the whole log backwards instead of taking the time's index.
     QueryResult result;
-    result.SetMaxRecords(limit);
     if (!CurrentHost().ExecADOQueryMsg(kMainConnection,
                                        "SELECT " + std::string(kRowColumns) + " FROM QX_CZRZ" + where +
                                            orderBy + " LIMIT " + std::to_string(limit),
