@@ -59,6 +59,7 @@ TfrmOperationLog::TfrmOperationLog(QWidget* parent)
     ui_->layFilter->setColumnStretch(3, 1);
     ui_->layFilter->setColumnStretch(4, 2);
     ui_->edtOperator->setMaxLength(60);
+    ui_->lblEmpty->setStyleSheet(QStringLiteral("color: #5a6b7b;"));
     FillEvents();
 
     QTableView* grid = ui_->grdLog;
@@ -140,13 +141,16 @@ bool TfrmOperationLog::ApplyFilter()
     const bool applied = model_->SetFilter(filter, message);
     QApplication::restoreOverrideCursor();
     if (!applied) {
-        // The boxes name the times "起始时间" and "截止时间".
-        message.replace(QLatin1String("--since"), QStringLiteral("起始时间"))
-            .replace(QLatin1String("--until"), QStringLiteral("截止时间"));
-        Say(message, true);
+        // Named by the box it was typed into.
         std::string ignored;
         const bool sinceReadable = audit::CheckFilter(audit::Filter{filter.since, {}, {}, {}}, ignored);
-        (sinceReadable ? ui_->edtUntil : ui_->edtSince)->setFocus();
+        QLineEdit* box = sinceReadable ? ui_->edtUntil : ui_->edtSince;
+        Say(QStringLiteral("%1“%2”无法识别，应为 yyyy-mm-dd 或 yyyy-mm-dd hh:nn[:ss]。")
+                .arg(sinceReadable ? QStringLiteral("截止时间") : QStringLiteral("起始时间"),
+                     box->text().trimmed()),
+            true);
+        box->setFocus();
+        box->selectAll();
         return false;
     }
     ui_->grdLog->scrollToTop();

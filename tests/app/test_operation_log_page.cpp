@@ -207,7 +207,7 @@ TEST_P(OperationLogPageTest, TheFiltersNarrowAsTheCommandLineDoesNewestFirst)
     TypeFilter("", "", "lina", "");
     TypeFilter("2024-13-45", "", "", "");
     EXPECT_EQ(Sequences(), (std::vector<long long>{6}));
-    EXPECT_TRUE(Find<QLabel>("lblStatus")->text().contains(QStringLiteral("起始时间")))
+    EXPECT_TRUE(Find<QLabel>("lblStatus")->text().contains(QStringLiteral("起始时间“2024-13-45”无法识别")))
         << Find<QLabel>("lblStatus")->text().toStdString();
     EXPECT_TRUE(Find<QLineEdit>("edtSince")->hasFocus());
 
