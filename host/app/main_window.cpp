@@ -187,6 +187,7 @@ void Tfrm_MainFrame::ConnectCommands()
     connect(ui_->actChangeOperator, &QAction::triggered, this, [this] { ChangeOperator(); });
     connect(ui_->actCloseAllPages, &QAction::triggered, this, [this] { CloseAllPages(); });
     connect(ui_->actApplySkin, &QAction::triggered, this, [this] { ApplySkinToPages(); });
+    connect(ui_->actOperationLog, &QAction::triggered, this, [this] { OpenOperationLog(); });
     connect(ui_->actHelp, &QAction::triggered, this, [this] { ShowHelp(); });
     connect(ui_->actAbout, &QAction::triggered, this,
             [this] { QMessageBox::about(this, QStringLiteral("关于"), AboutText()); });

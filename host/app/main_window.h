@@ -34,6 +34,8 @@ namespace privhost {
 inline constexpr const char* kOperatorManagementFunction = "01003-01-07-00-00";
 inline constexpr const char* kPrivilegeAssignFunction = "01003-01-19-00-00";
 inline constexpr const char* kPasswordChangeFunction = "01003-01-20-00-00";
+// The host's own page, not in the applications file.
+inline constexpr const char* kOperationLogFunction = "01003-01-21-00-00";
 
 // Messages and copy-data kinds of the main-frame channel; the numbers are the
 // ones the module's windows send and expect.
@@ -68,6 +70,9 @@ public:
 
     // What a double-click on a function does. False when nothing opened.
     bool OpenFunction(const std::string& functionCode);
+    // The operation log page (System → 操作日志), for operators who may use
+    // operator management; brings an open one to the front.
+    bool OpenOperationLog();
     // Reopens the framework on another company of the list and filters again;
     // asks first when a page is open, as the pages close with the switch.
     bool SwitchCompany(const std::string& companyId);

@@ -36,23 +36,7 @@ std::optional<std::string> FilterTime(const std::string& text, bool upperEnd)
     return time;
 }
 
-std::string WhereClause(const Filter& filter)
-{
-    std::string where;
-    const auto add = [&where](const std::string& condition) {
-        where += where.empty() ? " WHERE " : " AND ";
-        where += condition;
-    };
-    if (const auto since = FilterTime(filter.since, false); since && !since->empty())
-        add("CZSJ>=" + Quoted(*since));
-    if (const auto until = FilterTime(filter.until, true); until && !until->empty())
-        add("CZSJ<=" + Quoted(*until));
-    if (!filter.operatorCode.empty())
-        add("UPPER(CZY_DM)=UPPER(" + Quoted(filter.operatorCode) + ")");
-    if (!filter.event.empty())
-        add("SJLX=" + Quoted(filter.event));
-    return where;
-}
+} // namespace
 
 Row ReadRow(const QueryResult& rows)
 {
@@ -72,6 +56,8 @@ Row ReadRow(const QueryResult& rows)
     row.hash = rows.AsString("HXZ");
     return row;
 }
+
+namespace {
 
 // The rows after `after` that match `where` (" WHERE ..." or empty), at
 // most kRowsPerRead of them.
@@ -93,6 +79,24 @@ std::string RowText(std::int64_t first, std::int64_t last)
 }
 
 } // namespace
+
+std::string WhereClause(const Filter& filter)
+{
+    std::string where;
+    const auto add = [&where](const std::string& condition) {
+        where += where.empty() ? " WHERE " : " AND ";
+        where += condition;
+    };
+    if (const auto since = FilterTime(filter.since, false); since && !since->empty())
+        add("CZSJ>=" + Quoted(*since));
+    if (const auto until = FilterTime(filter.until, true); until && !until->empty())
+        add("CZSJ<=" + Quoted(*until));
+    if (!filter.operatorCode.empty())
+        add("UPPER(CZY_DM)=UPPER(" + Quoted(filter.operatorCode) + ")");
+    if (!filter.event.empty())
+        add("SJLX=" + Quoted(filter.event));
+    return where;
+}
 
 bool CheckFilter(const Filter& filter, std::string& message)
 {

@@ -9,6 +9,10 @@
 #include <optional>
 #include <string>
 
+namespace priv {
+class QueryResult;
+}
+
 namespace priv::audit {
 
 // Which rows a reader wants; empty parts do not narrow. Times are the
@@ -23,6 +27,13 @@ struct Filter {
 
 // Checks the filter's times; false with the reason in `message`.
 bool CheckFilter(const Filter& filter, std::string& message);
+
+// The filter as a condition on QX_CZRZ: " WHERE ..." or empty. Only for a
+// filter CheckFilter accepted (a time it cannot read does not narrow).
+std::string WhereClause(const Filter& filter);
+
+// The current row of a query over kRowColumns.
+Row ReadRow(const QueryResult& rows);
 
 // Hands the rows that match, in number order, to `consume` (which may stop
 // the reading by answering false), a few thousand at a time so that a long

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <utility>
+#include <vector>
 
 namespace priv::audit {
 namespace {
@@ -105,33 +106,47 @@ bool ReadChainEnd(const std::string& connection, std::int64_t& sequence, std::st
 
 } // namespace
 
+namespace {
+
+// Every event this version writes, in the order a reader is offered them.
+constexpr std::pair<std::string_view, std::string_view> kCaptions[] = {
+    {kSignIn, "登录"},
+    {kOperatorAdd, "新增操作员"},
+    {kOperatorModify, "修改操作员"},
+    {kOperatorDelete, "删除操作员"},
+    {kPasswordChange, "修改密码"},
+    {kPostAdd, "新增岗位"},
+    {kPostRename, "修改岗位名称"},
+    {kPostDelete, "删除岗位"},
+    {kDepartmentAdd, "新增部门"},
+    {kDepartmentRename, "修改部门名称"},
+    {kDepartmentDelete, "删除部门"},
+    {kCompanyGrant, "授予单位"},
+    {kCompanyRevoke, "收回单位"},
+    {kGrantsSave, "保存岗位权限"},
+    {kInit, "初始化数据库"},
+    {kImport, "导入权限数据"},
+    {kCopy, "复制权限数据"},
+    {kPurge, "清除操作日志"},
+    {kCheckpoint, "操作日志检查点"},
+};
+
+} // namespace
+
 std::string_view EventCaption(std::string_view event)
 {
-    static constexpr std::pair<std::string_view, std::string_view> kCaptions[] = {
-        {kSignIn, "登录"},
-        {kOperatorAdd, "新增操作员"},
-        {kOperatorModify, "修改操作员"},
-        {kOperatorDelete, "删除操作员"},
-        {kPasswordChange, "修改密码"},
-        {kPostAdd, "新增岗位"},
-        {kPostRename, "修改岗位名称"},
-        {kPostDelete, "删除岗位"},
-        {kDepartmentAdd, "新增部门"},
-        {kDepartmentRename, "修改部门名称"},
-        {kDepartmentDelete, "删除部门"},
-        {kCompanyGrant, "授予单位"},
-        {kCompanyRevoke, "收回单位"},
-        {kGrantsSave, "保存岗位权限"},
-        {kInit, "初始化数据库"},
-        {kImport, "导入权限数据"},
-        {kCopy, "复制权限数据"},
-        {kPurge, "清除操作日志"},
-        {kCheckpoint, "操作日志检查点"},
-    };
     for (const auto& [name, caption] : kCaptions)
         if (name == event)
             return caption;
     return {};
+}
+
+std::vector<std::string_view> KnownEvents()
+{
+    std::vector<std::string_view> names;
+    for (const auto& entry : kCaptions)
+        names.push_back(entry.first);
+    return names;
 }
 
 std::string ComputeHash(const Row& row)

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace priv::audit {
 
@@ -48,6 +49,8 @@ inline constexpr const char* kCheckpoint = "audit.checkpoint"; // where a purged
 // The Chinese caption of an event for people reading the log; empty for a
 // name this version does not know.
 std::string_view EventCaption(std::string_view event);
+// The names of every event this version writes, for a reader to choose from.
+std::vector<std::string_view> KnownEvents();
 
 // --- Object kinds (DXLX) and results (JG) ------------------------------------------
 inline constexpr const char* kObjectOperator = "操作员";

@@ -23,6 +23,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -802,6 +803,43 @@ TEST(DesktopHostTranslationTest, StandardButtonsReadInChinese)
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
     EXPECT_EQ(WithoutMnemonicText(box.button(QMessageBox::Yes)->text()), QStringLiteral("是(Y)"));
     EXPECT_EQ(WithoutMnemonicText(box.button(QMessageBox::No)->text()), QStringLiteral("否(N)"));
+}
+
+TEST_P(DesktopHostTest, TheOperationLogOpensFromTheSystemMenuForWhoMayManageOperators)
+{
+    {
+        Tfrm_MainFrame& frame = SignIn("admin", "admin123");
+        frame.findChild<QAction*>(QStringLiteral("actOperationLog"))->trigger();
+        Settle();
+        ASSERT_EQ(frame.PageArea()->count(), 1) << frame.statusBar()->currentMessage().toStdString();
+        EXPECT_EQ(frame.PageArea()->tabText(0), QStringLiteral("操作日志"));
+        QWidget* page = frame.PageWindow(0);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->objectName(), QStringLiteral("frmOperationLog"));
+        // The newest row is the sign-in that opened this frame.
+        const auto* grid = page->findChild<QAbstractItemView*>(QStringLiteral("grdLog"));
+        ASSERT_NE(grid, nullptr);
+        ASSERT_GT(grid->model()->rowCount(), 0);
+        EXPECT_EQ(grid->model()->index(0, 5).data().toString(), QStringLiteral("登录"));
+        EXPECT_EQ(grid->model()->index(0, 7).data().toString(), QStringLiteral("admin"));
+        SaveScreenshot(&frame, "desktop-host-operation-log");
+        // Asked for again, the open page comes to the front.
+        frame.OpenOperationLog();
+        EXPECT_EQ(frame.PageArea()->count(), 1);
+        EXPECT_TRUE(frame.CloseAllPages());
+        Settle();
+        EXPECT_EQ(frame.PageArea()->count(), 0);
+    }
+    frame_.reset();
+    Settle();
+    // An operator whose post may not manage operators may not read the log.
+    Tfrm_MainFrame& frame = SignIn("lina", "ln2024");
+    auto* action = frame.findChild<QAction*>(QStringLiteral("actOperationLog"));
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    EXPECT_EQ(frame.PageArea()->count(), 0);
+    EXPECT_TRUE(frame.statusBar()->currentMessage().contains(QStringLiteral("用户管理")))
+        << frame.statusBar()->currentMessage().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DesktopHostTest, ::testing::ValuesIn(AvailableBackends()), BackendName);
