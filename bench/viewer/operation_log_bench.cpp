@@ -7,6 +7,7 @@
 #include "operation_log_page.h"
 
 #include "support/database_fixture.h"
+#include "support/raw_client.h"
 #include "support/operation_log_rows.h"
 
 #include <QApplication>
@@ -14,8 +15,6 @@
 #include <QTableView>
 
 #include <benchmark/benchmark.h>
-#include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -53,70 +52,22 @@ const FilterCase kFilters[] = {
     {"until_early", "", "2024-01-02", "", " WHERE CZSJ<='2024-01-02 23:59:59'"},
 };
 
-// The same statement on the client library, every cell read.
-class RawClient {
-public:
-    explicit RawClient(const std::string& url)
-    {
-        if (url.rfind("sqlite:", 0) == 0) {
-            ok_ =
-                sqlite3_open_v2(url.substr(7).c_str(), &sqlite_, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
-            return;
+// The same statement on the client library, every cell read; rows read, -1
+// on failure.
+long long ReadRaw(priv::bench::RawClient& client, const std::string& sql)
+{
+    long long rows = 0;
+    std::size_t bytes = 0;
+    const bool read = client.Query(sql, [&](const priv::bench::RawRow& row) {
+        for (int c = 0; c < row.Columns(); ++c) {
+            benchmark::DoNotOptimize(row.Text(c));
+            bytes += static_cast<std::size_t>(row.Length(c));
         }
-        postgres_ = PQconnectdb(url.c_str());
-        ok_ = PQstatus(postgres_) == CONNECTION_OK;
-    }
-    ~RawClient()
-    {
-        if (sqlite_)
-            sqlite3_close_v2(sqlite_);
-        if (postgres_)
-            PQfinish(postgres_);
-    }
-    RawClient(const RawClient&) = delete;
-    RawClient& operator=(const RawClient&) = delete;
-    bool Ok() const { return ok_; }
-
-    // Rows read, -1 on failure.
-    long long Read(const std::string& sql)
-    {
-        long long rows = 0;
-        std::size_t bytes = 0;
-        if (sqlite_) {
-            sqlite3_stmt* statement = nullptr;
-            if (sqlite3_prepare_v2(sqlite_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-                return -1;
-            int step = SQLITE_ROW;
-            while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-                for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                    sqlite3_column_text(statement, c);
-                    bytes += static_cast<std::size_t>(sqlite3_column_bytes(statement, c));
-                }
-                ++rows;
-            }
-            sqlite3_finalize(statement);
-            benchmark::DoNotOptimize(bytes);
-            return step == SQLITE_DONE ? rows : -1;
-        }
-        PGresult* result = PQexec(postgres_, sql.c_str());
-        if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-            PQclear(result);
-            return -1;
-        }
-        rows = PQntuples(result);
-        for (int r = 0; r < rows; ++r)
-            for (int c = 0; c < PQnfields(result); ++c)
-                bytes += std::strlen(PQgetvalue(result, r, c));
-        PQclear(result);
-        benchmark::DoNotOptimize(bytes);
-        return rows;
-    }
-
-private:
-    sqlite3* sqlite_ = nullptr;
-    PGconn* postgres_ = nullptr;
-    bool ok_ = false;
-};
+        ++rows;
+    });
+    benchmark::DoNotOptimize(bytes);
+    return read ? rows : -1;
+}
 
 std::unique_ptr<TfrmOperationLog> ShownPage()
 {
@@ -143,13 +94,13 @@ void OpenPage(benchmark::State& state)
 
 void FirstPageRaw(benchmark::State& state, const std::string& url, const std::string& where)
 {
-    RawClient client(url);
+    priv::bench::RawClient client(url);
     if (!client.Ok()) {
         state.SkipWithError("the client library cannot connect");
         return;
     }
     for (auto _ : state)
-        if (client.Read(kFirstPage + where + kPageEnd) != OperationLogModel::kPageRows)
+        if (ReadRaw(client, kFirstPage + where + kPageEnd) != OperationLogModel::kPageRows)
             state.SkipWithError("the first page is not a page");
 }
 
