@@ -158,7 +158,12 @@ public:
     void HideStatus() override { priv::HideStatus(); }
 };
 
-StatusWindowDisplay statusWindowDisplay;
+// Made on first use: loading the library runs no constructor of it.
+StatusDisplay& WindowDisplay()
+{
+    static StatusWindowDisplay display;
+    return display;
+}
 
 } // namespace
 
@@ -194,12 +199,12 @@ Tfrm_Status* CurrentStatusWindow()
 
 StatusDisplay& StatusWindowDisplay()
 {
-    return statusWindowDisplay;
+    return WindowDisplay();
 }
 
 void InstallStatusWindow()
 {
-    SetStatusDisplay(&statusWindowDisplay);
+    SetStatusDisplay(&WindowDisplay());
 }
 
 void UninstallStatusWindow()
