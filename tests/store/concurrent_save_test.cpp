@@ -211,6 +211,7 @@ int RunRandomSaver(int argc, char** argv)
 pid_t StartSaver(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
