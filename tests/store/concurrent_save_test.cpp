@@ -242,7 +242,7 @@ TEST_P(ConcurrentSaveTest, TwoWorkstationsNeverHangNodesUnderEachOther)
         EXPECT_EQ(WEXITSTATUS(status), 0) << "every save of both workstations succeeded";
     }
 
-    for (const std::string post : {"GW00001", "GW00002"}) {
+    for (const std::string& post : {std::string("GW00001"), std::string("GW00002")}) {
         SCOPED_TRACE(post);
         const std::string mine = "LIKE '" + post + ":%'";
         EXPECT_EQ(
