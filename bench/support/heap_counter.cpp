@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <malloc.h>
 
+// glibc's own entry points, under the names glibc gives them: the counter
+// has to call these, not its own malloc family, so the names are not ours
+// to choose.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t count, std::size_t size);
@@ -15,6 +19,7 @@ void* __libc_realloc(void* pointer, std::size_t size);
 void* __libc_memalign(std::size_t alignment, std::size_t size);
 void __libc_free(void* pointer);
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace {
 

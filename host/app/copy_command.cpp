@@ -115,7 +115,7 @@ std::string Canonical(const priv::QueryResult& rows, const Column& column, bool&
 std::string Literal(const priv::QueryResult& rows, const Column& column)
 {
     bool isNull = false;
-    const std::string value = Canonical(rows, column, isNull);
+    std::string value = Canonical(rows, column, isNull);
     if (isNull || (column.kind == Kind::DateTime && value.empty()))
         return "NULL";
     if (column.kind == Kind::Integer && IsInteger(value))

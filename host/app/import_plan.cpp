@@ -333,6 +333,7 @@ PlanResult MakeImportPlan(const PrivilegeDocument& document, bool fromDocument, 
 
     // --- Operators -----------------------------------------------------------------
     std::vector<std::string> knownDepartments;
+    knownDepartments.reserve(departmentNames.size());
     for (const auto& [code, name] : departmentNames)
         knownDepartments.push_back(code);
     for (const OperatorEntry& given : document.operators) {
@@ -403,7 +404,7 @@ PlanResult MakeImportPlan(const PrivilegeDocument& document, bool fromDocument, 
             std::vector<std::string> changed;
             for (const FieldName& field : kFieldNames)
                 if (planned.row.*field.member != before.*field.member)
-                    changed.push_back(field.name);
+                    changed.emplace_back(field.name);
             if (changed.empty())
                 continue;
             planned.writeExtras = ExtrasDiffer(planned.row, before);

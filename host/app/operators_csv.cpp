@@ -22,29 +22,34 @@ namespace privhost {
 namespace {
 
 // Column names a header may use, Chinese as the dialog labels them or English.
-const std::map<std::string, std::string> kColumns = {
-    {"代码", "code"},
-    {"操作员代码", "code"},
-    {"code", "code"},
-    {"姓名", "name"},
-    {"name", "name"},
-    {"密码", "password"},
-    {"password", "password"},
-    {"岗位", "post"},
-    {"所属岗位", "post"},
-    {"post", "post"},
-    {"部门", "department"},
-    {"所属部门", "department"},
-    {"department", "department"},
-    {"联系电话", "phone"},
-    {"phone", "phone"},
-    {"电子邮箱", "email"},
-    {"email", "email"},
-    {"住址", "address"},
-    {"address", "address"},
-    {"有效", "valid"},
-    {"valid", "valid"},
-};
+// Made on first use: loading the program runs no constructor of it.
+const std::map<std::string, std::string>& Columns()
+{
+    static const std::map<std::string, std::string> columns = {
+        {"代码", "code"},
+        {"操作员代码", "code"},
+        {"code", "code"},
+        {"姓名", "name"},
+        {"name", "name"},
+        {"密码", "password"},
+        {"password", "password"},
+        {"岗位", "post"},
+        {"所属岗位", "post"},
+        {"post", "post"},
+        {"部门", "department"},
+        {"所属部门", "department"},
+        {"department", "department"},
+        {"联系电话", "phone"},
+        {"phone", "phone"},
+        {"电子邮箱", "email"},
+        {"email", "email"},
+        {"住址", "address"},
+        {"address", "address"},
+        {"有效", "valid"},
+        {"valid", "valid"},
+    };
+    return columns;
+}
 
 // An operator code holds letters, digits, space, '#', '$' and '.', as the
 // dialog's code box lets through.
@@ -164,13 +169,13 @@ bool ReadOperatorsCsv(const QByteArray& bytes, PrivilegeDocument& document, std:
         return false;
     }
     if (records.empty()) {
-        faults.push_back("文件是空的，第一行应为列名");
+        faults.emplace_back("文件是空的，第一行应为列名");
         return false;
     }
     std::vector<std::string> columns;
     for (const std::string& name : records.front().fields) {
-        const auto known = kColumns.find(priv::TrimText(name));
-        if (known == kColumns.end()) {
+        const auto known = Columns().find(priv::TrimText(name));
+        if (known == Columns().end()) {
             faults.push_back("第 1 行：不认识的列名“" + name + "”");
             continue;
         }

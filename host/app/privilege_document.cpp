@@ -143,7 +143,7 @@ public:
     {
         const double number = value.toDouble(-1);
         if (!value.isDouble() || number < 0 || number > 2147483647.0 ||
-            number != static_cast<qint64>(number)) {
+            number != static_cast<double>(static_cast<qint64>(number))) {
             Fault(where, "单位编号应为非负整数");
             return false;
         }
@@ -223,7 +223,8 @@ std::pair<int, int> LineAndColumn(const QByteArray& bytes, int offset)
             ++line;
             lineStart = i + 1;
         }
-    const int column = QString::fromUtf8(bytes.mid(lineStart, offset - lineStart)).size() + 1;
+    const int column =
+        static_cast<int>(QString::fromUtf8(bytes.mid(lineStart, offset - lineStart)).size()) + 1;
     return {line, column};
 }
 
@@ -327,7 +328,7 @@ bool ReadDocument(const QByteArray& bytes, PrivilegeDocument& document, std::vec
         return false;
     }
     if (!json.isObject()) {
-        faults.push_back("文件的顶层应为对象");
+        faults.emplace_back("文件的顶层应为对象");
         return false;
     }
     const QJsonObject root = json.object();

@@ -17,7 +17,7 @@ namespace {
 // the largest. A text longer than a quarter of the largest gets a block of
 // its own, so that a few long texts do not leave blocks half empty.
 constexpr std::size_t kFirstTextBlock = 256;
-constexpr std::size_t kLargestTextBlock = 64 * 1024;
+constexpr std::size_t kLargestTextBlock = std::size_t{64} * 1024;
 } // namespace
 
 QueryResult& QueryResult::operator=(QueryResult&& other) noexcept

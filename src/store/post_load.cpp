@@ -67,6 +67,7 @@ bool TRolesMgr::ReadPostTree(const std::string& postCode, TRolePermissions* perm
         return false;
     // A copy: the caller may hand over the tree's own post code, which
     // setting it afresh replaces.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::string post = postCode;
     try {
         permissions->SetPostCode(post);

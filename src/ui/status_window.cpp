@@ -169,7 +169,12 @@ public:
     void ShowProgress(int done, int total) override { ShowStatusProgress(done, total); }
 };
 
-StatusWindowDisplay statusWindowDisplay;
+// Made on first use: loading the library runs no constructor of it.
+StatusDisplay& WindowDisplay()
+{
+    static StatusWindowDisplay display;
+    return display;
+}
 
 } // namespace
 
@@ -214,12 +219,12 @@ Tfrm_Status* CurrentStatusWindow()
 
 StatusDisplay& StatusWindowDisplay()
 {
-    return statusWindowDisplay;
+    return WindowDisplay();
 }
 
 void InstallStatusWindow()
 {
-    SetStatusDisplay(&statusWindowDisplay);
+    SetStatusDisplay(&WindowDisplay());
 }
 
 void UninstallStatusWindow()

@@ -902,7 +902,7 @@ TEST_F(AssignWindowTest, AReaderNamesEveryControlAndReadsBothLists)
               (std::vector<std::string>{"授权", "纳税人识别号", "单位名称"}));
     ASSERT_EQ(companies.size(), 4u * 3u);
     EXPECT_EQ(companies[0].name, "北京甲公司");
-    EXPECT_EQ(companies[3 * 3].name, "北京丁公司");
+    EXPECT_EQ(companies[std::size_t{3} * 3].name, "北京丁公司");
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Companies());
     QCheckBox* all = test::FindControl<QCheckBox>(window_, "cbxCompList");
     QAccessibleInterface* allRead = QAccessible::queryAccessibleInterface(all);

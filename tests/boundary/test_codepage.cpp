@@ -101,6 +101,7 @@ TEST(CodePageRules, ThreadsConvertAtTheSameTime)
     const std::string host = Utf8ToHost(text);
     std::vector<int> failures(4, 0);
     std::vector<std::thread> threads;
+    threads.reserve(4);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 2000; ++i) {

@@ -78,6 +78,8 @@ TEST(HostAccessibility, OpeningAgainInstallsNothingTwice)
     TestDatabase db{Backend::SQLite};
     ASSERT_TRUE(db.Ok()) << db.Error();
     std::string error;
+    // A copy: opening replaces the settings CurrentSettings refers to.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const fennix::Settings settings = fennix::CurrentSettings();
     ASSERT_TRUE(fennix::Open(settings, error)) << error;
     ASSERT_TRUE(fennix::Open(settings, error)) << error;

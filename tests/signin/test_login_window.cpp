@@ -78,10 +78,10 @@ class LoginWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { Prepare({}); }
 
-    void Prepare(test::SettingsAdjust adjust)
+    void Prepare(const test::SettingsAdjust& adjust)
     {
         db_.reset(); // one substitute host at a time
-        db_ = std::make_unique<TestDatabase>(Backend::SQLite, std::move(adjust));
+        db_ = std::make_unique<TestDatabase>(Backend::SQLite, adjust);
         ASSERT_TRUE(db_->Ok()) << db_->Error();
         CurrentOperator() = OperatorInfo{};
         PrevOperatorText().clear();

@@ -211,6 +211,7 @@ int RunRandomSaver(int argc, char** argv)
 pid_t StartSaver(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -241,7 +242,7 @@ TEST_P(ConcurrentSaveTest, TwoWorkstationsNeverHangNodesUnderEachOther)
         EXPECT_EQ(WEXITSTATUS(status), 0) << "every save of both workstations succeeded";
     }
 
-    for (const std::string post : {"GW00001", "GW00002"}) {
+    for (const std::string& post : {std::string("GW00001"), std::string("GW00002")}) {
         SCOPED_TRACE(post);
         const std::string mine = "LIKE '" + post + ":%'";
         EXPECT_EQ(

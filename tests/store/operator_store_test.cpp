@@ -155,10 +155,10 @@ TEST_P(OperatorStoreTest, LoadCutsLongColumnsTo255HostBytes)
                           ", DESCRIPTION=" + SqlText("x" + chinese) + " WHERE CZY_DM='zhang'"));
     OperatorInfo info;
     ASSERT_TRUE(store.LoadOperator("zhang", info));
-    EXPECT_EQ(info.Name, chinese.substr(0, 127 * 3))
+    EXPECT_EQ(info.Name, chinese.substr(0, std::size_t{127} * 3))
         << "127 characters are 254 GBK bytes; the 128th would not fit";
     EXPECT_EQ(info.Address, ascii.substr(0, 255));
-    EXPECT_EQ(info.Description, "x" + chinese.substr(0, 127 * 3)) << "1 + 254 bytes";
+    EXPECT_EQ(info.Description, "x" + chinese.substr(0, std::size_t{127} * 3)) << "1 + 254 bytes";
     EXPECT_EQ(HostBytes(info.Description), 255u);
 }
 

@@ -88,6 +88,9 @@ bool LoadPostPermissionsPerNode(TRolesMgr& store, const std::string& postCode, T
         return store.LoadPostPermissions(postCode, permissions);
     if (!permissions)
         return false;
+    // A copy: the caller may hand over the tree's own post code, which
+    // setting it afresh replaces.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::string post = postCode;
     try {
         permissions->SetPostCode(post);

@@ -178,6 +178,7 @@ TEST_P(PermissionStoreTest, BuiltInPostsAreMadeFromTheCompaniesAndTheDescriptors
                     if (c.functionsOf.empty() || function.posts.find(c.functionsOf) != std::string::npos)
                         expected.push_back(function.code + "=" + function.name);
                 std::vector<std::string> actual;
+                actual.reserve(static_cast<std::size_t>(app->Count()));
                 for (int f = 0; f < app->Count(); ++f)
                     actual.push_back(app->Items(f)->FunctionCode() + "=" + app->Items(f)->FunctionName());
                 EXPECT_EQ(actual, expected) << app->SubAppCode();

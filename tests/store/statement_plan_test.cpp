@@ -113,7 +113,9 @@ TEST(StatementPlanTest, CompanyNodesAreFoundByIndexOnPostgresWhateverTheStatisti
     ASSERT_TRUE(db.Ok()) << db.Error();
     // Statistics taken while the tables are empty, then 300 companies, each
     // granted with ten sub-applications of ten functions, every company's
-    // nodes together as saving writes them (codes 111 apart).
+    // nodes together as saving writes them (codes 111 apart). Each statement
+    // is one literal split over lines; the commas between them are all there.
+    // NOLINTBEGIN(bugprone-suspicious-missing-comma)
     ASSERT_TRUE(db.ExecAll(
         {"ANALYZE", "INSERT INTO QX_ROLES(JS_DM, JS_MC) VALUES('GW00001', '出纳')",
          "INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) SELECT i, 'S' || i, '单位' || i, 0 FROM "
@@ -128,6 +130,7 @@ TEST(StatementPlanTest, CompanyNodesAreFoundByIndexOnPostgresWhateverTheStatisti
          "INSERT INTO QX_PRMSMAP(PRMS_DM, DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT s.PRMS_DM + f, "
          "s.DYDM || '001-01-' || f, '功能', s.PRMS_DM, '30', 0 FROM QX_PRMSMAP s, generate_series(1, 10) f "
          "WHERE s.PRMS_TYPE='20'"}));
+    // NOLINTEND(bugprone-suspicious-missing-comma)
 
     for (const bool analyzed : {false, true}) {
         if (analyzed) {

@@ -165,7 +165,7 @@ bool SecondConnection::Rollback(std::string* message)
 
 // --- TestDatabase ---------------------------------------------------------------
 
-TestDatabase::TestDatabase(Backend backend, SettingsAdjust adjust)
+TestDatabase::TestDatabase(Backend backend, const SettingsAdjust& adjust)
     : backend_(backend), folder_(std::make_unique<QTemporaryDir>())
 {
     if (!QCoreApplication::instance()) {
@@ -225,7 +225,7 @@ TestDatabase::~TestDatabase()
     }
 }
 
-::testing::AssertionResult TestDatabase::Reopen(SettingsAdjust adjust)
+::testing::AssertionResult TestDatabase::Reopen(const SettingsAdjust& adjust)
 {
     fennix::Settings settings = settings_;
     if (adjust)

@@ -92,7 +92,7 @@ public:
     // settings before fennix opens. The host context (windows, handlers,
     // functions, current codes, fixed clock and Caps Lock) starts empty: set
     // it after construction. Check Ok() before use.
-    explicit TestDatabase(Backend backend, SettingsAdjust adjust = {});
+    explicit TestDatabase(Backend backend, const SettingsAdjust& adjust = {});
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -107,7 +107,7 @@ public:
 
     // Opens fennix again on the same database with changed settings (the
     // records and recorded messages start afresh; the rows stay).
-    ::testing::AssertionResult Reopen(SettingsAdjust adjust);
+    ::testing::AssertionResult Reopen(const SettingsAdjust& adjust);
 
     // Arranging and checking rows, outside the statement log and failures.
     ::testing::AssertionResult Exec(const std::string& sql);

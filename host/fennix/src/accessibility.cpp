@@ -105,14 +105,13 @@ bool RunsBuiltQtSeries()
     return running.majorVersion() == QT_VERSION_MAJOR && running.minorVersion() == QT_VERSION_MINOR;
 }
 
-// The publisher of the application it was installed into; it goes with that
-// application.
-QPointer<QObject> publisher;
-
 } // namespace
 
 void InstallAccessibility()
 {
+    // The publisher of the application it was installed into; it goes with
+    // that application.
+    static QPointer<QObject> publisher;
     auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!application || publisher)
         return;

@@ -58,6 +58,9 @@ class TAccessibleComboBox : public QAccessibleWidget, public TReadOnlyText {
 public:
     explicit TAccessibleComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
 
+    // The text interface's text(start, end) beside the widget's text(kind).
+    using TReadOnlyText::text;
+
     void* interface_cast(QAccessible::InterfaceType type) override
     {
         if (type == QAccessible::TextInterface && !Combo()->lineEdit())

@@ -110,7 +110,7 @@ bool ParseDatabaseUrl(const std::string& givenUrl, const std::string& appDir, Da
             return false;
         }
         address.host = authority.mid(1, close - 1);
-        if (authority.mid(close + 1).startsWith(QLatin1Char(':')))
+        if (QStringView(authority).mid(close + 1).startsWith(QLatin1Char(':')))
             portText = authority.mid(close + 2);
     } else if (const qsizetype colon = authority.lastIndexOf(QLatin1Char(':')); colon >= 0) {
         address.host = Decode(authority.left(colon));
