@@ -97,7 +97,8 @@ bool ReadChainEnd(const std::string& connection, std::int64_t& sequence, std::st
         return true;
     }
     QueryResult last;
-    if (!Open(connection, "SELECT XH, HXZ FROM QX_CZRZ WHERE XH=(SELECT MAX(XH) FROM QX_CZRZ)", last, message))
+    if (!Open(connection, "SELECT XH, HXZ FROM QX_CZRZ WHERE XH=(SELECT MAX(XH) FROM QX_CZRZ)", last,
+              message))
         return false;
     sequence = last.Eof() ? 0 : last.AsInteger("XH");
     hash = last.Eof() ? kFirstPreviousHash : last.AsString("HXZ");
@@ -257,52 +258,71 @@ bool RecordedChange::Begin()
 
 bool RecordedChange::Record(const Event& event)
 {
-    if (!recording_)
+    return RecordAll({event});
+}
+
+bool RecordedChange::RecordAll(const std::vector<Event>& events)
+{
+    if (!recording_ || events.empty())
         return true;
     if (!open_)
         return Fail("操作日志的事务未打开。");
     std::string message;
-    std::int64_t lastSequence = 0;
-    std::string lastHash;
-    bool headPresent = false;
-    if (!ReadChainEnd(connection_, lastSequence, lastHash, headPresent, message))
-        return Fail("无法读取操作日志链头：" + message);
+    // The chain's end is read once per change: the head's lock (or the
+    // file's write lock) is held from Begin, so after that only this change
+    // moves it, and it knows where it moved it.
+    if (!chainKnown_) {
+        if (!ReadChainEnd(connection_, lastSequence_, lastHash_, headPresent_, message))
+            return Fail("无法读取操作日志链头：" + message);
+        chainKnown_ = true;
+    }
 
     Host& host = CurrentHost();
-    Row row;
-    row.sequence = lastSequence + 1;
     const double now = host.Now();
+    Row row;
     row.localTime = FormatDateTimeSeconds(now);
     row.utcTime = UtcText(now);
     row.workstation = WorkstationName();
     row.systemUser = SystemUserName();
     row.operatorCode = SignedInOperatorCode();
-    row.event = event.name;
-    row.objectKind = event.objectKind;
-    row.objectCode = event.objectCode;
-    row.detail = event.detail;
-    row.result = event.result;
-    row.previousHash = lastHash;
-    row.hash = ComputeHash(row);
-    if (row.hash.empty())
-        return Fail("无法计算操作日志的哈希值。");
-
-    const std::string sequence = std::to_string(row.sequence);
-    if (!Execute(connection_,
-                 "INSERT INTO QX_CZRZ(" + std::string(kRowColumns) + ") VALUES(" + sequence + ", " +
-                     Quoted(row.utcTime) + ", " + Quoted(row.localTime) + ", " + Quoted(row.workstation) +
-                     ", " + Quoted(row.systemUser) + ", " + Quoted(row.operatorCode) + ", " +
-                     Quoted(row.event) + ", " + Quoted(row.objectKind) + ", " + Quoted(row.objectCode) +
-                     ", " + Quoted(row.detail) + ", " + Quoted(row.result) + ", " + Quoted(row.previousHash) +
-                     ", " + Quoted(row.hash) + ")",
-                 message))
+    std::int64_t sequence = lastSequence_;
+    std::string hash = lastHash_;
+    // Every row in one statement: a save that changed many companies pays
+    // one round trip for its records, not one per company.
+    std::string insert = "INSERT INTO QX_CZRZ(" + std::string(kRowColumns) + ") VALUES";
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& event = events[i];
+        row.sequence = ++sequence;
+        row.event = event.name;
+        row.objectKind = event.objectKind;
+        row.objectCode = event.objectCode;
+        row.detail = event.detail;
+        row.result = event.result;
+        row.previousHash = hash;
+        row.hash = ComputeHash(row);
+        if (row.hash.empty())
+            return Fail("无法计算操作日志的哈希值。");
+        hash = row.hash;
+        insert += std::string(i ? ", " : "") + "(" + std::to_string(row.sequence) + ", " +
+                  Quoted(row.utcTime) + ", " + Quoted(row.localTime) + ", " + Quoted(row.workstation) + ", " +
+                  Quoted(row.systemUser) + ", " + Quoted(row.operatorCode) + ", " + Quoted(row.event) + ", " +
+                  Quoted(row.objectKind) + ", " + Quoted(row.objectCode) + ", " + Quoted(row.detail) + ", " +
+                  Quoted(row.result) + ", " + Quoted(row.previousHash) + ", " + Quoted(row.hash) + ")";
+    }
+    // A failed statement leaves the chain's end unknown again.
+    chainKnown_ = false;
+    if (!Execute(connection_, insert, message))
         return Fail("无法写入操作日志：" + message);
+    const std::string last = std::to_string(sequence);
     const std::string head =
-        headPresent
-            ? "UPDATE QX_CZRZLT SET XH=" + sequence + ", HXZ=" + Quoted(row.hash) + " WHERE LT_ID=1"
-            : "INSERT INTO QX_CZRZLT(LT_ID, XH, HXZ) VALUES(1, " + sequence + ", " + Quoted(row.hash) + ")";
+        headPresent_ ? "UPDATE QX_CZRZLT SET XH=" + last + ", HXZ=" + Quoted(hash) + " WHERE LT_ID=1"
+                     : "INSERT INTO QX_CZRZLT(LT_ID, XH, HXZ) VALUES(1, " + last + ", " + Quoted(hash) + ")";
     if (!Execute(connection_, head, message))
         return Fail("无法更新操作日志链头：" + message);
+    chainKnown_ = true;
+    headPresent_ = true;
+    lastSequence_ = sequence;
+    lastHash_ = hash;
     return true;
 }
 

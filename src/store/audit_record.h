@@ -136,6 +136,8 @@ public:
     bool Recording() const { return recording_; }
     // Appends one row for `event`. Without the log: true, nothing written.
     bool Record(const Event& event);
+    // Appends one row for each event, in order, in one statement.
+    bool RecordAll(const std::vector<Event>& events);
     // Ends a transaction this change opened; a joined one is left to its
     // owner. Without the log: true.
     bool Commit();
@@ -151,6 +153,11 @@ private:
     bool recording_ = false;
     bool ownTransaction_ = false;
     bool open_ = false;
+    // The chain's end as this change last left it (valid once read).
+    bool chainKnown_ = false;
+    bool headPresent_ = false;
+    std::int64_t lastSequence_ = 0;
+    std::string lastHash_;
     std::string failure_;
 };
 

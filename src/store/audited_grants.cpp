@@ -180,11 +180,10 @@ bool RecordedGrantSave::Finish(std::string& message)
         message = std::string("权限分配失败：") + kReadFailedText + "。";
         return false;
     }
-    for (const Event& event : GrantChanges(postCode_, before_, after))
-        if (!change_.Record(event)) {
-            message = "权限分配失败：操作日志写入失败：" + change_.Failure();
-            return false;
-        }
+    if (!change_.RecordAll(GrantChanges(postCode_, before_, after))) {
+        message = "权限分配失败：操作日志写入失败：" + change_.Failure();
+        return false;
+    }
     return true;
 }
 
