@@ -33,6 +33,9 @@ QueryResult& QueryResult::operator=(QueryResult&& other) noexcept
     rowCount_ = std::exchange(other.rowCount_, 0);
     current_ = std::exchange(other.current_, 0);
     maxRecords_ = other.maxRecords_;
+    sink_ = std::move(other.sink_);
+    other.sink_ = nullptr;
+    sinkFailed_ = std::exchange(other.sinkFailed_, false);
     other.columns_.clear();
     other.rows_.clear();
     other.texts_.clear();
@@ -46,6 +49,15 @@ QueryResult& QueryResult::operator=(QueryResult&& other) noexcept
 void QueryResult::Reset(std::vector<std::string> columns)
 {
     columns_ = std::move(columns);
+    DropRows();
+    nextTextBlock_ = kFirstTextBlock;
+    sinkFailed_ = false;
+    for (NameMemo& memo : memo_)
+        memo = NameMemo{};
+}
+
+void QueryResult::DropRows()
+{
     // The first block of rows stays for the next statement: a query object
     // serves many small ones. Everything else goes now, not when the object
     // does.
@@ -58,15 +70,41 @@ void QueryResult::Reset(std::vector<std::string> columns)
     texts_.clear();
     textFree_ = nullptr;
     textLeft_ = 0;
-    nextTextBlock_ = kFirstTextBlock;
     rowCount_ = 0;
     current_ = 0;
-    for (NameMemo& memo : memo_)
-        memo = NameMemo{};
+}
+
+void QueryResult::SetRowSink(RowSink sink)
+{
+    sink_ = std::move(sink);
+    sinkFailed_ = false;
+}
+
+void QueryResult::HandOverRows()
+{
+    current_ = 0;
+    if (!sinkFailed_) {
+        try {
+            sink_(*this);
+        } catch (...) {
+            // The runner that fills the result is the host's: nothing of the
+            // reader's may pass through it.
+            sinkFailed_ = true;
+        }
+    }
+    DropRows();
+}
+
+void QueryResult::FlushRowSink()
+{
+    if (sink_ && rowCount_ > 0)
+        HandOverRows();
 }
 
 void QueryResult::AddRow()
 {
+    if (sink_ && rowCount_ == kRowsPerBlock)
+        HandOverRows();
     const std::size_t block = rowCount_ / kRowsPerBlock;
     if (block == rows_.size()) {
         rows_.emplace_back();
@@ -153,6 +191,13 @@ std::string QueryResult::AsString(std::string_view name) const
 {
     const Cell* cell = CurrentCell(name);
     return cell && !cell->isNull && cell->size > 0 ? std::string(cell->text, cell->size) : std::string();
+}
+
+std::string_view QueryResult::AsText(std::string_view name) const
+{
+    const Cell* cell = CurrentCell(name);
+    return cell && !cell->isNull && cell->size > 0 ? std::string_view(cell->text, cell->size)
+                                                   : std::string_view();
 }
 
 std::int64_t QueryResult::AsInteger(std::string_view name) const

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,6 +64,21 @@ public:
     // The number of rows to come, when the reader knows it ahead.
     void ReserveRows(std::size_t rows);
 
+    // A reader that turns the rows into something of its own and needs
+    // none of them afterwards takes them a block at a time: whenever a block
+    // is full, the sink gets the result positioned on the block's first row
+    // (Eof after its last), and the block is dropped before the next row
+    // comes. However many rows a statement yields, the result then holds one
+    // block. The rows of the last block stay until FlushRowSink hands them
+    // over. With a sink, RecordCount counts the rows held, so a row limit
+    // does not combine with it. A sink that throws gets no further rows;
+    // SinkFailed tells the reader, which fails its work. The sink stays for
+    // the statements that follow until it is replaced by an empty one.
+    using RowSink = std::function<void(QueryResult&)>;
+    void SetRowSink(RowSink sink);
+    void FlushRowSink();
+    bool SinkFailed() const { return sinkFailed_; }
+
     bool Eof() const { return current_ >= rowCount_; }
     void Next()
     {
@@ -78,6 +94,8 @@ public:
     bool IsNull(std::string_view name) const;
     // A null or missing field reads as empty text, 0 or the zero date-time.
     std::string AsString(std::string_view name) const;
+    // The same text without a copy, valid while the row is held.
+    std::string_view AsText(std::string_view name) const;
     std::int64_t AsInteger(std::string_view name) const;
     // Day count from 1899-12-30, the fraction being the time of day.
     double AsDateTime(std::string_view name) const;
@@ -93,6 +111,9 @@ private:
     int ColumnIndex(std::string_view name) const;
     const Cell* CurrentCell(std::string_view name) const;
     const char* KeepText(std::string_view text);
+    // Drops every row and its texts, keeping the columns.
+    void DropRows();
+    void HandOverRows();
 
     std::vector<std::string> columns_;
     // Block b holds rows b * kRowsPerBlock onwards, Columns().size() cells
@@ -117,6 +138,8 @@ private:
     };
     mutable NameMemo memo_[4];
     mutable unsigned memoNext_ = 0;
+    RowSink sink_;
+    bool sinkFailed_ = false;
 };
 
 // The kinds of entries in the host's named-value records.

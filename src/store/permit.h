@@ -15,6 +15,7 @@
 #include "boundary/host.h"
 #include "store/records.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -181,6 +182,22 @@ public:
             FChildren.erase(FChildren.begin() + index);
     }
     void ReserveChildren(std::size_t count) { FChildren.reserve(count); }
+    // Puts stored children in the order of their codes and keeps one child
+    // of each code: children read in a set come in the database's order, and
+    // a post's repeated grant rows repeat them.
+    void OrderChildrenByCode()
+    {
+        const auto byCode = [](const std::unique_ptr<TChild>& a, const std::unique_ptr<TChild>& b) {
+            return a->PermitCode() < b->PermitCode();
+        };
+        if (!std::is_sorted(FChildren.begin(), FChildren.end(), byCode))
+            std::stable_sort(FChildren.begin(), FChildren.end(), byCode);
+        FChildren.erase(std::unique(FChildren.begin(), FChildren.end(),
+                                    [](const std::unique_ptr<TChild>& a, const std::unique_ptr<TChild>& b) {
+                                        return a->PermitCode() == b->PermitCode();
+                                    }),
+                        FChildren.end());
+    }
     // Exchanges every child with those of another node of the same class.
     void SwapChildren(TPermitList& other) noexcept { FChildren.swap(other.FChildren); }
 

@@ -56,6 +56,22 @@ private:
     std::unordered_map<std::string, BuiltInSubApp> entries_;
 };
 
+// Hands a query's rows to `sink` for as long as it lives; the sink never
+// outlives what it refers to, however the reader leaves.
+class RowSinkScope {
+public:
+    RowSinkScope(QueryResult& query, QueryResult::RowSink sink) : query_(query)
+    {
+        query_.SetRowSink(std::move(sink));
+    }
+    ~RowSinkScope() { query_.SetRowSink(nullptr); }
+    RowSinkScope(const RowSinkScope&) = delete;
+    RowSinkScope& operator=(const RowSinkScope&) = delete;
+
+private:
+    QueryResult& query_;
+};
+
 } // namespace
 
 // --- Loading ---------------------------------------------------------------------------
@@ -259,6 +275,43 @@ bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes
     if (large)
         CurrentHost().ProcessMessages();
 
+    // The functions are most of the tree: they are built as their rows come,
+    // a block of rows at a time, and each block is dropped once built, so
+    // that the set never lies in memory beside the tree made from it. They
+    // come in the database's order; each sub-application puts its own in
+    // order afterwards. The functions come by sub-application; a company
+    // counts as through from its first one on (its sub-applications are
+    // built already).
+    std::unordered_set<std::int32_t> companiesReached;
+    int companiesThrough = 0;
+    std::int32_t lastApp = 0;
+    const auto addFunctions = [&](QueryResult& rows) {
+        for (; !rows.Eof(); rows.Next()) {
+            const auto parent = static_cast<std::int32_t>(rows.AsInteger(schema::kPermitParent));
+            const auto owners = apps.find(parent);
+            if (owners == apps.end())
+                continue;
+            if (progress && parent != lastApp) {
+                lastApp = parent;
+                const std::int32_t company = owners->second.front()->ParentCode();
+                if (companiesReached.insert(company).second) {
+                    const auto nodes = companies.find(company);
+                    companiesThrough += nodes == companies.end() ? 1 : static_cast<int>(nodes->second.size());
+                    progress->Step(companiesThrough);
+                }
+            }
+            const auto code = static_cast<std::int32_t>(rows.AsInteger(schema::kPermitCode));
+            const auto texts =
+                pool.Function(rows.AsText(schema::kPermitTarget), rows.AsText(schema::kPermitTargetName));
+            for (TAppPermit* app : owners->second) {
+                TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
+                function->SetPermitCode(code);
+                function->SetParentCode(parent);
+                function->ShareTexts(texts);
+            }
+        }
+    };
+    RowSinkScope sink(FQuery, addFunctions);
     if (!store::Run(FLastStatement, FQuery,
                     "SELECT t3.PRMS_DM,t3.PARENT_DM,t3.DYDM,t3.DYMC FROM QX_ROLEPRMS t1, QX_PRMSMAP t2, "
                     "QX_PRMSMAP t3 WHERE " +
@@ -267,35 +320,13 @@ bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes
                         "t3.PRMS_TYPE='30'",
                     true))
         return false;
-    // The functions come by sub-application; a company counts as through
-    // from its first one on (its sub-applications are built already).
-    std::unordered_set<std::int32_t> companiesReached;
-    int companiesThrough = 0;
-    std::int32_t lastApp = 0;
-    for (const Row& row : orderRows()) {
-        const auto owners = apps.find(row.parent);
-        if (owners == apps.end())
-            continue;
-        if (progress && row.parent != lastApp) {
-            lastApp = row.parent;
-            const std::int32_t company = owners->second.front()->ParentCode();
-            if (companiesReached.insert(company).second) {
-                const auto nodes = companies.find(company);
-                companiesThrough += nodes == companies.end() ? 1 : static_cast<int>(nodes->second.size());
-                progress->Step(companiesThrough);
-            }
-        }
-        FQuery.MoveTo(row.row);
-        const auto texts =
-            pool.Function(FQuery.AsString(schema::kPermitTarget), FQuery.AsString(schema::kPermitTargetName));
-        for (TAppPermit* app : owners->second) {
-            TAppFuncPermit* function = app->AddFunction(kPermitUnchanged);
-            function->SetPermitCode(row.code);
-            function->SetParentCode(row.parent);
-            function->ShareTexts(texts);
-        }
-    }
+    FQuery.FlushRowSink();
+    if (FQuery.SinkFailed())
+        return false;
     FQuery.Reset({});
+    for (const auto& [code, nodes] : apps)
+        for (TAppPermit* app : nodes)
+            app->OrderChildrenByCode();
     if (progress)
         progress->Step(progress->Total());
     return true;
