@@ -7,8 +7,8 @@
 #include "operation_log_page.h"
 
 #include "support/database_fixture.h"
-#include "support/raw_client.h"
 #include "support/operation_log_rows.h"
+#include "support/raw_client.h"
 
 #include <QApplication>
 #include <QLineEdit>

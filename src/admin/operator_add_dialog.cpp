@@ -8,8 +8,8 @@
 #include "session/privilege_manager.h"
 #include "store/records.h"
 #include "ui/balloon_tool_tip.h"
-#include "ui/record_failure.h"
 #include "ui/operator_code_filter.h"
+#include "ui/record_failure.h"
 #include "ui/window_utils.h"
 
 #include "ui/qt_text.h"
