@@ -142,6 +142,23 @@ void PrintTable(const std::vector<audit::Row>& rows)
         print(line);
 }
 
+// Whether the database keeps a log that can be read; says why not on
+// standard error.
+bool LogIsReadable(std::string& message)
+{
+    switch (audit::InspectLog(message)) {
+    case audit::LogState::Absent:
+        std::cerr << "privhost: 数据库中没有操作日志表（QX_CZRZ）；运行 privhost init 可以补建。\n";
+        return false;
+    case audit::LogState::Unreadable:
+        std::cerr << "privhost: 无法读取操作日志：" << message << '\n';
+        return false;
+    case audit::LogState::Present:
+        break;
+    }
+    return true;
+}
+
 int RunVerify()
 {
     const audit::ChainCheck check = audit::VerifyChain();
@@ -174,16 +191,8 @@ int RunPurge(const AppOptions& options)
     if (!OpenHost(options, true))
         return kExitSetup;
     std::string message;
-    switch (audit::InspectLog(message)) {
-    case audit::LogState::Absent:
-        std::cerr << "privhost: 数据库中没有操作日志表（QX_CZRZ）；运行 privhost init 可以补建。\n";
+    if (!LogIsReadable(message))
         return kExitSetup;
-    case audit::LogState::Unreadable:
-        std::cerr << "privhost: 无法读取操作日志：" << message << '\n';
-        return kExitSetup;
-    case audit::LogState::Present:
-        break;
-    }
     audit::PurgeResult result;
     if (!audit::PurgeBefore(args[2], result, message)) {
         std::cerr << "privhost: 清除操作日志失败，未作任何更改：" << message << '\n';
@@ -239,16 +248,8 @@ int RunAudit(const AppOptions& options)
     if (verify)
         return RunVerify();
 
-    switch (audit::InspectLog(message)) {
-    case audit::LogState::Absent:
-        std::cerr << "privhost: 数据库中没有操作日志表（QX_CZRZ）；运行 privhost init 可以补建。\n";
+    if (!LogIsReadable(message))
         return kExitSetup;
-    case audit::LogState::Unreadable:
-        std::cerr << "privhost: 无法读取操作日志：" << message << '\n';
-        return kExitSetup;
-    case audit::LogState::Present:
-        break;
-    }
 
     std::vector<audit::Row> tableRows;
     bool first = true;
