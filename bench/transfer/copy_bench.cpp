@@ -173,6 +173,7 @@ int RunPrivhostCopy(const std::string& appDir, const std::string& apps, const st
     std::vector<std::string> args = {
         PRIVHOST_EXECUTABLE, "--app-dir", appDir, "--apps", apps, "--db", source, "copy", "--to", target};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);

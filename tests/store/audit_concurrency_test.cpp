@@ -61,6 +61,7 @@ int RunWorkstation(int argc, char** argv)
 pid_t StartWorkstation(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);

@@ -226,8 +226,8 @@ TEST_P(AuditLogTest, AGrantSaveRecordsEachCompanyItChanged)
     ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << message;
 
     const std::vector<std::string> expected = {
-        "单位：1001；新增应用：03（功能：03001-01-01-00-00）；收回应用：01；应用 02 新增功能：02001-01-09-00-"
-        "00；应用 02 收回功能：02001-01-05-00-00",
+        std::string("单位：1001；新增应用：03（功能：03001-01-01-00-00）；收回应用：01；") +
+            "应用 02 新增功能：02001-01-09-00-00；应用 02 收回功能：02001-01-05-00-00",
         "单位：1002；收回单位",
         "单位：1001；部分应用→整个单位",
         "单位：1002；授予整个单位",

@@ -470,6 +470,9 @@ TEST_P(PermissionStoreTest, LongLoadsCountTheCompaniesThrough)
     ASSERT_TRUE(
         Db().Exec("INSERT INTO XT_QYXX(QYID, QYSBH, QYMC, LBDM) WITH RECURSIVE n(i) AS (SELECT 1 UNION "
                   "ALL SELECT i + 1 FROM n WHERE i < 1001) SELECT i, 'S' || i, 'C' || i, 0 FROM n"));
+    // Each statement is one literal split over lines; the commas between them
+    // are all there.
+    // NOLINTBEGIN(bugprone-suspicious-missing-comma)
     ASSERT_TRUE(Db().ExecAll(
         {"INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT CAST(QYID AS TEXT), '', 0, "
          "'10', QYID FROM XT_QYXX",
@@ -481,6 +484,7 @@ TEST_P(PermissionStoreTest, LongLoadsCountTheCompaniesThrough)
          "FROM QX_PRMSMAP WHERE PRMS_TYPE='20'",
          "INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) SELECT 'F2', 'f2', PRMS_DM, '30', 0 "
          "FROM QX_PRMSMAP WHERE PRMS_TYPE='20'"}));
+    // NOLINTEND(bugprone-suspicious-missing-comma)
     RecordingStatus status;
     SetStatusDisplay(&status);
     UseASecondPerReading();
