@@ -77,6 +77,7 @@ public:
     using RowSink = std::function<void(QueryResult&)>;
     void SetRowSink(RowSink sink);
     void FlushRowSink();
+    bool HasRowSink() const { return static_cast<bool>(sink_); }
     bool SinkFailed() const { return sinkFailed_; }
 
     bool Eof() const { return current_ >= rowCount_; }

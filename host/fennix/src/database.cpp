@@ -232,7 +232,11 @@ bool RunGuarded(const std::string& name, const std::string& sql, priv::QueryResu
             return false;
         }
         LostConnections().insert(name);
-        if (InTransaction(name) || attempt > 0) {
+        // A reader that takes its rows block by block may hold some of them
+        // already: running the statement again would hand them over twice.
+        // The next statement opens the connection again.
+        const bool rowsHandedOver = rows && rows->HasRowSink();
+        if (InTransaction(name) || attempt > 0 || rowsHandedOver) {
             if (InTransaction(name))
                 error += "\n" + std::string(kTransactionLost);
             ReportFailure(name, sql, error);

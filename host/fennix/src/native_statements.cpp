@@ -354,6 +354,8 @@ public:
         lastState_.clear();
         if (rows && rows->MaxRecords() > 0 && IsPlainQuery(sql))
             return RunFirstRows(sql, *rows, error);
+        if (rows && rows->HasRowSink())
+            return RunRowByRow(sql, *rows, error);
         // The extended protocol takes one statement only, as the host has
         // always run them: text after a ';' never runs as a statement of its own.
         PgResult result(PQexecParams(connection_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
@@ -442,7 +444,58 @@ private:
         return ok;
     }
 
+    // A reader that takes its rows a block at a time (a row sink) gets them
+    // from the server one by one as they arrive, so that the whole result
+    // never sits in the client library beside what the reader builds of it:
+    // a post's hundreds of thousands of nodes would otherwise be held twice.
+    bool RunRowByRow(const std::string& sql, priv::QueryResult& rows, std::string& error)
+    {
+        if (!PQsendQueryParams(connection_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+            error = PgErrorText(connection_, nullptr);
+            return false;
+        }
+        // Without single-row mode the one result holds every row, as Run's.
+        PQsetSingleRowMode(connection_);
+        bool ok = true;
+        bool columnsRead = false;
+        std::vector<PgColumn> kinds;
+        // Every result is fetched, a failed statement's too, so that the
+        // connection is ready for the next statement.
+        while (PGresult* next = PQgetResult(connection_)) {
+            PgResult result(next);
+            const ExecStatusType status = PQresultStatus(next);
+            if (!ok)
+                continue;
+            if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
+                if (!columnsRead) {
+                    kinds = ReadColumns(next, rows);
+                    columnsRead = true;
+                }
+                ReadRows(next, kinds, PQntuples(next), rows);
+            } else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
+                error = PgErrorText(connection_, next);
+                KeepState(next);
+                ok = false;
+            }
+        }
+        if (!ok)
+            rows.Reset({});
+        return ok;
+    }
+
     static void Read(const PGresult* result, priv::QueryResult& rows)
+    {
+        const std::vector<PgColumn> kinds = ReadColumns(result, rows);
+        int total = PQntuples(result);
+        if (rows.MaxRecords() > 0 && total > rows.MaxRecords())
+            total = rows.MaxRecords();
+        rows.ReserveRows(static_cast<std::size_t>(total));
+        ReadRows(result, kinds, total, rows);
+    }
+
+    // Gives `rows` the result's columns (and no rows); answers how each
+    // column's text is read.
+    static std::vector<PgColumn> ReadColumns(const PGresult* result, priv::QueryResult& rows)
     {
         const int count = PQnfields(result);
         std::vector<std::string> columns;
@@ -454,10 +507,14 @@ private:
             kinds.push_back(ColumnKind(PQftype(result, i)));
         }
         rows.Reset(std::move(columns));
-        int total = PQntuples(result);
-        if (rows.MaxRecords() > 0 && total > rows.MaxRecords())
-            total = rows.MaxRecords();
-        rows.ReserveRows(static_cast<std::size_t>(total));
+        return kinds;
+    }
+
+    // Appends the result's first `total` rows to `rows`.
+    static void ReadRows(const PGresult* result, const std::vector<PgColumn>& kinds, int total,
+                         priv::QueryResult& rows)
+    {
+        const int count = static_cast<int>(kinds.size());
         for (int row = 0; row < total; ++row) {
             rows.AddRow();
             for (int i = 0; i < count; ++i)
