@@ -1,10 +1,12 @@
 // The whole silent road a host walks after start, through the exports of the
 // built module: LoadLoginForm, InitGlobalUserInfo, FilterUserAuthrz, for an
-// operator of a created post granted 100 companies, half of them with ten
-// sub-applications of thirty functions each as rows and half wholly; on
-// SQLite and, when PRIV_TEST_PG_URL names a server, on PostgreSQL. Each
-// export's time is reported beside the total, and the bare SELECT of the
-// operator's row is measured in the same run.
+// operator of a created post granted 100 (or 5,000) companies, half of them
+// with ten sub-applications of thirty functions each as rows and half
+// wholly; on SQLite and, when PRIV_TEST_PG_URL names a server, on
+// PostgreSQL. Each export's time is reported beside the total, and the bare
+// SELECT of the operator's row is measured in the same run. The road reads
+// the post's companies and the current company's grants, so the larger post
+// should cost little more than the smaller.
 #include "support/bench_data.h"
 
 #include "boundary/codepage.h"
@@ -29,16 +31,13 @@ using priv::bench::Backend;
 using priv::test::TestDatabase;
 using BooleanExport = PrivBool (*)(int32_t, char**);
 
-constexpr int kCompanies = 100;
-constexpr int kDetailedCompanies = 50;
-
 // The operator "kuaiji" of the post GW00001 that holds the companies; the
 // host's current company is 50 (one of the detailed ones).
-std::unique_ptr<TestDatabase> ArrangeDatabase(Backend backend, const QTemporaryDir& folder)
+std::unique_ptr<TestDatabase> ArrangeDatabase(Backend backend, const QTemporaryDir& folder, int companies)
 {
     auto db = priv::bench::OpenDatabase(backend, priv::bench::WriteAppsFile(folder), "50");
-    if (!db->Ok() || !priv::bench::ArrangeCompanies(*db, kCompanies) ||
-        !priv::bench::ArrangeStoredGrant(*db, "GW00001", {.detailed = kDetailedCompanies}) ||
+    if (!db->Ok() || !priv::bench::ArrangeCompanies(*db, companies) ||
+        !priv::bench::ArrangeStoredGrant(*db, "GW00001", {.detailed = companies / 2}) ||
         !db->ExecAll({"INSERT INTO QX_CZY(CZY_DM, CZY_MC, PWD, YXBZ) VALUES('kuaiji', '赵敏', '" +
                           priv::EncryptPassword("zm2024") + "', 'Y')",
                       "INSERT INTO QX_CZYRROLE(CZY_DM, JS_DM) VALUES('kuaiji', 'GW00001')"}) ||
@@ -59,7 +58,7 @@ bool Call(BooleanExport function, const std::string& params)
 void SilentSignInRoad(benchmark::State& state, Backend backend)
 {
     QTemporaryDir folder;
-    auto db = ArrangeDatabase(backend, folder);
+    auto db = ArrangeDatabase(backend, folder, static_cast<int>(state.range(0)));
     void* module = dlopen(PRIV_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!db || !module) {
         state.SkipWithError("database or module not available");
@@ -114,6 +113,8 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(
             (std::string("BM_SilentSignInRoad/") + priv::test::ToString(backend)).c_str(),
             [backend](benchmark::State& state) { SilentSignInRoad(state, backend); })
+            ->Arg(100)
+            ->Arg(5000)
             ->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
