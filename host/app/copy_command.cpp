@@ -261,14 +261,17 @@ public:
             rows.Next();
             return true;
         };
+        bool drawnWhole = false;
         const auto progress = [&](std::size_t sent) {
             done = before + sent;
             Progress(table, sent, count, done, total);
+            drawnWhole = sent == count;
         };
         if (!fennix::CopyRows(kTarget, table.name, columns, next, kRowsPerStatement, progress, error_))
             return false;
         done = before + count;
-        Progress(table, count, count, done, total);
+        if (!drawnWhole) // an empty table sends no block
+            Progress(table, count, count, done, total);
         EndLine();
         return true;
     }
