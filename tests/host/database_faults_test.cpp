@@ -356,6 +356,36 @@ TEST_P(LockWaitTest, AHeldLockEndsTheWaitWithAMessageThatSaysSo)
     }
 }
 
+// A bulk load waits for a table's lock as a statement does, and says so.
+TEST_P(LockWaitTest, ABulkLoadIntoALockedTableEndsTheWaitWithTheMessage)
+{
+    if (!Db().IsPostgres())
+        GTEST_SKIP() << "bulk loading is PostgreSQL's";
+    auto other = Db().OpenSecondConnection("OtherWorkstation");
+    ASSERT_TRUE(other->Ok());
+    std::string message;
+    ASSERT_TRUE(other->Begin(&message)) << message;
+    ASSERT_TRUE(other->Exec("LOCK TABLE XT_BMXX IN ACCESS EXCLUSIVE MODE"));
+
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    bool given = false;
+    const fennix::CopyRowSource one = [&](fennix::CopyRow& row) {
+        if (given)
+            return false;
+        given = true;
+        row.Text("0");
+        row.Text("D1");
+        row.Text("一部");
+        return true;
+    };
+    EXPECT_FALSE(
+        fennix::CopyRows(kMainConnection, "XT_BMXX", {"QYID", "BM_DM", "BM_MC"}, one, 500, {}, message));
+    EXPECT_TRUE(Contains(message, "等待其他连接持有的数据库锁超过 0.4 秒")) << message;
+    EXPECT_FALSE(Host().DBCommitTrans(kMainConnection, message));
+    ASSERT_TRUE(other->Rollback(&message)) << message;
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM XT_BMXX"), "0");
+}
+
 TEST_P(LockWaitTest, ASettingThatIsNoNumberFallsBackToTheDefault)
 {
     std::ofstream(Db().AppDir() + "/Config/System.ini") << "[Database]\nLockTimeout=soon\n";

@@ -401,9 +401,13 @@ bool CopyRows(const std::string& name, const std::string& table, const std::vect
         error = kTransactionLost;
         return false;
     }
-    NativeStatements* native = IsPostgres(db) ? NativeFor(name, db) : nullptr;
-    if (!native) {
+    if (!IsPostgres(db)) {
         error = "连接“" + name + "”不是 PostgreSQL 数据库，不能成批写入（COPY）。";
+        return false;
+    }
+    NativeStatements* native = NativeFor(name, db);
+    if (!native) {
+        error = "无法取得连接“" + name + "”的 PostgreSQL 客户端句柄，不能成批写入（COPY）。";
         return false;
     }
     if (native->Copy(table, columns, next, rowsPerBlock, progress, error))
