@@ -28,7 +28,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kTarget = "PrivhostCopyTarget";
-// Rows per INSERT statement: few round trips, statements of a modest size.
+// Rows per INSERT statement (a SQLite target) or per block of a COPY (a
+// PostgreSQL target): few round trips, statements of a modest size, and a
+// progress line redrawn per block.
 constexpr std::size_t kRowsPerStatement = 500;
 
 enum class Kind { Text, Integer, DateTime };
@@ -110,13 +112,20 @@ std::string Canonical(const priv::QueryResult& rows, const Column& column, bool&
     return column.kind == Kind::DateTime ? priv::TTransferStore::DateTimeText(text) : text;
 }
 
+// Whether the value goes as NULL: a null cell, and a date-time that is no
+// text at all.
+bool WritesNull(const Column& column, bool isNull, const std::string& value)
+{
+    return isNull || (column.kind == Kind::DateTime && value.empty());
+}
+
 // The value as it is written into the INSERT; a value its column cannot
 // hold goes as it is, for the target to refuse by name.
 std::string Literal(const priv::QueryResult& rows, const Column& column)
 {
     bool isNull = false;
     std::string value = Canonical(rows, column, isNull);
-    if (isNull || (column.kind == Kind::DateTime && value.empty()))
+    if (WritesNull(column, isNull, value))
         return "NULL";
     if (column.kind == Kind::Integer && IsInteger(value))
         return value;
@@ -213,6 +222,57 @@ public:
                 !Run(statement))
                 return false;
         }
+        return true;
+    }
+
+    // A table's rows onto the target: on PostgreSQL with COPY, whose server
+    // reads each value with its column's type as it reads a quoted literal
+    // (the same values arrive, and the same ones are refused, as with
+    // INSERT); on SQLite with INSERT statements of many rows each.
+    bool Write(const Table& table, priv::QueryResult& rows, std::size_t& done, std::size_t total)
+    {
+        return postgres_ ? Copy(table, rows, done, total) : Insert(table, rows, done, total);
+    }
+
+    bool Copy(const Table& table, priv::QueryResult& rows, std::size_t& done, std::size_t total)
+    {
+        std::vector<std::string> columns;
+        for (const Column& column : table.columns)
+            columns.emplace_back(column.name);
+        const std::size_t count = static_cast<std::size_t>(rows.RecordCount());
+        const std::size_t before = done;
+        rows.First();
+        const auto next = [&](fennix::CopyRow& row) {
+            if (rows.Eof())
+                return false;
+            for (const Column& column : table.columns) {
+                // Texts and integers go as stored, without a copy of their own.
+                if (column.kind != Kind::DateTime && !rows.IsNull(column.name)) {
+                    row.Text(rows.AsText(column.name));
+                    continue;
+                }
+                bool isNull = false;
+                const std::string value = Canonical(rows, column, isNull);
+                if (WritesNull(column, isNull, value))
+                    row.Null();
+                else
+                    row.Text(value);
+            }
+            rows.Next();
+            return true;
+        };
+        bool drawnWhole = false;
+        const auto progress = [&](std::size_t sent) {
+            done = before + sent;
+            Progress(table, sent, count, done, total);
+            drawnWhole = sent == count;
+        };
+        if (!fennix::CopyRows(kTarget, table.name, columns, next, kRowsPerStatement, progress, error_))
+            return false;
+        done = before + count;
+        if (!drawnWhole) // an empty table sends no block
+            Progress(table, count, count, done, total);
+        EndLine();
         return true;
     }
 
@@ -452,7 +512,7 @@ int RunCopy(const AppOptions& options)
 
     std::size_t done = 0;
     for (const Table& table : Tables())
-        if (!copier.Insert(table, source[table.name], done, total))
+        if (!copier.Write(table, source[table.name], done, total))
             return failWith("复制表 " + std::string(table.name) + " 失败", copier.Error(), kExitFalse);
 
     std::int64_t highest = 0;

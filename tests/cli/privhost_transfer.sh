@@ -191,6 +191,8 @@ INSERT INTO QX_PRMSMAP(DYDM,DYMC,PARENT_DM,PRMS_TYPE,KZDM) SELECT printf('%s-%02
 INSERT INTO QX_CZYQY VALUES('lina', 1001);
 INSERT INTO QX_CZYZXT VALUES('lina', 1001, '0200');
 UPDATE QX_CZY SET CZY_LB=NULL WHERE CZY_DM='zhoujie';
+UPDATE QX_CZY SET DESCRIPTION='征收'||char(9)||'管理'||char(10)||'科'||char(13)||'一', ZZ='C:\税务\', DHHM='\N', EMAIL='' WHERE CZY_DM='wangfang';
+INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(1001, 'BM98', 'x'||char(10)||'\.'||char(10)||'y'), (1001, 'BM99', '\t不是制表符\\');
 EOF
   highest=$(sqlite3 "$WORK/big.db" "SELECT MAX(PRMS_DM) FROM QX_PRMSMAP")
   CP=$(pgdb "privhost_cp_$$")
@@ -203,6 +205,13 @@ EOF
   for t in QX_CZY QX_CZYRROLE QX_ROLES QX_PRMSMAP QX_ROLEPRMS QX_CZYQY QX_CZYZXT XT_BMXX XT_QYXX; do
     check "round trip: $t is identical" "$(rows "$WORK/big.db" $t)" "$(rows "$WORK/back.db" $t)"
   done
+  # Texts with tabs, line ends, backslashes and what reads as NULL elsewhere
+  # arrive byte for byte, empty text apart from NULL.
+  check "copy: awkward texts arrive byte for byte" \
+    "$(sqlite3 "$WORK/big.db" "SELECT lower(hex(DESCRIPTION))||'|'||lower(hex(ZZ))||'|'||DHHM||'|'||quote(EMAIL) FROM QX_CZY WHERE CZY_DM='wangfang'
+      UNION ALL SELECT * FROM (SELECT BM_DM||'|'||lower(hex(BM_MC)) FROM XT_BMXX WHERE BM_DM IN ('BM98','BM99') ORDER BY BM_DM)")" \
+    "$(q "$CP" "SELECT encode(convert_to(description,'UTF8'),'hex')||'|'||encode(convert_to(zz,'UTF8'),'hex')||'|'||dhhm||'|'||quote_nullable(email) FROM qx_czy WHERE czy_dm='wangfang'
+      UNION ALL SELECT * FROM (SELECT bm_dm||'|'||encode(convert_to(bm_mc,'UTF8'),'hex') FROM xt_bmxx WHERE bm_dm IN ('BM98','BM99') ORDER BY bm_dm) d")"
   check "round trip: nulls stay null" "1" "$(sqlite3 "$WORK/back.db" "SELECT COUNT(*) FROM QX_CZY WHERE CZY_LB IS NULL")"
   for op in admin:x zhangwei:zw2024 lina:ln2024 wangfang:wf2024 zhaomin:zm2024 liuyang:ly2024; do
     check "copy: ${op%%:*} signs in and is filtered alike on PostgreSQL" "$(filter "sqlite:$WORK/big.db" "${op%%:*}" "${op#*:}")" \

@@ -267,6 +267,45 @@ TEST_F(ServerRestartTest, ARollbackAfterTheServerLeftSucceedsAndReconnects)
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM XT_BMXX"), "0");
 }
 
+// A server that goes away in the middle of a bulk load: the load fails as
+// a statement of the transaction does, the transaction with it, and the
+// next transaction runs on a new connection.
+TEST_F(ServerRestartTest, ABulkLoadCutByARestartFailsWholeAndTheNextOneWorks)
+{
+    priv::Host& host = fennix::Services();
+    std::string message;
+    ASSERT_TRUE(host.DBBeginTrans(kMainConnection, message)) << message;
+    int given = 0;
+    bool restarted = false;
+    const fennix::CopyRowSource next = [&](fennix::CopyRow& row) {
+        if (given == 20000)
+            return false;
+        const std::string code = "D" + std::to_string(++given);
+        row.Text("0");
+        row.Text(code);
+        row.Text("部门" + code);
+        return true;
+    };
+    const fennix::CopyProgress progress = [&](std::size_t sent) {
+        if (sent == 1000)
+            restarted = server_.Restart();
+    };
+    EXPECT_FALSE(fennix::CopyRows(kMainConnection, "XT_BMXX", {"QYID", "BM_DM", "BM_MC"}, next, 1000,
+                                  progress, message));
+    ASSERT_TRUE(restarted);
+    EXPECT_TRUE(Contains(message, "事务已失败")) << message;
+    EXPECT_FALSE(host.DBCommitTrans(kMainConnection, message));
+    EXPECT_TRUE(Contains(message, "事务已失败")) << message;
+    EXPECT_FALSE(host.DBInTransaction(kMainConnection));
+    EXPECT_TRUE(AnyLineHas(LogLines(), "COPY XT_BMXX")) << "the host's log names the failed load";
+
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM XT_BMXX"), "0") << "nothing of the cut load is kept";
+    ASSERT_TRUE(host.DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0, 'D2', '二部')"));
+    ASSERT_TRUE(host.DBCommitTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM XT_BMXX"), "1");
+}
+
 // A lock another workstation holds: the statement gives up after the host's
 // limit and says that it waited for a lock.
 class LockWaitTest : public priv::test::DatabaseTest {
@@ -315,6 +354,36 @@ TEST_P(LockWaitTest, AHeldLockEndsTheWaitWithAMessageThatSaysSo)
         ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
         EXPECT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
     }
+}
+
+// A bulk load waits for a table's lock as a statement does, and says so.
+TEST_P(LockWaitTest, ABulkLoadIntoALockedTableEndsTheWaitWithTheMessage)
+{
+    if (!Db().IsPostgres())
+        GTEST_SKIP() << "bulk loading is PostgreSQL's";
+    auto other = Db().OpenSecondConnection("OtherWorkstation");
+    ASSERT_TRUE(other->Ok());
+    std::string message;
+    ASSERT_TRUE(other->Begin(&message)) << message;
+    ASSERT_TRUE(other->Exec("LOCK TABLE XT_BMXX IN ACCESS EXCLUSIVE MODE"));
+
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    bool given = false;
+    const fennix::CopyRowSource one = [&](fennix::CopyRow& row) {
+        if (given)
+            return false;
+        given = true;
+        row.Text("0");
+        row.Text("D1");
+        row.Text("一部");
+        return true;
+    };
+    EXPECT_FALSE(
+        fennix::CopyRows(kMainConnection, "XT_BMXX", {"QYID", "BM_DM", "BM_MC"}, one, 500, {}, message));
+    EXPECT_TRUE(Contains(message, "等待其他连接持有的数据库锁超过 0.4 秒")) << message;
+    EXPECT_FALSE(Host().DBCommitTrans(kMainConnection, message));
+    ASSERT_TRUE(other->Rollback(&message)) << message;
+    EXPECT_EQ(Db().Scalar("SELECT COUNT(*) FROM XT_BMXX"), "0");
 }
 
 TEST_P(LockWaitTest, ASettingThatIsNoNumberFallsBackToTheDefault)

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <optional>
 #include <set>
 
 namespace {
@@ -159,6 +161,132 @@ TEST_P(HostDatabase, QuotesBackslashesAndLongTextsAreStoredAsWritten)
     priv::QueryResult row = Open("SELECT ZZ, DESCRIPTION FROM QX_CZY WHERE CZY_DM='u1'");
     EXPECT_EQ(row.AsString("ZZ"), longText);
     EXPECT_EQ(row.AsString("DESCRIPTION"), longText);
+}
+
+// Bulk loading: every value arrives as given (texts COPY's format has to
+// escape, empty text apart from NULL), a block at a time; a value the column
+// cannot hold, or a row of the wrong width, fails the whole transaction.
+TEST_P(HostDatabase, BulkLoadKeepsEveryValueOrFailsTheTransaction)
+{
+    struct Department {
+        const char* code;
+        std::optional<std::string> name; // nullopt: NULL
+    };
+    const std::vector<Department> departments = {
+        {"T1", std::string("征收\t管理\n科\r一")},
+        {"T2", std::string("C:\\税务\\")},
+        {"T3", std::string("\\N")},
+        {"T4", std::string("x\n\\.\ny")},
+        {"T5", std::string("")},
+        {"T6", std::nullopt},
+        {"T7", std::string("\\t不是制表符\\\\")},
+    };
+    std::size_t given = 0;
+    std::vector<std::size_t> blocks;
+    const fennix::CopyRowSource next = [&](fennix::CopyRow& row) {
+        if (given == departments.size())
+            return false;
+        const Department& department = departments[given++];
+        row.Text("0");
+        row.Text(department.code);
+        if (department.name)
+            row.Text(*department.name);
+        else
+            row.Null();
+        return true;
+    };
+    const fennix::CopyProgress progress = [&](std::size_t sent) { blocks.push_back(sent); };
+    const std::vector<std::string> columns = {"QYID", "BM_DM", "BM_MC"};
+    std::string message;
+
+    if (!Db().IsPostgres()) {
+        ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+        EXPECT_FALSE(fennix::CopyRows(kMainConnection, "XT_BMXX", columns, next, 3, progress, message));
+        EXPECT_NE(message.find("PostgreSQL"), std::string::npos) << message;
+        EXPECT_EQ(given, 0u) << "refused before a row is read";
+        ASSERT_TRUE(Host().DBRollbackTrans(kMainConnection, message)) << message;
+        return;
+    }
+
+    // Only inside a host transaction, and only for plain names.
+    EXPECT_FALSE(fennix::CopyRows(kMainConnection, "XT_BMXX", columns, next, 3, progress, message));
+    EXPECT_NE(message.find("没有进行中的事务"), std::string::npos) << message;
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    EXPECT_FALSE(
+        fennix::CopyRows(kMainConnection, "XT_BMXX; DROP TABLE QX_CZY", columns, next, 3, progress, message));
+    EXPECT_FALSE(fennix::CopyRows(kMainConnection, "XT_BMXX", {"QYID", "BM_DM", "BM_MC)"}, next, 3, progress,
+                                  message));
+    EXPECT_EQ(given, 0u);
+
+    ASSERT_TRUE(fennix::CopyRows(kMainConnection, "XT_BMXX", columns, next, 3, progress, message)) << message;
+    EXPECT_EQ(blocks, (std::vector<std::size_t>{3, 6, 7}));
+    ASSERT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+    priv::QueryResult rows = Open("SELECT BM_DM, BM_MC FROM XT_BMXX ORDER BY BM_DM");
+    ASSERT_EQ(rows.RecordCount(), static_cast<int>(departments.size()));
+    for (const Department& department : departments) {
+        SCOPED_TRACE(department.code);
+        EXPECT_EQ(rows.AsString("BM_DM"), department.code);
+        EXPECT_EQ(rows.IsNull("BM_MC"), !department.name);
+        EXPECT_EQ(rows.AsString("BM_MC"), department.name.value_or(""));
+        rows.Next();
+    }
+
+    // Refused rows: the server's own reason, naming the column; the
+    // transaction then keeps nothing, and the connection serves the next one.
+    struct Refused {
+        const char* what;
+        std::function<void(fennix::CopyRow&)> row;
+        const char* said;
+    };
+    const std::vector<Refused> refusals = {
+        {"a company code that is no number",
+         [](fennix::CopyRow& row) {
+             row.Text("12ab");
+             row.Text("R1");
+             row.Null();
+         },
+         "qyid"},
+        {"a duplicate code",
+         [](fennix::CopyRow& row) {
+             row.Text("0");
+             row.Text("T1");
+             row.Null();
+         },
+         "xt_bmxx"},
+        {"a row of two values",
+         [](fennix::CopyRow& row) {
+             row.Text("0");
+             row.Text("R2");
+         },
+         "第 2 行有 2 个值"},
+    };
+    for (const Refused& refused : refusals) {
+        SCOPED_TRACE(refused.what);
+        int sent = 0;
+        const fennix::CopyRowSource good_then_bad = [&](fennix::CopyRow& row) {
+            if (sent == 2)
+                return false;
+            if (sent++ == 0) {
+                row.Text("0");
+                row.Text("R0");
+                row.Text("先到的一行");
+            } else {
+                refused.row(row);
+            }
+            return true;
+        };
+        ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+        message.clear();
+        EXPECT_FALSE(fennix::CopyRows(kMainConnection, "XT_BMXX", columns, good_then_bad, 500, {}, message));
+        EXPECT_NE(Lower(message).find(refused.said), std::string::npos) << message;
+        EXPECT_FALSE(Host().DBCommitTrans(kMainConnection, message)) << "a commit would keep nothing of it";
+        EXPECT_FALSE(Host().DBInTransaction(kMainConnection));
+        EXPECT_EQ(Count("XT_BMXX"), static_cast<int>(departments.size()));
+    }
+    ASSERT_TRUE(Host().DBBeginTrans(kMainConnection, message)) << message;
+    ASSERT_TRUE(Run("INSERT INTO XT_BMXX(QYID, BM_DM, BM_MC) VALUES(0,'R9','之后')"));
+    ASSERT_TRUE(Host().DBCommitTrans(kMainConnection, message)) << message;
+    EXPECT_EQ(Count("XT_BMXX"), static_cast<int>(departments.size()) + 1);
 }
 
 // A result of thousands of rows is held in blocks: every row, every text

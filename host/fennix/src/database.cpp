@@ -361,6 +361,80 @@ bool Execute(const std::string& name, const std::string& sql, priv::QueryResult*
     return ok;
 }
 
+namespace {
+
+// A table or column name as it may stand unquoted in a statement.
+bool PlainName(const std::string& name)
+{
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+        return false;
+    for (const char c : name)
+        if (!(c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return false;
+    return true;
+}
+
+} // namespace
+
+// A bulk load is one statement of the host transaction: it fails as a
+// statement fails (reported, the transaction marked failed, a lost server
+// remembered so that the connection is opened again once the transaction
+// is over). It is never run a second time on a new connection: the open
+// transaction died with the old one.
+bool CopyRows(const std::string& name, const std::string& table, const std::vector<std::string>& columns,
+              const fennix::CopyRowSource& next, std::size_t rowsPerBlock,
+              const fennix::CopyProgress& progress, std::string& error)
+{
+    bool plain = PlainName(table) && !columns.empty();
+    for (const std::string& column : columns)
+        plain = plain && PlainName(column);
+    if (!plain) {
+        error = "成批写入的表名或列名无效：" + table;
+        return false;
+    }
+    QSqlDatabase db;
+    if (!Database(name, db, error))
+        return false;
+    TransactionState& transaction = Transactions()[name];
+    if (!transaction.open) {
+        error = "连接“" + name + "”上没有进行中的事务，成批写入只在事务中进行。";
+        return false;
+    }
+    if (LostConnections().count(name)) {
+        transaction.statementFailed = true;
+        error = kTransactionLost;
+        return false;
+    }
+    if (!IsPostgres(db)) {
+        error = "连接“" + name + "”不是 PostgreSQL 数据库，不能成批写入（COPY）。";
+        return false;
+    }
+    NativeStatements* native = NativeFor(name, db);
+    if (!native) {
+        error = "无法取得连接“" + name + "”的 PostgreSQL 客户端句柄，不能成批写入（COPY）。";
+        return false;
+    }
+    if (native->Copy(table, columns, next, rowsPerBlock, progress, error))
+        return true;
+    transaction.statementFailed = true;
+    switch (native->LastFailure()) {
+    case NativeStatements::Failure::LockWait:
+        error += "\n等待其他连接持有的数据库锁超过 " + Seconds(LockWaits()[name]) + " 秒，操作已放弃。";
+        break;
+    case NativeStatements::Failure::ConnectionLost:
+        LostConnections().insert(name);
+        error += "\n" + std::string(kTransactionLost);
+        break;
+    case NativeStatements::Failure::Other:
+        break;
+    }
+    std::string statement = "COPY " + table + "(";
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        statement += (c ? ", " : "") + columns[c];
+    ReportFailure(name, statement + ") FROM STDIN", error);
+    return false;
+}
+
 // Host transactions.
 //
 // PostgreSQL: several workstations share one database. The permission store

@@ -3,8 +3,10 @@
 #pragma once
 
 #include "boundary/host.h"
+#include "fennix/fennix.h"
 
 #include <string>
+#include <vector>
 
 namespace fennix::detail {
 
@@ -22,6 +24,12 @@ std::string Product(const std::string& name);
 
 // Runs one statement; with `rows`, reads the whole result set into it.
 bool Execute(const std::string& name, const std::string& sql, priv::QueryResult* rows, std::string& error);
+
+// Appends rows with the driver's bulk load, inside the host transaction open
+// on the connection (see fennix::CopyRows).
+bool CopyRows(const std::string& name, const std::string& table, const std::vector<std::string>& columns,
+              const fennix::CopyRowSource& next, std::size_t rowsPerBlock,
+              const fennix::CopyProgress& progress, std::string& error);
 
 // One transaction on the named connection (see database.cpp for isolation).
 bool BeginTransaction(const std::string& name, std::string& error);

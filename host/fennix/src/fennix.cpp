@@ -194,6 +194,13 @@ bool RunStatement(const std::string& connectionName, const std::string& sql, pri
     return detail::Execute(connectionName, sql, rows, error);
 }
 
+bool CopyRows(const std::string& connectionName, const std::string& table,
+              const std::vector<std::string>& columns, const CopyRowSource& next, std::size_t rowsPerBlock,
+              const CopyProgress& progress, std::string& error)
+{
+    return detail::CopyRows(connectionName, table, columns, next, rowsPerBlock, progress, error);
+}
+
 // --- Messages ----------------------------------------------------------------
 
 void SetInteractive(bool interactive)

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
 #include <list>
 #include <unordered_map>
@@ -327,6 +328,78 @@ private:
     PGresult* result_;
 };
 
+// Rows in COPY's text format: values separated by tabs, a row ended by a
+// newline, NULL written \N; a backslash, tab, newline or carriage return
+// inside a value is escaped, so that no text can end a value, a row or the
+// data early, nor read as NULL.
+class CopyTextRows final : public fennix::CopyRow {
+public:
+    explicit CopyTextRows(std::size_t columns) : columns_(columns) {}
+
+    void Text(std::string_view value) override
+    {
+        Separate();
+        std::size_t run = 0;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const char escaped = EscapeOf(value[i]);
+            if (!escaped)
+                continue;
+            buffer_.append(value.data() + run, i - run);
+            buffer_ += '\\';
+            buffer_ += escaped;
+            run = i + 1;
+        }
+        buffer_.append(value.data() + run, value.size() - run);
+    }
+
+    void Null() override
+    {
+        Separate();
+        buffer_ += "\\N";
+    }
+
+    // Ends the row the source just gave; false when it did not give one
+    // value per column.
+    bool EndRow()
+    {
+        const bool whole = values_ == columns_;
+        buffer_ += '\n';
+        values_ = 0;
+        return whole;
+    }
+
+    // The values the row just given holds (EndRow counts them afresh).
+    std::size_t Values() const { return values_; }
+    std::string& Buffer() { return buffer_; }
+
+private:
+    static char EscapeOf(char c)
+    {
+        switch (c) {
+        case '\\':
+            return '\\';
+        case '\t':
+            return 't';
+        case '\n':
+            return 'n';
+        case '\r':
+            return 'r';
+        default:
+            return 0;
+        }
+    }
+
+    void Separate()
+    {
+        if (values_++)
+            buffer_ += '\t';
+    }
+
+    std::size_t columns_;
+    std::size_t values_ = 0;
+    std::string buffer_;
+};
+
 // Statements go to the server as they are, each in one round trip; the
 // result arrives as text and is copied cell by cell. The server plans a
 // statement faster than a second round trip would cost, so texts are not
@@ -360,6 +433,104 @@ public:
         // always run them: text after a ';' never runs as a statement of its own.
         PgResult result(PQexecParams(connection_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
         return Accept(result.get(), rows, error);
+    }
+
+    // One COPY ... FROM STDIN in the open transaction. The rows go out a
+    // block at a time (libpq sends as its buffer fills, the server parses as
+    // they come), never gathered whole. Whatever goes wrong (the server
+    // refusing a value, the session ending, the source giving a row of the
+    // wrong width or throwing), the COPY is ended with an error so that the
+    // connection leaves the copy state, and every result is read, so that
+    // the next statement finds the connection ready (or plainly lost).
+    bool Copy(const std::string& table, const std::vector<std::string>& columns,
+              const fennix::CopyRowSource& next, std::size_t rowsPerBlock,
+              const fennix::CopyProgress& progress, std::string& error) override
+    {
+        lastState_.clear();
+        std::string sql = "COPY " + table + "(";
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            sql += (c ? ", " : "") + columns[c];
+        sql += ") FROM STDIN";
+        {
+            PgResult started(PQexec(connection_, sql.c_str()));
+            if (PQresultStatus(started.get()) != PGRES_COPY_IN) {
+                error = PgErrorText(connection_, started.get());
+                KeepState(started.get());
+                return false;
+            }
+        }
+        CopyTextRows rows(columns.size());
+        std::string abandoned; // why the client ends the COPY itself
+        bool sending = true;
+        std::size_t sent = 0, inBlock = 0;
+        const auto send = [&] {
+            std::string& buffer = rows.Buffer();
+            if (PQputCopyData(connection_, buffer.data(), static_cast<int>(buffer.size())) != 1)
+                return false;
+            buffer.clear();
+            sent += inBlock;
+            inBlock = 0;
+            if (progress)
+                progress(sent);
+            return true;
+        };
+        try {
+            while (next(rows)) {
+                const std::size_t values = rows.Values();
+                if (!rows.EndRow()) {
+                    abandoned = "第 " + std::to_string(sent + inBlock + 1) + " 行有 " +
+                                std::to_string(values) + " 个值，而表 " + table + " 复制 " +
+                                std::to_string(columns.size()) + " 列。";
+                    break;
+                }
+                if (++inBlock >= rowsPerBlock && !(sending = send()))
+                    break;
+            }
+            if (abandoned.empty() && sending && inBlock)
+                sending = send();
+        } catch (const std::exception& e) {
+            abandoned = std::string("读取要复制的行时出错：") + e.what();
+        } catch (...) {
+            abandoned = "读取要复制的行时出错。";
+        }
+        const bool ended =
+            PQputCopyEnd(connection_,
+                         abandoned.empty() && sending ? nullptr : "copy abandoned by the client") == 1;
+
+        // The COPY's own result, then whatever follows it; a result still
+        // asking for data means the end did not get through, and is asked
+        // no more once the connection is gone.
+        bool ok = abandoned.empty() && sending && ended;
+        bool copied = false;
+        std::string refusal;
+        for (int guard = 0; guard < 8; ++guard) {
+            PGresult* next_result = PQgetResult(connection_);
+            if (!next_result)
+                break;
+            PgResult result(next_result);
+            const ExecStatusType status = PQresultStatus(next_result);
+            if (status == PGRES_COMMAND_OK) {
+                copied = true;
+                continue;
+            }
+            ok = false;
+            if (refusal.empty() && status != PGRES_COPY_IN) {
+                refusal = PgErrorText(connection_, next_result);
+                KeepState(next_result);
+            }
+            if (status == PGRES_COPY_IN && (PQstatus(connection_) == CONNECTION_BAD ||
+                                            PQputCopyEnd(connection_, "copy abandoned by the client") != 1))
+                break;
+        }
+        if (ok && copied)
+            return true;
+        if (!abandoned.empty())
+            error = abandoned; // the server's answer only repeats the client's reason
+        else if (!refusal.empty())
+            error = refusal;
+        else
+            error = PgErrorText(connection_, nullptr);
+        return false;
     }
 
 private:

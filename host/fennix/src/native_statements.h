@@ -5,11 +5,13 @@
 #pragma once
 
 #include "boundary/host.h"
+#include "fennix/fennix.h"
 
 #include <QSqlDatabase>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace fennix::detail {
 
@@ -27,6 +29,18 @@ public:
     // more than rows->MaxRecords() rows when that is set. The error text is
     // the database's own.
     virtual bool Run(const std::string& sql, priv::QueryResult* rows, std::string& error) = 0;
+
+    // Appends rows to `table` with the driver's bulk load (see
+    // fennix::CopyRows); `table` and `columns` are plain names already
+    // checked. Drivers without one refuse.
+    virtual bool Copy(const std::string& table, const std::vector<std::string>& columns,
+                      const fennix::CopyRowSource& next, std::size_t rowsPerBlock,
+                      const fennix::CopyProgress& progress, std::string& error)
+    {
+        (void)table, (void)columns, (void)next, (void)rowsPerBlock, (void)progress;
+        error = "此数据库不支持成批写入（COPY）。";
+        return false;
+    }
 
     // Prepared statements kept for texts that come again (none where the
     // driver gains nothing from them).

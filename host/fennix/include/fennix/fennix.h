@@ -11,9 +11,11 @@
 
 #include "boundary/host.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #if defined(FENNIX_BUILDING)
@@ -81,6 +83,34 @@ FENNIX_API std::string UrlForDisplay(const std::string& url);
 // makes fail. With `rows` the result set is read into it.
 FENNIX_API bool RunStatement(const std::string& connectionName, const std::string& sql,
                              priv::QueryResult* rows, std::string& error);
+
+// Bulk loading, for moving many rows at once (an office's tables copied to
+// the server the workstations come to share): rows appended to `table`'s
+// `columns` with PostgreSQL's COPY ... FROM STDIN, far cheaper for the server
+// than INSERT statements. PostgreSQL connections only, and only inside the
+// host transaction open on the connection (DBBeginTrans): anything else is
+// refused before a row is read, and the caller writes INSERT statements
+// instead. `next` gives one row per call, a value per column in order (Text
+// or Null), and answers false after the last row; the rows go to the server
+// a block of `rowsPerBlock` at a time, and `progress` (may be empty) hears
+// after each block how many rows have gone so far. Every value goes as its
+// text, for the column's type to read as it reads a quoted literal: a value
+// its column cannot hold is refused by the server, whose own text `error`
+// receives (naming the table, line and column). A failure of any kind leaves
+// the transaction failed, as a failed statement does: the caller rolls back
+// (a commit would not keep anything of it). Like RunStatement, outside
+// whatever a test records or makes fail.
+class FENNIX_API CopyRow {
+public:
+    virtual ~CopyRow() = default;
+    virtual void Text(std::string_view value) = 0; // the next column's value
+    virtual void Null() = 0;                       // the next column is NULL
+};
+using CopyRowSource = std::function<bool(CopyRow& row)>;
+using CopyProgress = std::function<void(std::size_t rowsSent)>;
+FENNIX_API bool CopyRows(const std::string& connectionName, const std::string& table,
+                         const std::vector<std::string>& columns, const CopyRowSource& next,
+                         std::size_t rowsPerBlock, const CopyProgress& progress, std::string& error);
 
 // --- Message boxes ------------------------------------------------------------
 // Interactive, with a QApplication, a message is shown in a real QMessageBox
