@@ -434,6 +434,42 @@ TEST_P(AuditLogTest, ACheckpointNoPurgeVouchesForIsRowsRemoved)
     EXPECT_EQ(check.lastRow, 2);
 }
 
+// What an operator was is read from his whole row: the address beyond what a
+// record keeps, and, of two codes that differ only in letter case, the
+// operator written exactly so even when he has no post and the other has
+// (of whom only the code and name are known then).
+TEST_P(AuditLogTest, AnOperatorChangeSaysWhatTheOperatorWrittenSoWas)
+{
+    SignInAs("admin");
+    const std::string longAddress = std::string(300, 'a');
+    ASSERT_TRUE(test::AddOperator(Db(), {.code = "zhao",
+                                         .name = "赵一",
+                                         .password = "pw",
+                                         .post = "BUSINESS",
+                                         .more = {{"ZZ", longAddress}}}));
+    ASSERT_TRUE(test::AddOperator(Db(), {.code = "ZHAO", .name = "赵二", .password = "pw"}));
+    TOperator store;
+    const auto samePassword = [](const std::string&, const std::string&) { return true; };
+
+    OperatorInfo zhao;
+    ASSERT_TRUE(store.LoadOperator("zhao", zhao));
+    zhao.Address = "北京市";
+    ASSERT_TRUE(audit::ModifyOperator(store, zhao, samePassword));
+
+    OperatorInfo other = zhao;
+    other.Code = "ZHAO";
+    other.Name = "赵三";
+    ASSERT_TRUE(audit::ModifyOperator(store, other, samePassword));
+
+    const std::vector<Row> rows = Rows({"", "", "", audit::kOperatorModify});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].objectCode, "zhao");
+    EXPECT_EQ(rows[0].detail, "住址：" + longAddress + "→北京市");
+    EXPECT_EQ(rows[1].objectCode, "ZHAO");
+    EXPECT_EQ(rows[1].detail,
+              "姓名：赵二→赵三；岗位：（空）→BUSINESS；住址：（空）→北京市；有效标志：（空）→Y");
+}
+
 TEST_P(AuditLogTest, AChangeThatChangesNothingIsNotRecorded)
 {
     SignInAs("admin");
