@@ -254,8 +254,8 @@ void RecordedGrantSave::ScopeOf(const TRolePermissions& tree)
 {
     readBack_.clear();
     added_.clear();
-    // Companies the save adds are first read back as one; the canonical
-    // form of a code is how the database hands KZDM back.
+    // A company the save adds is taken from the tree, under its code as the
+    // database hands KZDM back; a code that does not fit is read back.
     std::map<std::string, const TCompPermit*> added;
     for (int i = 0; i < tree.Count(); ++i) {
         const TCompPermit* company = tree.Items(i);
