@@ -153,6 +153,7 @@ private:
     bool recording_ = false;
     bool ownTransaction_ = false;
     bool open_ = false;
+    bool postgres_ = false;
     // The chain's end as this change last left it (valid once read).
     bool chainKnown_ = false;
     bool headPresent_ = false;

@@ -76,16 +76,26 @@ struct StoredOperator {
 
 std::optional<StoredOperator> ReadOperator(TOperator& store, const std::string& code)
 {
+    // The common case in one statement: the operator's load reads the
+    // whole row. It may find another operator whose code differs only in
+    // case when the one written exactly so has no post; then as below.
+    StoredOperator stored;
+    if (store.LoadOperator(code, stored.info, &stored.address) && stored.info.Code == code)
+        return stored;
+    stored = {};
     const std::optional<QueryResult> row = ReadByCode(
         "SELECT CZY_DM, CZY_MC, ZZ FROM QX_CZY WHERE UPPER(CZY_DM)=UPPER('", code, schema::kOperatorCode);
     if (!row)
         return std::nullopt;
-    StoredOperator stored;
     stored.address = row->AsString(schema::kAddress);
     // The rest as the operator's load reads it (an operator without a post
     // has no load: his code and name still say whom the change touched).
-    if (!store.LoadOperator(row->AsString(schema::kOperatorCode), stored.info)) {
-        stored.info.Code = row->AsString(schema::kOperatorCode);
+    // The load must have found this very operator, not the one whose code
+    // differs only in case and who has a post.
+    const std::string storedCode = row->AsString(schema::kOperatorCode);
+    if (!store.LoadOperator(storedCode, stored.info) || stored.info.Code != storedCode) {
+        stored.info = {};
+        stored.info.Code = storedCode;
         stored.info.Name = row->AsString(schema::kOperatorName);
     }
     return stored;

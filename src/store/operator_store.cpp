@@ -43,7 +43,7 @@ OperatorInfo ReadListedOperator(const QueryResult& rows)
 
 } // namespace
 
-bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info)
+bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info, std::string* wholeAddress)
 {
     try {
         const bool ran = store::Run(FLastStatement, FQuery,
@@ -55,6 +55,8 @@ bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info
         if (!ran || !store::MoveToCode(FQuery, operatorCode, schema::kOperatorCode))
             return false;
         info = ReadOperatorRow(FQuery);
+        if (wholeAddress)
+            *wholeAddress = FQuery.AsString(schema::kAddress);
         return true;
     } catch (...) {
         return false;

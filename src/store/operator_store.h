@@ -20,7 +20,10 @@ public:
     // Fills `info` from the operator's row joined with its post; false (and
     // `info` untouched) when there is no such operator, it has no post, or
     // the statement fails. The code is found as OperatorExists finds it.
-    bool LoadOperator(const std::string& operatorCode, OperatorInfo& info);
+    // `wholeAddress`, when given, receives the address as stored (see
+    // LoadOperatorAddress) from the same row.
+    bool LoadOperator(const std::string& operatorCode, OperatorInfo& info,
+                      std::string* wholeAddress = nullptr);
     // Codes compare ignoring the case of their letters; of two stored codes
     // that differ only in case, the one written exactly as asked is found.
     bool OperatorExists(const std::string& operatorCode);

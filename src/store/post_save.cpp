@@ -98,7 +98,7 @@ bool TRolesMgr::SavePostPermissions(TRolePermissions* permissions, std::string& 
         // The log's row for each company changed goes in the same
         // transaction; its transaction, when it opens one, is the save's.
         audit::RecordedGrantSave record;
-        if (!record.Begin(postCode, message))
+        if (!record.Begin(*permissions, message))
             return false;
         store::Transaction transaction;
         std::string beginMessage;

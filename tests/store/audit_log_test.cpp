@@ -13,6 +13,7 @@
 #include "store/audit_reader.h"
 #include "store/audit_record.h"
 #include "store/audited_changes.h"
+#include "store/audited_grants.h"
 
 #include "session/session_fixture.h"
 #include "store_fixture.h"
@@ -21,6 +22,7 @@
 #include <dlfcn.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -243,6 +245,95 @@ TEST_P(AuditLogTest, AGrantSaveRecordsEachCompanyItChanged)
     EXPECT_EQ(audit::VerifyChain().finding, audit::ChainCheck::Finding::Intact);
 }
 
+// The rows of a save are those that reading the whole post before and after
+// it gives: for the companies it adds (taken from its tree), for those it
+// changes beneath, and for what another workstation stored meanwhile.
+TEST_P(AuditLogTest, AGrantSaveRecordsWhatTheDatabaseHoldsAfterIt)
+{
+    SignInAs("admin");
+    const std::string companyNode = "SELECT t1.PRMS_DM FROM QX_ROLEPRMS t1, QX_PRMSMAP t3 WHERE "
+                                    "t3.PRMS_DM=t1.PRMS_DM AND t1.JS_DM='GW00001' AND t3.KZDM=";
+    struct Save {
+        const char* name;
+        std::function<void(TRolePermissions&)> mark;
+        std::function<void()> elsewhere; // after the window read the post
+        std::vector<std::string> rows;
+    };
+    const std::vector<Save> saves = {
+        {"a company added in part",
+         [](TRolePermissions& tree) {
+             TCompPermit* company = tree.Mark("2001", true);
+             company->SetAllGranted(false);
+             TAbstractPermit* vat = company->Mark("02", true);
+             vat->Mark("02001-01-05-00-00", true);
+             vat->Mark("02001-01-01-00-00", true);
+             company->Mark("03", true)->SetAllGranted(true);
+             TAbstractPermit* dropped = company->Mark("04", true);
+             dropped->Mark("04001-01-01-00-00", true);
+             company->Mark("04", false);
+         },
+         {},
+         {"单位：2001；授予单位，应用：02（功能：02001-01-01-00-00、02001-01-05-00-00）、03（功能：无）"}},
+        {"two withdrawn",
+         [](TRolePermissions& tree) {
+             tree.Mark("2001", false);
+             tree.Mark("1002", true)->SetAllGranted(true);
+             tree.Mark("1001", false);
+         },
+         {},
+         {"单位：1001；收回单位", "单位：2001；收回单位"}},
+        {"beneath a whole company, elsewhere",
+         [](TRolePermissions& tree) {
+             tree.Mark("1002", true)->SetAllGranted(true);
+             tree.Mark("2001", true)->SetAllGranted(true);
+         },
+         [&] {
+             const std::string node = Count(companyNode + "1002");
+             ASSERT_TRUE(
+                 Db().Exec("INSERT INTO QX_PRMSMAP(DYDM, DYMC, PARENT_DM, PRMS_TYPE, KZDM) VALUES('05', "
+                           "'其他工作站', " +
+                           node + ", '20', 0)"));
+         },
+         {"单位：1002；部分应用→整个单位", "单位：2001；授予整个单位"}},
+        {"withdrawn and granted again in one save",
+         [](TRolePermissions& tree) {
+             tree.Mark("1002", false);
+             TCompPermit* again = tree.AddCompany(kPermitAdded);
+             again->SetCode("1002");
+             again->SetAllGranted(false);
+             again->Mark("02", true);
+         },
+         {},
+         {"单位：1002；整个单位→部分应用：02（功能：无）"}},
+    };
+    const std::set<std::string> everyCompany = {"1001", "1002", "2001"};
+    std::size_t recorded = 0;
+    for (const Save& save : saves) {
+        TRolesMgr posts;
+        TRolePermissions tree;
+        std::string message;
+        ASSERT_TRUE(posts.LoadPostPermissions("GW00001", &tree)) << save.name;
+        save.mark(tree);
+        if (save.elsewhere)
+            save.elsewhere();
+        audit::PostGrants before, after;
+        ASSERT_TRUE(audit::ReadPostGrants("GW00001", everyCompany, before));
+        ASSERT_TRUE(posts.SavePostPermissions(&tree, message)) << save.name << ": " << message;
+        ASSERT_TRUE(audit::ReadPostGrants("GW00001", everyCompany, after));
+
+        const std::vector<Row> rows = Rows({"", "", "", audit::kGrantsSave});
+        ASSERT_EQ(rows.size(), recorded + save.rows.size()) << save.name;
+        const std::vector<audit::Event> read = audit::GrantChanges("GW00001", before, after);
+        ASSERT_EQ(read.size(), save.rows.size()) << save.name;
+        for (std::size_t i = 0; i < save.rows.size(); ++i) {
+            EXPECT_EQ(rows[recorded + i].detail, save.rows[i]) << save.name;
+            EXPECT_EQ(rows[recorded + i].detail, read[i].detail) << save.name;
+        }
+        recorded = rows.size();
+    }
+    EXPECT_EQ(audit::VerifyChain().finding, audit::ChainCheck::Finding::Intact);
+}
+
 TEST_P(AuditLogTest, AGrantSaveWhoseRecordCannotBeWrittenIsUndone)
 {
     SignInAs("admin");
@@ -341,6 +432,42 @@ TEST_P(AuditLogTest, ACheckpointNoPurgeVouchesForIsRowsRemoved)
     EXPECT_EQ(check.finding, audit::ChainCheck::Finding::Removed) << check.text;
     EXPECT_EQ(check.firstRow, 1);
     EXPECT_EQ(check.lastRow, 2);
+}
+
+// What an operator was is read from his whole row: the address beyond what a
+// record keeps, and, of two codes that differ only in letter case, the
+// operator written exactly so even when he has no post and the other has
+// (of whom only the code and name are known then).
+TEST_P(AuditLogTest, AnOperatorChangeSaysWhatTheOperatorWrittenSoWas)
+{
+    SignInAs("admin");
+    const std::string longAddress = std::string(300, 'a');
+    ASSERT_TRUE(test::AddOperator(Db(), {.code = "zhao",
+                                         .name = "赵一",
+                                         .password = "pw",
+                                         .post = "BUSINESS",
+                                         .more = {{"ZZ", longAddress}}}));
+    ASSERT_TRUE(test::AddOperator(Db(), {.code = "ZHAO", .name = "赵二", .password = "pw"}));
+    TOperator store;
+    const auto samePassword = [](const std::string&, const std::string&) { return true; };
+
+    OperatorInfo zhao;
+    ASSERT_TRUE(store.LoadOperator("zhao", zhao));
+    zhao.Address = "北京市";
+    ASSERT_TRUE(audit::ModifyOperator(store, zhao, samePassword));
+
+    OperatorInfo other = zhao;
+    other.Code = "ZHAO";
+    other.Name = "赵三";
+    ASSERT_TRUE(audit::ModifyOperator(store, other, samePassword));
+
+    const std::vector<Row> rows = Rows({"", "", "", audit::kOperatorModify});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].objectCode, "zhao");
+    EXPECT_EQ(rows[0].detail, "住址：" + longAddress + "→北京市");
+    EXPECT_EQ(rows[1].objectCode, "ZHAO");
+    EXPECT_EQ(rows[1].detail,
+              "姓名：赵二→赵三；岗位：（空）→BUSINESS；住址：（空）→北京市；有效标志：（空）→Y");
 }
 
 TEST_P(AuditLogTest, AChangeThatChangesNothingIsNotRecorded)
