@@ -24,23 +24,6 @@ std::string FieldText(const QueryResult& query, const char* name)
     return RecordText(query.AsString(name));
 }
 
-// One row of the operator window's list.
-OperatorInfo ReadListedOperator(const QueryResult& rows)
-{
-    OperatorInfo info;
-    info.Code = FieldText(rows, schema::kOperatorCode);
-    info.Name = FieldText(rows, schema::kOperatorName);
-    info.PostCode = rows.AsString(schema::kOperatorCategory) == schema::kSuperAdminCategory
-                        ? std::string(schema::kSuperAdminPost)
-                        : FieldText(rows, schema::kPostCode);
-    info.PostName = RecordText(PostDisplayName(info.PostCode, rows.AsString(schema::kPostName)));
-    info.DepartmentCode = FieldText(rows, schema::kDepartmentCode);
-    info.DepartmentName = FieldText(rows, schema::kDepartmentName);
-    if (info.DepartmentName.empty())
-        info.DepartmentName = kEmptyNameText;
-    return info;
-}
-
 } // namespace
 
 bool TOperator::LoadOperator(const std::string& operatorCode, OperatorInfo& info, std::string* wholeAddress)
@@ -217,23 +200,24 @@ bool TOperator::ListOperators(const std::string& codeFilter, const std::string& 
             sql += " and t1.CZY_DM like '%" + Text(codeFilter) + "%'";
         if (!nameFilter.empty())
             sql += " and t1.CZY_MC like '%" + Text(nameFilter) + "%'";
-        // The rows become operators a block at a time as they arrive: a
-        // hundred thousand operators are not held twice, as rows and as
-        // the list.
-        // A statement that fails part way lists nobody, as before.
-        const std::size_t listedBefore = operators.size();
-        const auto addOperators = [&operators](QueryResult& rows) {
-            for (; !rows.Eof(); rows.Next())
-                operators.push_back(ReadListedOperator(rows));
-        };
-        store::RowSinkScope sink(FQuery, addOperators);
-        bool listed = store::Run(FLastStatement, FQuery, std::move(sql), true);
-        FQuery.FlushRowSink();
-        listed = listed && !FQuery.SinkFailed();
-        FQuery.Reset({});
-        if (!listed)
-            operators.resize(listedBefore);
-        return listed;
+        if (!store::Run(FLastStatement, FQuery, std::move(sql), true))
+            return false;
+        operators.reserve(operators.size() + static_cast<std::size_t>(FQuery.RecordCount()));
+        for (; !FQuery.Eof(); FQuery.Next()) {
+            OperatorInfo info;
+            info.Code = FieldText(FQuery, schema::kOperatorCode);
+            info.Name = FieldText(FQuery, schema::kOperatorName);
+            info.PostCode = FQuery.AsString(schema::kOperatorCategory) == schema::kSuperAdminCategory
+                                ? std::string(schema::kSuperAdminPost)
+                                : FieldText(FQuery, schema::kPostCode);
+            info.PostName = RecordText(PostDisplayName(info.PostCode, FQuery.AsString(schema::kPostName)));
+            info.DepartmentCode = FieldText(FQuery, schema::kDepartmentCode);
+            info.DepartmentName = FieldText(FQuery, schema::kDepartmentName);
+            if (info.DepartmentName.empty())
+                info.DepartmentName = kEmptyNameText;
+            operators.push_back(std::move(info));
+        }
+        return true;
     } catch (...) {
         return false;
     }

@@ -56,6 +56,22 @@ private:
     std::unordered_map<std::string, BuiltInSubApp> entries_;
 };
 
+// Hands a query's rows to `sink` for as long as it lives; the sink never
+// outlives what it refers to, however the reader leaves.
+class RowSinkScope {
+public:
+    RowSinkScope(QueryResult& query, QueryResult::RowSink sink) : query_(query)
+    {
+        query_.SetRowSink(std::move(sink));
+    }
+    ~RowSinkScope() { query_.SetRowSink(nullptr); }
+    RowSinkScope(const RowSinkScope&) = delete;
+    RowSinkScope& operator=(const RowSinkScope&) = delete;
+
+private:
+    QueryResult& query_;
+};
+
 } // namespace
 
 // --- Loading ---------------------------------------------------------------------------
@@ -295,7 +311,7 @@ bool TRolesMgr::ReadGrantsInSets(const std::string& postCode, const CompanyNodes
             }
         }
     };
-    store::RowSinkScope sink(FQuery, addFunctions);
+    RowSinkScope sink(FQuery, addFunctions);
     if (!store::Run(FLastStatement, FQuery,
                     "SELECT t3.PRMS_DM,t3.PARENT_DM,t3.DYDM,t3.DYMC FROM QX_ROLEPRMS t1, QX_PRMSMAP t2, "
                     "QX_PRMSMAP t3 WHERE " +

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace priv::store {
 
@@ -19,23 +18,6 @@ namespace priv::store {
 // keeps it in `lastStatement`. The database's error text lands in `message`.
 bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool open, std::string& message);
 bool Run(std::string& lastStatement, QueryResult& query, std::string sql, bool open);
-
-// Hands a query's rows to `sink` a block at a time for as long as it lives
-// (QueryResult::SetRowSink); the sink never outlives what it refers to,
-// however the reader leaves.
-class RowSinkScope {
-public:
-    RowSinkScope(QueryResult& query, QueryResult::RowSink sink) : query_(query)
-    {
-        query_.SetRowSink(std::move(sink));
-    }
-    ~RowSinkScope() { query_.SetRowSink(nullptr); }
-    RowSinkScope(const RowSinkScope&) = delete;
-    RowSinkScope& operator=(const RowSinkScope&) = delete;
-
-private:
-    QueryResult& query_;
-};
 
 // An existence check: the SELECT ran and gave at least one row.
 bool Exists(std::string& lastStatement, QueryResult& query, std::string sql);
