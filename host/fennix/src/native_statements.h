@@ -8,7 +8,11 @@
 #include "fennix/fennix.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QVariant>
 
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,5 +59,34 @@ public:
 
 // True when the statement is a plain query (its first word is SELECT).
 bool IsPlainQuery(const std::string& sql);
+
+// --- Shared by the drivers' runners (native_sqlite.cpp, native_postgres.cpp) ---
+
+// Each driver's runner for `db`; none when `db`'s handle is not its driver's.
+std::unique_ptr<NativeStatements> SqliteStatementsFor(const QSqlDatabase& db);
+std::unique_ptr<NativeStatements> PostgresStatementsFor(const QSqlDatabase& db);
+
+// The names Qt registers for the drivers' handle types (they depend on how
+// the client library declares the type).
+inline const std::initializer_list<const char*> kSqliteHandle = {"sqlite3*"};
+inline const std::initializer_list<const char*> kPostgresHandle = {"PGconn*", "pg_conn*"};
+
+// The driver's handle when its type is one of `typeNames`.
+template <typename T> T HandleOf(const QSqlDatabase& db, std::initializer_list<const char*> typeNames)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || !handle.typeName())
+        return nullptr;
+    for (const char* typeName : typeNames)
+        if (std::strcmp(handle.typeName(), typeName) == 0)
+            return *static_cast<const T*>(handle.constData());
+    return nullptr;
+}
+
+// Floating-point cells read as Qt SQL has always given them: fixed notation,
+// the shortest text that reads back as the same number.
+std::string DoubleText(double value);
 
 } // namespace fennix::detail
