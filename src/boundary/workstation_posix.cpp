@@ -20,14 +20,20 @@ std::string WorkstationName()
 
 std::string SystemUserName()
 {
-    // The account the process runs as, not what the environment claims.
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
-        return found->pw_name;
-    return std::to_string(geteuid());
+    // The account the process runs as, not what the environment claims. It
+    // does not change while the process runs, and asking the user database
+    // costs a file read (or a directory server's round trip): once is enough.
+    static const std::string account = [] {
+        long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+        passwd entry{};
+        passwd* found = nullptr;
+        if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+            found->pw_name)
+            return std::string(found->pw_name);
+        return std::to_string(geteuid());
+    }();
+    return account;
 }
 
 } // namespace priv

@@ -34,12 +34,16 @@ std::string WorkstationName()
 
 std::string SystemUserName()
 {
-    wchar_t name[257] = {};
-    DWORD length = 257;
-    if (!GetUserNameW(name, &length) || length == 0)
-        return {};
-    // The length counts the terminating NUL.
-    return Utf8(name, static_cast<int>(length) - 1);
+    // The account the process runs as does not change while it runs.
+    static const std::string account = [] {
+        wchar_t name[257] = {};
+        DWORD length = 257;
+        if (!GetUserNameW(name, &length) || length == 0)
+            return std::string();
+        // The length counts the terminating NUL.
+        return Utf8(name, static_cast<int>(length) - 1);
+    }();
+    return account;
 }
 
 } // namespace priv

@@ -29,15 +29,6 @@ bool& AbsenceLogged()
     return logged;
 }
 
-// The account a process runs as does not change while it runs; asking the
-// system's user database at every record costs a file read (or a directory
-// server's round trip) on every sign-in.
-const std::string& RecordingAccount()
-{
-    static const std::string account = SystemUserName();
-    return account;
-}
-
 void AppendField(std::string& out, std::string_view field)
 {
     out += std::to_string(field.size());
@@ -298,7 +289,7 @@ bool RecordedChange::RecordAll(const std::vector<Event>& events)
     row.localTime = FormatDateTimeSeconds(now);
     row.utcTime = UtcText(now);
     row.workstation = WorkstationName();
-    row.systemUser = RecordingAccount();
+    row.systemUser = SystemUserName();
     row.operatorCode = SignedInOperatorCode();
     std::int64_t sequence = lastSequence_;
     std::string hash = lastHash_;
