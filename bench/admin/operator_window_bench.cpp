@@ -6,6 +6,7 @@
 #include "admin/operator_list_model.h"
 #include "admin/operator_window.h"
 #include "support/bench_data.h"
+#include "support/bench_main.h"
 #include "support/raw_client.h"
 #include "support/rounds.h"
 
@@ -115,10 +116,5 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return priv::bench::RunBenchmarks(argc, argv);
 }

@@ -11,6 +11,7 @@
 #include "store/permit.h"
 #include "store/post_store.h"
 #include "support/bench_data.h"
+#include "support/bench_main.h"
 #include "support/rounds.h"
 
 #include <QApplication>
@@ -295,10 +296,5 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return priv::bench::RunBenchmarks(argc, argv);
 }

@@ -12,6 +12,7 @@
 // "added_ms" (the median per-round difference); "log_rows" is how many rows
 // the log held at the end.
 #include "support/bench_data.h"
+#include "support/bench_main.h"
 #include "support/rounds.h"
 
 #include "boundary/codepage.h"
@@ -281,12 +282,5 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    for (const priv::test::Backend backend : priv::test::AvailableBackends())
-        priv::bench::Register(backend);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return priv::bench::RunBenchmarks(argc, argv, priv::bench::PerBackend(priv::bench::Register));
 }

@@ -8,6 +8,7 @@
 // the post's companies and the current company's grants, so the larger post
 // should cost little more than the smaller.
 #include "support/bench_data.h"
+#include "support/bench_main.h"
 
 #include "boundary/codepage.h"
 #include "cipher/crypt.h"
@@ -108,15 +109,13 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    for (const Backend backend : priv::test::AvailableBackends())
-        benchmark::RegisterBenchmark(
-            (std::string("BM_SilentSignInRoad/") + priv::test::ToString(backend)).c_str(),
-            [backend](benchmark::State& state) { SilentSignInRoad(state, backend); })
-            ->Arg(100)
-            ->Arg(5000)
-            ->Unit(benchmark::kMillisecond);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return priv::bench::RunBenchmarks(
+        argc, argv, priv::bench::PerBackend([](Backend backend) {
+            benchmark::RegisterBenchmark(
+                (std::string("BM_SilentSignInRoad/") + priv::test::ToString(backend)).c_str(),
+                [backend](benchmark::State& state) { SilentSignInRoad(state, backend); })
+                ->Arg(100)
+                ->Arg(5000)
+                ->Unit(benchmark::kMillisecond);
+        }));
 }

@@ -20,6 +20,7 @@
 #include "store/operator_store.h"
 #include "store/post_store.h"
 #include "support/bench_data.h"
+#include "support/bench_main.h"
 #include "support/heap_counter.h"
 #include "support/raw_client.h"
 #include "support/rounds.h"
@@ -549,12 +550,5 @@ void Register(Backend backend)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    for (const priv::test::Backend backend : priv::test::AvailableBackends())
-        priv::bench::Register(backend);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return priv::bench::RunBenchmarks(argc, argv, priv::bench::PerBackend(priv::bench::Register));
 }
