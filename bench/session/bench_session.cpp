@@ -5,7 +5,7 @@
 // wholly; on SQLite and, when PRIV_TEST_PG_URL names a server, on
 // PostgreSQL. Each export's time is reported beside the total, and the bare
 // SELECT of the operator's row is measured in the same run. The road reads
-// the post's companies and the current company's grants, so the larger post
+// the current company alone (its entry and its grants), so the larger post
 // should cost little more than the smaller.
 #include "support/bench_data.h"
 #include "support/bench_main.h"

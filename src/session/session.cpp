@@ -157,6 +157,7 @@ bool TPSessionImpl::ListCompanyProducts(const std::string& key, std::vector<std:
 bool TPSessionImpl::ListCompanies(std::vector<std::string>& companies)
 {
     companies.clear();
+    ListAllCompanies();
     for (int i = 0; i < FPermissions->Count(); ++i)
         companies.push_back(FPermissions->Items(i)->CompanyId());
     return true;
@@ -164,15 +165,67 @@ bool TPSessionImpl::ListCompanies(std::vector<std::string>& companies)
 
 int TPSessionImpl::CompanyCount()
 {
+    ListAllCompanies();
     return FPermissions->Count();
 }
 
 TRolePermissions* TPSessionImpl::GetPermissions()
 {
     // Whoever asks for the whole tree gets it whole.
-    if (!FUnreadCompanies.empty())
+    if (ListAllCompanies() && !FUnreadCompanies.empty())
         ReadUnreadCompanies();
     return FPermissions.get();
+}
+
+bool TPSessionImpl::ListAllCompanies()
+{
+    if (FCompaniesListed)
+        return true;
+    TRolePermissions listed;
+    TRolesMgr roles;
+    if (!roles.LoadPostCompanies(FPermissions->PostCode(), &listed)) {
+        CurrentHost().Error("0", kPermissionLoadFailedLog);
+        return false;
+    }
+    // A company asked about already is the same node in the list: it keeps
+    // what it was read with, so that the list and the filter never tell two
+    // stories about it. One the post has let go of since stays too, as it
+    // would had the list been read at the sign-in.
+    std::unordered_map<std::int32_t, TCompPermit*> asked;
+    for (int i = 0; i < FPermissions->Count(); ++i)
+        asked.emplace(FPermissions->Items(i)->PermitCode(), FPermissions->Items(i));
+    std::unordered_set<const TCompPermit*> unread;
+    const auto takeOver = [&](TCompPermit& entry, TCompPermit& before) {
+        entry.SetAllGranted(before.AllGranted());
+        entry.SwapChildren(before);
+        if (FUnreadCompanies.count(&before) != 0)
+            unread.insert(&entry);
+    };
+    for (int i = 0; i < listed.Count(); ++i) {
+        TCompPermit* entry = listed.Items(i);
+        const auto before = asked.find(entry->PermitCode());
+        if (before == asked.end()) {
+            unread.insert(entry);
+            continue;
+        }
+        takeOver(*entry, *before->second);
+        asked.erase(before);
+    }
+    for (int i = 0; i < FPermissions->Count(); ++i) {
+        TCompPermit* before = FPermissions->Items(i);
+        if (asked.count(before->PermitCode()) == 0)
+            continue;
+        TCompPermit* entry = listed.AddCompany(kPermitUnchanged);
+        entry->SetTexts(before->CompanyId(), before->TaxNumber(), before->CompanyName());
+        entry->SetPermitCode(before->PermitCode());
+        entry->SetParentCode(0);
+        takeOver(*entry, *before);
+    }
+    // The host may hold the permissions object: it stays, its companies change.
+    FPermissions->SwapChildren(listed);
+    FUnreadCompanies = std::move(unread);
+    FCompaniesListed = true;
+    return true;
 }
 
 void TPSessionImpl::ReadUnreadCompanies()
@@ -247,25 +300,50 @@ bool TPSessionImpl::LoadPermissions()
     const std::string post = GetTextValue(UserRecord(), "CZY_LB");
     TRolesMgr roles;
     FUnreadCompanies.clear();
-    // A created post may hold hundreds of companies with thousands of
-    // functions each, while a sign-in works in one company: its companies
-    // are read now and what a company grants when it is first asked for.
-    const bool builtIn = HasBuiltInPermissions(post);
-    if (!(builtIn ? roles.LoadPostPermissions(post, FPermissions.get())
-                  : roles.LoadPostCompanies(post, FPermissions.get()))) {
+    FCompaniesListed = true;
+    if (HasBuiltInPermissions(post)) {
+        if (roles.LoadPostPermissions(post, FPermissions.get()))
+            return true;
         CurrentHost().Error("0", kPermissionLoadFailedLog);
         return false;
     }
-    if (!builtIn)
-        for (int i = 0; i < FPermissions->Count(); ++i)
-            FUnreadCompanies.insert(FPermissions->Items(i));
+    // A created post may hold thousands of companies with thousands of
+    // functions each, while a sign-in works in one company: nothing of them
+    // is read until it is asked about. Only a post that is gone is told now.
+    FPermissions->SetPostCode(post);
+    FPermissions->Clear();
+    if (!roles.PostCodeExists(post)) {
+        CurrentHost().Error("0", kPermissionLoadFailedLog);
+        return false;
+    }
+    FCompaniesListed = false;
+    return true;
+}
+
+bool TPSessionImpl::FindCompanyEntry(const std::string& companyId, TCompPermit*& company)
+{
+    company = FPermissions->FindCompany(companyId);
+    if (company || FCompaniesListed)
+        return true;
+    const int known = FPermissions->Count();
+    TRolesMgr roles;
+    if (!roles.LoadPostCompany(FPermissions->PostCode(), companyId, *FPermissions)) {
+        CurrentHost().Error("0", kPermissionLoadFailedLog);
+        return false;
+    }
+    for (int i = known; i < FPermissions->Count(); ++i)
+        FUnreadCompanies.insert(FPermissions->Items(i));
+    company = FPermissions->FindCompany(companyId);
     return true;
 }
 
 bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPermit*& company)
 {
     for (;;) {
-        company = FPermissions->FindCompany(companyId);
+        if (!FindCompanyEntry(companyId, company)) {
+            company = nullptr;
+            return false;
+        }
         if (!company || FUnreadCompanies.count(company) == 0)
             return true;
         TRolesMgr roles;
@@ -295,7 +373,8 @@ bool TPSessionImpl::FindCompanyWithGrants(const std::string& companyId, TCompPer
 
 bool TPSessionImpl::GrantCompany(const std::string& companyId)
 {
-    if (FPermissions->FindCompany(companyId))
+    TCompPermit* entry = nullptr;
+    if (!FindCompanyEntry(companyId, entry) || entry)
         return false;
     const std::string post = GetTextValue(UserRecord(), "CZY_LB");
     if (HasBuiltInPermissions(post))
@@ -325,8 +404,8 @@ bool TPSessionImpl::GrantCompany(const std::string& companyId)
 
 bool TPSessionImpl::RevokeCompany(const std::string& companyId)
 {
-    const TCompPermit* company = FPermissions->FindCompany(companyId);
-    if (!company)
+    TCompPermit* company = nullptr;
+    if (!FindCompanyEntry(companyId, company) || !company)
         return false;
     const std::string post = GetTextValue(UserRecord(), "CZY_LB");
     if (HasBuiltInPermissions(post))

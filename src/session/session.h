@@ -42,8 +42,9 @@ public:
     bool RevokeCompany(const std::string& companyId) override;
 
     // Fills the permissions afresh; false (logged) when the post store fails.
-    // A created post's companies come without what they grant, which
-    // FindCompanyWithGrants (or GetPermissions, for all of them) reads.
+    // A created post's companies are read when they are first asked about:
+    // one at a time by FindCompanyWithGrants, all of them by whatever lists
+    // or counts them; what a company grants when it is first asked for.
     bool LoadPermissions();
     // The permission entry of a company with its sub-applications and
     // functions read; none when the post does not hold the company. False
@@ -54,10 +55,21 @@ public:
     static void Release(void* session);
 
 private:
+    // The post's entry for a company, read on its own while the post's
+    // companies are not all listed; none when the post does not hold it.
+    // False (logged, no entry) when it cannot be read.
+    bool FindCompanyEntry(const std::string& companyId, TCompPermit*& company);
+    // Reads every company of the post, once; the companies asked about
+    // before keep what they were read with. False (logged) when the read
+    // fails: the companies asked about stay, and the next call tries again.
+    bool ListAllCompanies();
     // Reads what every company not read yet grants, all in one go.
     void ReadUnreadCompanies();
 
     std::unique_ptr<TRolePermissions> FPermissions;
+    // Whether FPermissions holds every company of the post, or only those
+    // asked about one at a time.
+    bool FCompaniesListed = true;
     // Companies of FPermissions whose grants are not read yet.
     std::unordered_set<const TCompPermit*> FUnreadCompanies;
     std::vector<std::string> FList; // kept for the host's layout; not used

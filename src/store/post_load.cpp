@@ -179,7 +179,7 @@ std::string TRolesMgr::StoredCompaniesStatement(const std::string& postCode)
 // every function node beneath those, each joined from the post's grant rows.
 bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode)
 {
-    if (!ReadStoredCompanies(permissions, postCode))
+    if (!ReadStoredCompanies(permissions, StoredCompaniesStatement(postCode)))
         return false;
     const bool large = LargeLoad(permissions.Count());
     ScopedStatus status(large, kLoadingPermissionsText);
@@ -192,12 +192,16 @@ bool TRolesMgr::LoadStoredPermissions(TRolePermissions& permissions, const std::
     return ReadGrantsInSets(postCode, companies, std::string(), large, &progress);
 }
 
-bool TRolesMgr::ReadStoredCompanies(TRolePermissions& permissions, const std::string& postCode)
+bool TRolesMgr::ReadStoredCompanies(TRolePermissions& permissions, const std::string& statement,
+                                    const std::unordered_set<std::int32_t>& held)
 {
-    if (!store::Run(FLastStatement, FQuery, StoredCompaniesStatement(postCode), true))
+    if (!store::Run(FLastStatement, FQuery, statement, true))
         return false;
-    permissions.ReserveChildren(static_cast<std::size_t>(FQuery.RecordCount()));
+    permissions.ReserveChildren(static_cast<std::size_t>(permissions.Count()) +
+                                static_cast<std::size_t>(FQuery.RecordCount()));
     for (; !FQuery.Eof(); FQuery.Next()) {
+        if (held.count(static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode))) != 0)
+            continue;
         TCompPermit* company = permissions.AddCompany(kPermitUnchanged);
         company->SetPermitCode(static_cast<std::int32_t>(FQuery.AsInteger(schema::kPermitCode)));
         company->SetParentCode(0);
@@ -337,8 +341,27 @@ bool TRolesMgr::LoadPostCompanies(const std::string& postCode, TRolePermissions*
     return ReadPostTree(postCode, permissions, [this](const std::string& post, TRolePermissions& tree) {
         // The built-in posts' sets are made, not stored.
         return !IsSuperAdmin(post) && !IsSystemPost(post) && !IsBusinessPost(post) &&
-               ReadStoredCompanies(tree, post);
+               ReadStoredCompanies(tree, StoredCompaniesStatement(post));
     });
+}
+
+bool TRolesMgr::LoadPostCompany(const std::string& postCode, const std::string& companyId,
+                                TRolePermissions& permissions)
+{
+    // Company ids are numbers in the grant rows: any other text names no
+    // company the post can hold.
+    if (!store::IsDecimalInteger(companyId))
+        return true;
+    std::unordered_set<std::int32_t> held;
+    for (int i = 0; i < permissions.Count(); ++i)
+        held.insert(permissions.Items(i)->PermitCode());
+    try {
+        return ReadStoredCompanies(
+            permissions,
+            StoredCompaniesStatement(postCode) + " AND t3.KZDM=" + companyId + " ORDER BY t1.PRMS_DM", held);
+    } catch (...) {
+        return false;
+    }
 }
 
 TRolesMgr::CompanyGrants TRolesMgr::LoadCompanyGrants(const std::string& postCode, TCompPermit& company)

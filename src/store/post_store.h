@@ -82,6 +82,14 @@ public:
     // while the post holds the company under another one (withdrawn and
     // granted again elsewhere) takes that node's code and grants.
     CompanyGrants LoadCompanyGrants(const std::string& postCode, TCompPermit& company);
+    // One company of a created post on its own, for a reader that may never
+    // need the others: appends the post's entries for `companyId` (as
+    // LoadPostCompanies reads them, in the order of their nodes) that the
+    // tree does not hold yet, each granting nothing until LoadCompanyGrants
+    // has read it. True when read, whether the post holds the company or
+    // not; false when the statement fails.
+    bool LoadPostCompany(const std::string& postCode, const std::string& companyId,
+                         TRolePermissions& permissions);
     // Writes the added and removed nodes in one transaction. On success the
     // tree is brought to its saved state (a second save writes nothing); on
     // failure everything is rolled back, the tree stays as it was and
@@ -160,8 +168,11 @@ private:
                                 bool everyFunction);
     // A created post's tree in three set statements, whatever its size.
     bool LoadStoredPermissions(TRolePermissions& permissions, const std::string& postCode);
-    // The post's company nodes, each granting nothing yet.
-    bool ReadStoredCompanies(TRolePermissions& permissions, const std::string& postCode);
+    // Appends the company nodes that `statement` (StoredCompaniesStatement,
+    // perhaps narrowed) reads, each granting nothing yet; a node whose code
+    // is in `held` is in the tree already and is left out.
+    bool ReadStoredCompanies(TRolePermissions& permissions, const std::string& statement,
+                             const std::unordered_set<std::int32_t>& held = {});
     // Company nodes by their code; a node the post's grant rows repeat
     // stands there once per repetition.
     using CompanyNodes = std::unordered_map<std::int32_t, std::vector<TCompPermit*>>;

@@ -157,6 +157,7 @@ TEST_P(SessionTest, ACompanysGrantsAreReadWhenFirstAskedFor)
     SwitchCompany("1001");
     fennix::ClearExecutedStatements();
     ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    EXPECT_EQ(CountContaining(fennix::ExecutedStatements(), "XT_QYXX"), 0u) << "no company is read yet";
     EXPECT_EQ(CountContaining(fennix::ExecutedStatements(), "PRMS_TYPE='20'"), 0u);
     EXPECT_EQ(Session()->CompanyCount(), 2);
 
@@ -213,6 +214,45 @@ TEST_P(SessionTest, ACompanyWithdrawnOrUnreadableAfterTheSignInGrantsNothing)
     std::vector<std::string> companies;
     Session()->ListCompanies(companies);
     EXPECT_EQ(companies, std::vector<std::string>{"1001"});
+}
+
+// Until something lists or counts the post's companies, each is read on its
+// own when it is asked about. The list then keeps those asked about as they
+// were read, even one the post has let go of since, in the list's order.
+TEST_P(SessionTest, CompaniesAreReadOneAtATimeUntilTheyAreListed)
+{
+    ArrangeCompaniesAndPosts();
+    AddOperator("kuaiji", "GW00001");
+    SwitchCompany("1002");
+    ASSERT_TRUE(InitGlobalUserInfo("kuaiji"));
+    auto* session = static_cast<TPSessionImpl*>(Session());
+
+    fennix::ClearExecutedStatements();
+    TCompPermit* company = nullptr;
+    ASSERT_TRUE(session->FindCompanyWithGrants("1002", company));
+    ASSERT_NE(company, nullptr);
+    EXPECT_TRUE(company->AllGranted());
+    ASSERT_TRUE(session->FindCompanyWithGrants("2001", company));
+    EXPECT_EQ(company, nullptr) << "not the post's";
+    ASSERT_TRUE(session->FindCompanyWithGrants("1002x", company));
+    EXPECT_EQ(company, nullptr) << "no company's id";
+    const std::vector<std::string> read = fennix::ExecutedStatements();
+    EXPECT_EQ(CountContaining(read, "XT_QYXX"), 2u) << "1002 and 2001, each once";
+    EXPECT_EQ(CountContaining(read, "t3.KZDM=1002"), 1u);
+    EXPECT_EQ(CountContaining(read, "t3.KZDM=2001"), 1u);
+
+    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=(SELECT PRMS_DM FROM QX_PRMSMAP WHERE "
+                          "DYDM='1002')"));
+    std::vector<std::string> companies;
+    ASSERT_TRUE(Session()->ListCompanies(companies));
+    EXPECT_EQ(companies, (std::vector<std::string>{"1001", "1002"}));
+    ASSERT_TRUE(session->FindCompanyWithGrants("1002", company));
+    ASSERT_NE(company, nullptr) << "as it was read";
+    EXPECT_TRUE(company->AllGranted());
+    ASSERT_TRUE(session->FindCompanyWithGrants("1001", company));
+    ASSERT_NE(company, nullptr) << "read from the list";
+    EXPECT_FALSE(company->AllGranted());
+    EXPECT_EQ(company->Count(), 2);
 }
 
 // The products of a company entry, in order.
