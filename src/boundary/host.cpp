@@ -25,6 +25,9 @@ QueryResult& QueryResult::operator=(QueryResult&& other) noexcept
     if (this == &other)
         return *this;
     columns_ = std::move(other.columns_);
+    kept_ = std::move(other.kept_);
+    slotOf_ = std::move(other.slotOf_);
+    cellsPerRow_ = std::exchange(other.cellsPerRow_, 0);
     rows_ = std::move(other.rows_);
     texts_ = std::move(other.texts_);
     textFree_ = std::exchange(other.textFree_, nullptr);
@@ -37,6 +40,8 @@ QueryResult& QueryResult::operator=(QueryResult&& other) noexcept
     other.sink_ = nullptr;
     sinkFailed_ = std::exchange(other.sinkFailed_, false);
     other.columns_.clear();
+    other.kept_.clear();
+    other.slotOf_.clear();
     other.rows_.clear();
     other.texts_.clear();
     for (std::size_t i = 0; i < std::size(memo_); ++i) {
@@ -50,6 +55,13 @@ void QueryResult::Reset(std::vector<std::string> columns)
 {
     columns_ = std::move(columns);
     DropRows();
+    slotOf_.assign(columns_.size(), -1);
+    cellsPerRow_ = 0;
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (kept_.empty() || std::any_of(kept_.begin(), kept_.end(), [&](const std::string& name) {
+                return SameTextAscii(name, columns_[i]);
+            }))
+            slotOf_[i] = static_cast<int>(cellsPerRow_++);
     nextTextBlock_ = kFirstTextBlock;
     sinkFailed_ = false;
     for (NameMemo& memo : memo_)
@@ -72,6 +84,11 @@ void QueryResult::DropRows()
     textLeft_ = 0;
     rowCount_ = 0;
     current_ = 0;
+}
+
+void QueryResult::KeepColumns(std::vector<std::string> names)
+{
+    kept_ = std::move(names);
 }
 
 void QueryResult::SetRowSink(RowSink sink)
@@ -109,18 +126,19 @@ void QueryResult::AddRow()
     if (block == rows_.size()) {
         rows_.emplace_back();
         if (block > 0)
-            rows_.back().reserve(kRowsPerBlock * columns_.size());
+            rows_.back().reserve(kRowsPerBlock * cellsPerRow_);
     }
-    rows_[block].resize(rows_[block].size() + columns_.size());
+    rows_[block].resize(rows_[block].size() + cellsPerRow_);
     ++rowCount_;
 }
 
 void QueryResult::SetCell(std::size_t column, std::string_view text)
 {
-    if (rowCount_ == 0 || column >= columns_.size())
+    if (rowCount_ == 0 || !Keeps(column))
         return;
     const std::size_t row = rowCount_ - 1;
-    Cell& cell = rows_[row / kRowsPerBlock][(row % kRowsPerBlock) * columns_.size() + column];
+    Cell& cell = rows_[row / kRowsPerBlock]
+                      [(row % kRowsPerBlock) * cellsPerRow_ + static_cast<std::size_t>(slotOf_[column])];
     cell.isNull = false;
     cell.size = static_cast<std::uint32_t>(text.size() < UINT32_MAX ? text.size() : UINT32_MAX);
     cell.text = cell.size > 0 ? KeepText(text.substr(0, cell.size)) : nullptr;
@@ -153,7 +171,7 @@ void QueryResult::ReserveRows(std::size_t rows)
 {
     if (rows_.empty())
         rows_.emplace_back();
-    rows_.front().reserve(std::min(rows, kRowsPerBlock) * columns_.size());
+    rows_.front().reserve(std::min(rows, kRowsPerBlock) * cellsPerRow_);
 }
 
 int QueryResult::ColumnIndex(std::string_view name) const
@@ -175,10 +193,11 @@ int QueryResult::ColumnIndex(std::string_view name) const
 const QueryResult::Cell* QueryResult::CurrentCell(std::string_view name) const
 {
     const int column = ColumnIndex(name);
-    if (column < 0 || Eof())
+    if (column < 0 || Eof() || !Keeps(static_cast<std::size_t>(column)))
         return nullptr;
     return &rows_[current_ / kRowsPerBlock]
-                 [(current_ % kRowsPerBlock) * columns_.size() + static_cast<std::size_t>(column)];
+                 [(current_ % kRowsPerBlock) * cellsPerRow_ +
+                  static_cast<std::size_t>(slotOf_[static_cast<std::size_t>(column)])];
 }
 
 bool QueryResult::IsNull(std::string_view name) const

@@ -80,6 +80,14 @@ public:
     bool HasRowSink() const { return static_cast<bool>(sink_); }
     bool SinkFailed() const { return sinkFailed_; }
 
+    // A reader that needs a few of a statement's columns names them (in any
+    // letter case): the runner keeps only those, and every other column
+    // reads as null. Empty (the default): every column. It stays for the
+    // statements that follow until it is set again.
+    void KeepColumns(std::vector<std::string> names);
+    // Whether the runner should read column `column` at all.
+    bool Keeps(std::size_t column) const { return column < slotOf_.size() && slotOf_[column] >= 0; }
+
     bool Eof() const { return current_ >= rowCount_; }
     void Next()
     {
@@ -117,9 +125,14 @@ private:
     void HandOverRows();
 
     std::vector<std::string> columns_;
-    // Block b holds rows b * kRowsPerBlock onwards, Columns().size() cells
-    // each. Only the first block grows as rows come (a small result takes
-    // little); every later one is made to its full size at once.
+    // The names KeepColumns asked for; empty: all.
+    std::vector<std::string> kept_;
+    // For each column, its cell in a row, or -1 when it is not kept.
+    std::vector<int> slotOf_;
+    std::size_t cellsPerRow_ = 0;
+    // Block b holds rows b * kRowsPerBlock onwards, cellsPerRow_ cells each.
+    // Only the first block grows as rows come (a small result takes little);
+    // every later one is made to its full size at once.
     std::vector<std::vector<Cell>> rows_;
     // The cells' texts, end to end; a block is never enlarged, a new one is
     // begun (twice the size of the last, up to a limit) when one is full.

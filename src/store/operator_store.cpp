@@ -200,6 +200,10 @@ bool TOperator::ListOperators(const std::string& codeFilter, const std::string& 
             sql += " and t1.CZY_DM like '%" + Text(codeFilter) + "%'";
         if (!nameFilter.empty())
             sql += " and t1.CZY_MC like '%" + Text(nameFilter) + "%'";
+        // Of every column of the operator's row, the list shows six.
+        const store::KeptColumns listed(
+            FQuery, {schema::kOperatorCode, schema::kOperatorName, schema::kOperatorCategory,
+                     schema::kPostCode, schema::kPostName, schema::kDepartmentCode, schema::kDepartmentName});
         if (!store::Run(FLastStatement, FQuery, std::move(sql), true))
             return false;
         operators.reserve(operators.size() + static_cast<std::size_t>(FQuery.RecordCount()));

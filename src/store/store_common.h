@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace priv::store {
 
@@ -47,6 +49,23 @@ bool ExistsWithCode(std::string& lastStatement, QueryResult& query, std::string_
 // Of the rows of an opened query, the one whose `column` is the code that
 // `code` means (FindCode's rule), made the current row. False when none is.
 bool MoveToCode(QueryResult& query, const std::string& code, const char* column);
+
+// Keeps only the named columns of the statements `query` runs while it
+// lives (QueryResult::KeepColumns): a reader of a wide SELECT that uses a
+// few of its columns stores no more than those.
+class KeptColumns {
+public:
+    KeptColumns(QueryResult& query, std::vector<std::string> names) : query_(query)
+    {
+        query_.KeepColumns(std::move(names));
+    }
+    ~KeptColumns() { query_.KeepColumns({}); }
+    KeptColumns(const KeptColumns&) = delete;
+    KeptColumns& operator=(const KeptColumns&) = delete;
+
+private:
+    QueryResult& query_;
+};
 
 // A text value ready to stand between single quotes.
 inline std::string Text(const std::string& value)

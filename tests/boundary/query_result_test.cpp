@@ -106,5 +106,40 @@ TEST(QueryResult, ASinkThatThrowsFailsTheReadAndNothingElse)
     EXPECT_EQ(taken, 10);
 }
 
+// A reader that keeps some columns gets those, across blocks and moves;
+// the others read as null whatever the runner hands over, until the
+// columns are asked for again and a statement resets the result.
+TEST(QueryResult, KeepsOnlyTheColumnsAReaderNames)
+{
+    QueryResult filled;
+    filled.KeepColumns({"dm", "SM"});
+    filled.Reset({"DM", "MC", "SM"});
+    EXPECT_TRUE(filled.Keeps(0));
+    EXPECT_FALSE(filled.Keeps(1));
+    EXPECT_TRUE(filled.Keeps(2));
+    EXPECT_FALSE(filled.Keeps(3)) << "no such column";
+    for (int i = 0; i < kBlock + 3; ++i) {
+        filled.AddRow();
+        filled.SetCell(0, std::to_string(i));
+        filled.SetCell(1, "dropped");
+        filled.SetCell(2, "S" + std::to_string(i));
+    }
+    QueryResult rows = std::move(filled);
+    int expected = 0;
+    for (rows.First(); !rows.Eof(); rows.Next(), ++expected) {
+        ASSERT_EQ(rows.AsInteger("DM"), expected);
+        ASSERT_TRUE(rows.IsNull("MC"));
+        ASSERT_EQ(rows.AsText("MC"), "");
+        ASSERT_EQ(rows.AsString("SM"), "S" + std::to_string(expected));
+    }
+    EXPECT_EQ(expected, kBlock + 3);
+
+    rows.KeepColumns({});
+    rows.Reset({"DM", "MC"});
+    Fill(rows, 2);
+    EXPECT_EQ(rows.AsString("MC"), "") << "every column again";
+    EXPECT_FALSE(rows.IsNull("MC"));
+}
+
 } // namespace
 } // namespace priv

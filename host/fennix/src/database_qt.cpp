@@ -74,6 +74,8 @@ bool RunOnQt(QSqlDatabase& db, const QString& sql, priv::QueryResult* rows, std:
         while ((maxRecords == 0 || rows->RecordCount() < maxRecords) && query.next()) {
             rows->AddRow();
             for (int i = 0; i < count; ++i) {
+                if (!rows->Keeps(static_cast<std::size_t>(i)))
+                    continue;
                 const QVariant value = query.value(i);
                 if (!value.isNull())
                     rows->SetCell(static_cast<std::size_t>(i), CellText(value));

@@ -472,7 +472,7 @@ private:
         for (int row = 0; row < total; ++row) {
             rows.AddRow();
             for (int i = 0; i < count; ++i)
-                if (!PQgetisnull(result, row, i))
+                if (rows.Keeps(static_cast<std::size_t>(i)) && !PQgetisnull(result, row, i))
                     ReadPgCell(PQgetvalue(result, row, i), PQgetlength(result, row, i),
                                kinds[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), rows);
         }

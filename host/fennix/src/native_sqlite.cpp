@@ -152,7 +152,8 @@ private:
         while (rc == SQLITE_ROW) {
             rows->AddRow();
             for (int i = 0; i < count; ++i)
-                ReadCell(statement, i, *rows);
+                if (rows->Keeps(static_cast<std::size_t>(i)))
+                    ReadCell(statement, i, *rows);
             if (maxRecords > 0 && rows->RecordCount() >= maxRecords)
                 return true;
             rc = sqlite3_step(statement);
