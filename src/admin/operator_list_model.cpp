@@ -12,11 +12,11 @@ namespace {
 // Codes are letters, digits and a few signs; "Admin" and "admin" sort
 // together, and among equal codes the order of reading stands. The keys are
 // lowered once, not in every comparison of the sort.
-std::vector<std::string> SortKeys(const TOperatorInfoList& operators)
+std::vector<std::string> SortKeys(const TOperatorListEntries& operators)
 {
     std::vector<std::string> keys;
     keys.reserve(operators.size());
-    for (const OperatorInfo& info : operators) {
+    for (const OperatorListEntry& info : operators) {
         std::string key = info.Code;
         for (char& c : key)
             c = LowerAscii(c);
@@ -29,7 +29,7 @@ std::vector<std::string> SortKeys(const TOperatorInfoList& operators)
 
 TOperatorListModel::TOperatorListModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void TOperatorListModel::SetOperators(TOperatorInfoList operators)
+void TOperatorListModel::SetOperators(TOperatorListEntries operators)
 {
     beginResetModel();
     operators_ = std::move(operators);
@@ -45,7 +45,7 @@ void TOperatorListModel::Clear()
     SetOperators({});
 }
 
-const OperatorInfo* TOperatorListModel::RecordAt(const QModelIndex& index) const
+const OperatorListEntry* TOperatorListModel::RecordAt(const QModelIndex& index) const
 {
     if (!index.isValid() || index.model() != this || index.row() < 0 ||
         index.row() >= static_cast<int>(order_.size()))
@@ -88,7 +88,7 @@ QVariant TOperatorListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
         return {};
-    const OperatorInfo* record = RecordAt(index);
+    const OperatorListEntry* record = RecordAt(index);
     if (!record)
         return {};
     switch (index.column()) {

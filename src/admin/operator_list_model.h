@@ -1,5 +1,6 @@
 // The model behind the operator list of the operator window: a thin view of
-// the window's array of operator records. The array keeps the order in which
+// the window's array of list entries (the six fields of each operator that
+// the list shows). The array keeps the order in which
 // the rows were read; the list shows them sorted by operator code. Nothing is
 // copied per row into Qt, so a list of a hundred thousand operators costs one
 // sort and stays responsive.
@@ -26,15 +27,14 @@ public:
 
     explicit TOperatorListModel(QObject* parent = nullptr);
 
-    // Replaces every row. Each record needs the code, name, post code, post
-    // display name, department code and department name ("——" for none).
-    void SetOperators(TOperatorInfoList operators);
+    // Replaces every row.
+    void SetOperators(TOperatorListEntries operators);
     void Clear();
 
     // The records in the order they were read.
-    const TOperatorInfoList& Operators() const { return operators_; }
+    const TOperatorListEntries& Operators() const { return operators_; }
     // The record behind a row of the list; null for an invalid index.
-    const OperatorInfo* RecordAt(const QModelIndex& index) const;
+    const OperatorListEntry* RecordAt(const QModelIndex& index) const;
     // The list row that shows the operator with this code; invalid when none.
     QModelIndex IndexOfCode(const std::string& code) const;
 
@@ -47,7 +47,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    TOperatorInfoList operators_;
+    TOperatorListEntries operators_;
     // Positions in operators_, in the order the list shows them.
     std::vector<int> order_;
 };

@@ -227,7 +227,7 @@ void Tfrm_Operator::ApplySkinScheme()
 bool Tfrm_Operator::LoadOperators(const std::string& codeFilter, const std::string& nameFilter)
 {
     model_->Clear();
-    TOperatorInfoList operators;
+    TOperatorListEntries operators;
     // A list that fails part way keeps the rows read so far.
     TOperator store;
     const bool loaded = store.ListOperators(codeFilter, nameFilter, operators);
@@ -238,7 +238,7 @@ bool Tfrm_Operator::LoadOperators(const std::string& codeFilter, const std::stri
     return loaded;
 }
 
-const OperatorInfo* Tfrm_Operator::SelectedOperator() const
+const OperatorListEntry* Tfrm_Operator::SelectedOperator() const
 {
     return model_->RecordAt(ui->cxTLOperator->currentIndex());
 }
@@ -284,7 +284,7 @@ void Tfrm_Operator::sBtnClearClick()
 
 void Tfrm_Operator::cxTLOperatorChange()
 {
-    const OperatorInfo* selected = SelectedOperator();
+    const OperatorListEntry* selected = SelectedOperator();
     actEditOperator->setEnabled(selected != nullptr);
     actDelOperator->setEnabled(selected != nullptr);
     if (!selected || !actDelOperator->isEnabled())
@@ -315,7 +315,7 @@ void Tfrm_Operator::actAddOperatorExecute()
 
 void Tfrm_Operator::actEditOperatorExecute()
 {
-    const OperatorInfo* selected = SelectedOperator();
+    const OperatorListEntry* selected = SelectedOperator();
     if (!selected)
         return;
     const std::string code = selected->Code;
@@ -327,7 +327,7 @@ void Tfrm_Operator::actEditOperatorExecute()
 void Tfrm_Operator::actDelOperatorExecute()
 {
     Host& host = CurrentHost();
-    const OperatorInfo* selected = SelectedOperator();
+    const OperatorListEntry* selected = SelectedOperator();
     if (!selected) {
         host.InforMsg(kMsgNothingToDelete, "");
         return;
@@ -361,7 +361,7 @@ void Tfrm_Operator::actPrivAssignExecute()
     Host& host = CurrentHost();
     EnsurePrivilegeMgr();
     const std::string category = SignedInCategory();
-    const OperatorInfo* selected = SelectedOperator();
+    const OperatorListEntry* selected = SelectedOperator();
     if (selected && IsSuperAdmin(selected->PostCode) && !IsSuperAdmin(category)) {
         host.InforMsg(kMsgNoAssignForSuperAdmin, "");
         return;

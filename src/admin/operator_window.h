@@ -43,7 +43,7 @@ public:
 
     TOperatorListModel& ListModel() const { return *model_; }
     // The record of the focused row; null when no row is focused.
-    const OperatorInfo* SelectedOperator() const;
+    const OperatorListEntry* SelectedOperator() const;
 
     // The privilege function the host runs for privilege assignment.
     static constexpr const char* kPrivilegeAssignFunction = "01003-01-19-00-00";

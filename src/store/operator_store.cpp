@@ -191,7 +191,7 @@ bool TOperator::ListSignInOperators(TOperatorInfoList& operators)
 }
 
 bool TOperator::ListOperators(const std::string& codeFilter, const std::string& nameFilter,
-                              TOperatorInfoList& operators)
+                              TOperatorListEntries& operators)
 {
     try {
         // No ORDER BY: the window sorts the list by code itself.
@@ -208,7 +208,7 @@ bool TOperator::ListOperators(const std::string& codeFilter, const std::string& 
             return false;
         operators.reserve(operators.size() + static_cast<std::size_t>(FQuery.RecordCount()));
         for (; !FQuery.Eof(); FQuery.Next()) {
-            OperatorInfo info;
+            OperatorListEntry info;
             info.Code = FieldText(FQuery, schema::kOperatorCode);
             info.Name = FieldText(FQuery, schema::kOperatorName);
             info.PostCode = FQuery.AsString(schema::kOperatorCategory) == schema::kSuperAdminCategory

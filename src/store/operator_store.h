@@ -53,7 +53,7 @@ public:
     // and name ("——" for none). False when the statement fails or a row
     // cannot be read; the list then holds the rows read so far.
     bool ListOperators(const std::string& codeFilter, const std::string& nameFilter,
-                       TOperatorInfoList& operators);
+                       TOperatorListEntries& operators);
     // How many companies are linked to the operator (QX_CZYQY); false when
     // the statement fails.
     bool CountOperatorCompanies(const std::string& operatorCode, int& count);
