@@ -59,8 +59,12 @@ CREATE INDEX QX_PRMSMAP_DYDM_PRMS_DM ON QX_PRMSMAP (DYDM, PRMS_DM);
 -- The company nodes by company: whether a post holds a company, and the
 -- company nodes of a post, are found without reading the sub-application and
 -- function nodes, whatever the statistics say (a new database has none).
--- Init adds it to a database made before it.
-CREATE INDEX IF NOT EXISTS QX_PRMSMAP_TYPE_KZDM ON QX_PRMSMAP (PRMS_TYPE, KZDM, PRMS_DM);
+-- It holds the company nodes alone, so that no search for the children of a
+-- node (by PARENT_DM and PRMS_TYPE) can take it for a shorter road and walk
+-- every node of a type. Init adds it to a database made before it, and
+-- drops the index of all node types that served before it.
+DROP INDEX IF EXISTS QX_PRMSMAP_TYPE_KZDM;
+CREATE INDEX IF NOT EXISTS QX_PRMSMAP_COMPANY_KZDM ON QX_PRMSMAP (KZDM, PRMS_DM) WHERE PRMS_TYPE='10';
 
 CREATE TABLE QX_ROLEPRMS (
     JS_DM   TEXT,

@@ -162,14 +162,17 @@ bool IsLogStatement(const std::string& statement)
 }
 
 // The statements of the schema that may run again on a database made before
-// them: the indexes written "CREATE INDEX IF NOT EXISTS" (the operation log's
-// own go with its tables, LogStatements).
-std::vector<std::string> AddableIndexes(const std::string& schemaPath)
+// them: the indexes written "CREATE INDEX IF NOT EXISTS", and those written
+// "DROP INDEX IF EXISTS" that they replace (the operation log's own go with
+// its tables, LogStatements).
+std::vector<std::string> IndexStatements(const std::string& schemaPath)
 {
     constexpr std::string_view kAddable = "CREATE INDEX IF NOT EXISTS ";
+    constexpr std::string_view kReplaced = "DROP INDEX IF EXISTS ";
     std::vector<std::string> statements;
     for (std::string& statement : SchemaStatements(schemaPath))
-        if (statement.rfind(kAddable, 0) == 0 && !IsLogStatement(statement))
+        if ((statement.rfind(kAddable, 0) == 0 || statement.rfind(kReplaced, 0) == 0) &&
+            !IsLogStatement(statement))
             statements.push_back(std::move(statement));
     return statements;
 }
@@ -231,11 +234,15 @@ bool AddMissingLog(const fennix::Settings& settings, bool& added)
     return false;
 }
 
-std::string IndexCount(const fennix::Settings& settings)
+// The names of the database's indexes, in order: an index replaced by
+// another shows as a change.
+std::string IndexNames(const fennix::Settings& settings)
 {
     return ScalarText(IsPostgreSqlUrl(settings.databaseUrl)
-                          ? "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = current_schema()"
-                          : "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index'");
+                          ? "SELECT string_agg(indexname, ',' ORDER BY indexname) FROM pg_indexes "
+                            "WHERE schemaname = current_schema()"
+                          : "SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE type = "
+                            "'index' ORDER BY name)");
 }
 
 // An existing database keeps its rows; it only gains the indexes that the
@@ -243,14 +250,14 @@ std::string IndexCount(const fennix::Settings& settings)
 // them could not be made (the module still works, only slower).
 bool AddMissingIndexes(const fennix::Settings& settings, bool& added)
 {
-    const std::string before = IndexCount(settings);
+    const std::string before = IndexNames(settings);
     // PostgreSQL would print a notice for every index it already has.
     if (IsPostgreSqlUrl(settings.databaseUrl))
         Execute("SET client_min_messages TO warning");
     bool allMade = true;
-    for (const std::string& statement : AddableIndexes(SchemaPath(settings)))
+    for (const std::string& statement : IndexStatements(SchemaPath(settings)))
         allMade = Execute(statement) && allMade;
-    added = IndexCount(settings) != before;
+    added = IndexNames(settings) != before;
     return allMade;
 }
 

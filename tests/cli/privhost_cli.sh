@@ -25,11 +25,15 @@ check "init on an existing database says so" "数据库已初始化，未作任�
 # A database made before codes were found whatever their case, and before
 # company nodes were found by company, gains the indexes that serve those
 # lookups, and keeps its rows.
-sqlite3 "$WORK/t.db" "DROP INDEX QX_CZY_UPPER_CZY_DM; DROP INDEX XT_BMXX_UPPER_BM_DM; DROP INDEX QX_PRMSMAP_TYPE_KZDM;"
+# A database made while company nodes were found through an index of every
+# node type has that index replaced.
+sqlite3 "$WORK/t.db" "DROP INDEX QX_CZY_UPPER_CZY_DM; DROP INDEX XT_BMXX_UPPER_BM_DM; DROP INDEX QX_PRMSMAP_COMPANY_KZDM;
+  CREATE INDEX QX_PRMSMAP_TYPE_KZDM ON QX_PRMSMAP (PRMS_TYPE, KZDM, PRMS_DM);"
 out=$(run init --admin-password other)
 check "init adds missing indexes and exits 0" 0 $?
 check "init says it added indexes" "数据库已初始化，已补建索引: sqlite:$WORK/t.db" "$out"
-check "the indexes are back" 3 "$(sqlite3 "$WORK/t.db" "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name IN ('QX_CZY_UPPER_CZY_DM','XT_BMXX_UPPER_BM_DM','QX_PRMSMAP_TYPE_KZDM')")"
+check "the indexes are back" 3 "$(sqlite3 "$WORK/t.db" "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name IN ('QX_CZY_UPPER_CZY_DM','XT_BMXX_UPPER_BM_DM','QX_PRMSMAP_COMPANY_KZDM')")"
+check "the index it replaces is gone" 0 "$(sqlite3 "$WORK/t.db" "SELECT COUNT(*) FROM sqlite_master WHERE name='QX_PRMSMAP_TYPE_KZDM'")"
 check "the rows stay" "$before" "$(sqlite3 "$WORK/t.db" "SELECT PWD FROM QX_CZY WHERE CZY_DM='admin'")"
 
 check "empty product list" "FilterUserAuthrz 1 a=1" "$(run call FilterUserAuthrz 'a=1')"
