@@ -223,6 +223,19 @@ EOF
   check "a new grant on the copy is saved" 0 $?
   check "and its node code is above every copied one" 1 \
     "$(q "$CP" "SELECT COUNT(*) FROM QX_PRMSMAP WHERE DYDM='1004' AND PRMS_DM > $highest")"
+  # The copy and the import are recorded in the target's own log, and
+  # nothing of the source's log comes along.
+  check "PostgreSQL: the copy is the target's first log row" "1|copy|成功" \
+    "$(q "$CP" "SELECT xh || '|' || sjlx || '|' || jg FROM qx_czrz ORDER BY xh LIMIT 1")"
+  check "PostgreSQL: the source's own log stays behind" 0 "$(q "$CP" "SELECT COUNT(*) FROM qx_czrz WHERE sjlx='init'")"
+  check "PostgreSQL: the import is the newest row" "import|成功" \
+    "$(q "$CP" "SELECT sjlx || '|' || jg FROM qx_czrz ORDER BY xh DESC LIMIT 1")"
+  check "PostgreSQL: the import names its file" 1 \
+    "$(q "$CP" "SELECT COUNT(*) FROM qx_czrz WHERE sjlx='import' AND xq LIKE '文件：$WORK/grant.json；%'")"
+  ph "$CP" audit verify >/dev/null
+  check "PostgreSQL: the target's log verifies" 0 $?
+  check "PostgreSQL: an import is recorded where it writes" 1 \
+    "$(q "$PG" "SELECT COUNT(*) FROM qx_czrz WHERE sjlx='import' AND xq LIKE '文件：$WORK/a.json；%'")"
 
   # Faults on the target: nothing half-copied.
   ph "sqlite:$WORK/big.db" copy --to "$CP" >/dev/null
