@@ -364,10 +364,15 @@ std::optional<bool> TRolesMgr::PostHoldsCompany(const std::string& postCode, con
     // node (and cannot be added either).
     if (!store::IsDecimalInteger(companyId))
         return false;
-    return Holds("SELECT t1.PRMS_DM FROM QX_ROLEPRMS t1, QX_PRMSMAP t3 WHERE t3.PRMS_DM=t1.PRMS_DM AND "
-                 "t1.JS_DM='" +
-                 Text(postCode) + "' AND t3.PRMS_TYPE='" + schema::kPermitTypeCompany +
-                 "' AND t3.KZDM=" + companyId);
+    // From the company's few nodes to the post's grant row of each, one
+    // lookup apiece. Written as a join, SQLite reads every grant row of the
+    // post first, and so does PostgreSQL when its statistics are older than
+    // the post's grants: once per company a save adds, that grows with the
+    // square of the companies.
+    return Holds("SELECT t3.PRMS_DM FROM QX_PRMSMAP t3 WHERE t3.PRMS_TYPE='" +
+                 std::string(schema::kPermitTypeCompany) + "' AND t3.KZDM=" + companyId +
+                 " AND (SELECT COUNT(*) FROM QX_ROLEPRMS t1 WHERE t1.JS_DM='" + Text(postCode) +
+                 "' AND t1.PRMS_DM=t3.PRMS_DM) > 0");
 }
 
 std::optional<std::int32_t> TRolesMgr::CurrentCompanyNode(const std::string& postCode,
