@@ -157,7 +157,7 @@ bool TPSessionImpl::ListCompanyProducts(const std::string& key, std::vector<std:
 bool TPSessionImpl::ListCompanies(std::vector<std::string>& companies)
 {
     companies.clear();
-    ListAllCompanies();
+    ListAllCompanies(CompanyRead::EntriesOnly);
     for (int i = 0; i < FPermissions->Count(); ++i)
         companies.push_back(FPermissions->Items(i)->CompanyId());
     return true;
@@ -165,51 +165,56 @@ bool TPSessionImpl::ListCompanies(std::vector<std::string>& companies)
 
 int TPSessionImpl::CompanyCount()
 {
-    ListAllCompanies();
+    ListAllCompanies(CompanyRead::EntriesOnly);
     return FPermissions->Count();
 }
 
 TRolePermissions* TPSessionImpl::GetPermissions()
 {
-    // Whoever asks for the whole tree gets it whole.
-    if (ListAllCompanies() && !FUnreadCompanies.empty())
+    // Whoever asks for the whole tree gets it whole: companies not listed yet
+    // are read with their grants in one load, and companies listed without
+    // them have their grants read now.
+    if (!FCompaniesListed)
+        ListAllCompanies(CompanyRead::WithGrants);
+    else if (!FUnreadCompanies.empty())
         ReadUnreadCompanies();
     return FPermissions.get();
 }
 
-bool TPSessionImpl::ListAllCompanies()
+bool TPSessionImpl::ListAllCompanies(CompanyRead read)
 {
     if (FCompaniesListed)
         return true;
+    const bool withGrants = read == CompanyRead::WithGrants;
     TRolePermissions listed;
     TRolesMgr roles;
-    if (!roles.LoadPostCompanies(FPermissions->PostCode(), &listed)) {
+    if (!(withGrants ? roles.LoadPostPermissions(FPermissions->PostCode(), &listed)
+                     : roles.LoadPostCompanies(FPermissions->PostCode(), &listed))) {
         CurrentHost().Error("0", kPermissionLoadFailedLog);
         return false;
     }
-    // A company asked about already is the same node in the list: it keeps
-    // what it was read with, so that the list and the filter never tell two
-    // stories about it. One the post has let go of since stays too, as it
-    // would had the list been read at the sign-in.
+    // A company whose grants were read already is the same node in the list:
+    // it keeps what it was read with, so that the list and the filter never
+    // tell two stories about it. One the post has let go of since stays too,
+    // as it would had the list been read at the sign-in.
     std::unordered_map<std::int32_t, TCompPermit*> asked;
     for (int i = 0; i < FPermissions->Count(); ++i)
         asked.emplace(FPermissions->Items(i)->PermitCode(), FPermissions->Items(i));
     std::unordered_set<const TCompPermit*> unread;
-    const auto takeOver = [&](TCompPermit& entry, TCompPermit& before) {
+    const auto wasRead = [this](const TCompPermit& before) { return FUnreadCompanies.count(&before) == 0; };
+    const auto takeOver = [](TCompPermit& entry, TCompPermit& before) {
         entry.SetAllGranted(before.AllGranted());
         entry.SwapChildren(before);
-        if (FUnreadCompanies.count(&before) != 0)
-            unread.insert(&entry);
     };
     for (int i = 0; i < listed.Count(); ++i) {
         TCompPermit* entry = listed.Items(i);
         const auto before = asked.find(entry->PermitCode());
-        if (before == asked.end()) {
+        if (before != asked.end() && wasRead(*before->second))
+            takeOver(*entry, *before->second);
+        else if (!withGrants)
             unread.insert(entry);
-            continue;
-        }
-        takeOver(*entry, *before->second);
-        asked.erase(before);
+        if (before != asked.end())
+            asked.erase(before);
     }
     for (int i = 0; i < FPermissions->Count(); ++i) {
         TCompPermit* before = FPermissions->Items(i);
@@ -219,7 +224,11 @@ bool TPSessionImpl::ListAllCompanies()
         entry->SetTexts(before->CompanyId(), before->TaxNumber(), before->CompanyName());
         entry->SetPermitCode(before->PermitCode());
         entry->SetParentCode(0);
-        takeOver(*entry, *before);
+        entry->SetAllGranted(false);
+        if (wasRead(*before))
+            takeOver(*entry, *before);
+        else
+            unread.insert(entry);
     }
     // The host may hold the permissions object: it stays, its companies change.
     FPermissions->SwapChildren(listed);

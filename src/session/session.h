@@ -59,10 +59,12 @@ private:
     // companies are not all listed; none when the post does not hold it.
     // False (logged, no entry) when it cannot be read.
     bool FindCompanyEntry(const std::string& companyId, TCompPermit*& company);
-    // Reads every company of the post, once; the companies asked about
-    // before keep what they were read with. False (logged) when the read
-    // fails: the companies asked about stay, and the next call tries again.
-    bool ListAllCompanies();
+    // Reads every company of the post, once, with what each grants or
+    // without; the companies whose grants were read before keep what they
+    // were read with. False (logged) when the read fails: the companies
+    // asked about stay, and the next call tries again.
+    enum class CompanyRead { EntriesOnly, WithGrants };
+    bool ListAllCompanies(CompanyRead read);
     // Reads what every company not read yet grants, all in one go.
     void ReadUnreadCompanies();
 

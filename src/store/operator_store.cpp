@@ -200,7 +200,8 @@ bool TOperator::ListOperators(const std::string& codeFilter, const std::string& 
             sql += " and t1.CZY_DM like '%" + Text(codeFilter) + "%'";
         if (!nameFilter.empty())
             sql += " and t1.CZY_MC like '%" + Text(nameFilter) + "%'";
-        // Of every column of the operator's row, the list shows six.
+        // Of every column of the operator's row, the list reads seven: the
+        // six it shows and the category that marks a super administrator.
         const store::KeptColumns listed(
             FQuery, {schema::kOperatorCode, schema::kOperatorName, schema::kOperatorCategory,
                      schema::kPostCode, schema::kPostName, schema::kDepartmentCode, schema::kDepartmentName});
