@@ -49,6 +49,14 @@ protected:
                                              .post = post}));
     }
 
+    // Another workstation withdraws a company from GW00001: its grant row goes.
+    void WithdrawElsewhere(const std::string& companyId)
+    {
+        ASSERT_TRUE(
+            Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=(SELECT PRMS_DM FROM QX_PRMSMAP WHERE DYDM='" +
+                      companyId + "')"));
+    }
+
     // Opens the host again in another company (the rows stay).
     void SwitchCompany(const std::string& companyId)
     {

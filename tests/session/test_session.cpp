@@ -207,8 +207,7 @@ TEST_P(SessionTest, ACompanyWithdrawnOrUnreadableAfterTheSignInGrantsNothing)
     ASSERT_NE(company, nullptr);
     EXPECT_EQ(company->Count(), 2);
 
-    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=(SELECT PRMS_DM FROM QX_PRMSMAP WHERE "
-                          "DYDM='1002')"));
+    WithdrawElsewhere("1002");
     ASSERT_TRUE(session->FindCompanyWithGrants("1002", company));
     EXPECT_EQ(company, nullptr) << "no longer held by the post";
     std::vector<std::string> companies;
@@ -241,8 +240,7 @@ TEST_P(SessionTest, CompaniesAreReadOneAtATimeUntilTheyAreListed)
     EXPECT_EQ(CountContaining(read, "t3.KZDM=1002"), 1u);
     EXPECT_EQ(CountContaining(read, "t3.KZDM=2001"), 1u);
 
-    ASSERT_TRUE(Db().Exec("DELETE FROM QX_ROLEPRMS WHERE PRMS_DM=(SELECT PRMS_DM FROM QX_PRMSMAP WHERE "
-                          "DYDM='1002')"));
+    WithdrawElsewhere("1002");
     std::vector<std::string> companies;
     ASSERT_TRUE(Session()->ListCompanies(companies));
     EXPECT_EQ(companies, (std::vector<std::string>{"1001", "1002"}));
@@ -357,7 +355,10 @@ TEST_P(SessionTest, GetPermissionsAndTheFilterAgreeAboutACompanyAlreadyRead)
         ASSERT_TRUE(other.SavePostPermissions(&theirs, message)) << message;
     }
 
+    fennix::ClearExecutedStatements();
     TRolePermissions* tree = session->GetPermissions();
+    EXPECT_EQ(CountContaining(fennix::ExecutedStatements(), "XT_QYXX"), 1u)
+        << "the companies not listed yet are read with their grants in one load";
     TCompPermit* asked = nullptr;
     ASSERT_TRUE(session->FindCompanyWithGrants("1001", asked));
     EXPECT_EQ(asked, tree->FindCompany("1001"));
